@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+namespace quillet {
+
+/// Everything the program assumes about the share site's pages, in one place:
+/// paths below the site's base address, element positions (1-based, within
+/// the page object's typed collections), link texts, element names and the
+/// notices read back from pages. The defaults fit the share site; a site
+/// that moves its fields only needs a different profile.
+struct SiteProfile {
+  QString siteBase = QStringLiteral("http://127.0.0.1:8421");
+
+  QString logonPath = QStringLiteral("/logon");
+  QString logoutPath = QStringLiteral("/users/logout");
+  QString captchaPath = QStringLiteral("/css/checkCode.php?");
+
+  // Login form.
+  int userNameBox = 2;
+  int passwordBox = 3;
+  int captchaBox = 4;
+  int loginButton = 2;
+  QString loginWrongAccountMark = QStringLiteral("错误");
+  QString loginCaptchaMark = QStringLiteral("输入验证码");
+
+  // Share flow.
+  int startPageLink = 2;
+  QString shareLinkText = QStringLiteral("分享宝贝");
+  int shareLinkMode = 3;
+  int addressBox = 2;
+  int addressSubmitButton = 2;
+  QString wrongLinkNotice = QStringLiteral("宝贝链接好像不对");
+  QString commentFieldName = QStringLiteral("forwardContent");
+  QString confirmElementName = QStringLiteral("forwardMaga");
+  QString successMark = QStringLiteral("成功");
+
+  QString logonUrl() const { return siteBase + logonPath; }
+  QString logoutUrl() const { return siteBase + logoutPath; }
+  QString captchaUrl() const { return siteBase + captchaPath; }
+};
+
+}  // namespace quillet
