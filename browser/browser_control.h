@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QList>
+#include <QPointer>
+#include <QString>
+#include <QWebEngineView>
+
+class QWebEngineProfile;
+
+namespace quillet {
+
+/// The main window's hidden browser control: a QWebEngineView whose page lives on a named,
+/// persistent profile, so that the signed-in session survives between runs.
+class BrowserControl : public QWebEngineView {
+  Q_OBJECT
+
+ public:
+  /// `profile == nullptr` selects the program's own profile "quillet" (see defaultProfile()).
+  /// A profile passed in must outlive the control.
+  explicit BrowserControl(QWidget* parent = nullptr, QWebEngineProfile* profile = nullptr);
+  ~BrowserControl() override;
+
+  /// Starts loading `url` (user input form: "127.0.0.1:8080/x" works too) and returns at once.
+  /// From this call until the load ends the control counts as loading, even before the engine
+  /// reports the start, so that a wait right after a navigation does not see the old page.
+  void navigate(const QString& url);
+
+  /// True from navigate() (or any load the page starts by itself) until that load finishes.
+  bool isLoading() const { return loading_; }
+
+  /// The named persistent profile "quillet", created on first use and owned by the
+  /// application object, so that it outlives every page that uses it.
+  static QWebEngineProfile* defaultProfile();
+
+ private:
+  bool loading_ = false;
+};
+
+/// Depth-first search of `parent`'s descendants (not `parent` itself) for the first
+/// BrowserControl, children in creation order. nullptr when there is none.
+BrowserControl* findBrowserControl(QWidget* parent);
+
+/// The same walk, appending every BrowserControl found below `parent` to `out`.
+void collectBrowserControls(QWidget* parent, QList<QWidget*>& out);
+
+/// `window` itself when it is a BrowserControl, else the first one below it, else nullptr.
+BrowserControl* browserControlOf(QWidget* window);
+
+}  // namespace quillet

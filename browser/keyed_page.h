@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+#include "browser/document_ref.h"
+#include "browser/element_ref.h"
+
+class QWidget;
+
+namespace quillet {
+
+/// A document's elements by key. Modes: 0 element id, 1 element name (first element of that
+/// name), 2 link index (key "1" is the first `a` element), 3 link text, 4 link address.
+/// Every operation is silent: no document or a key that matches nothing does nothing.
+class KeyedPage {
+ public:
+  /// Reaches the document of `window`'s browser (a BrowserControl or a widget with one below).
+  bool Attach(QWidget* window);
+  bool Attach(const DocumentRef& document);
+  bool GetDocumentFromWindow(QWidget* window, DocumentRef& out);
+  static QWidget* FindBrowserServerWindow(QWidget* parent);
+
+  /// Clicks the first element found for `key` in `mode` (0..4; other modes click nothing).
+  /// Modes 3 and 4 compare the link's text / address: equal, case-sensitively, with `exact`,
+  /// else containing the key, ignoring case. True when something was clicked.
+  bool ClickLinkByKey(const QString& key, int mode, bool exact = false);
+  /// Writes `value` to the `value` property of GetElementByKey(key, mode).
+  void SetValueByKey(const QString& key, int mode, const QString& value);
+  /// Mode 1: the first element named `key`; any other mode: the element with id `key`.
+  /// A null ElementRef when nothing matches.
+  ElementRef GetElementByKey(const QString& key, int mode);
+
+  DocumentRef document() const { return document_; }
+
+ private:
+  DocumentRef document_;
+};
+
+}  // namespace quillet

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+class QWebEnginePage;
+
+namespace quillet {
+
+/// How long a synchronous script call waits for the page before giving up, in milliseconds
+/// (the same limit that applies to a hung browser window).
+inline constexpr int kScriptTimeoutMs = 1000;
+
+/// Runs `script` in the page's isolated application world and waits for its result while
+/// window events keep being dispatched. Returns an invalid QVariant when the page is null,
+/// is destroyed during the call, or does not answer within kScriptTimeoutMs.
+QVariant runScriptSync(QWebEnginePage* page, const QString& script);
+
+/// Runs `script` in the isolated world without waiting for it (safe from destructors).
+void runScriptAsync(QWebEnginePage* page, const QString& script);
+
+}  // namespace quillet
