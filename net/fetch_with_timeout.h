@@ -1,0 +1,51 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace quillet {
+
+/// Fetches one address on a worker thread and gives up at a deadline, while the calling thread
+/// keeps dispatching its events through the installed wait pump (see setFetchWaitPump).
+///
+/// Optional arguments are told apart from passed ones also where the passed value is 0 or empty:
+/// - `address` (in/out, GBK/UTF-8 bytes): a blank address (spaces, tabs, line breaks only) returns
+///   empty bytes at once and is left untouched. An address that does not begin with "http://" or
+///   "https://" (in any case) gets "http://" in front of it, written back into the variable.
+/// - `method`: 1 is "POST", anything else or left out "GET".
+/// - `proxy`: "host:port" of an HTTP proxy for http addresses; empty or left out: direct.
+/// - `headers`: extra request header lines, each ending in "\r\n".
+/// - `body`: request body, sent with POST.
+/// - `cookies`: the text to follow "Cookie: "; a non-blank text replaces the jar's cookies.
+/// - `timeoutSeconds`: 60 when left out; 0 or less always times out.
+/// - `receivedHeaders`, `receivedCookies`: written only when not null, and not at a time-out.
+/// - `responseEncoding`: 1 converts a UTF-8 body to GBK, 2 a Big5 body to simplified GBK; any
+///   other value or left out returns the body byte for byte.
+/// - `followRedirects`: true when left out.
+///
+/// Returns the body bytes, or at the deadline the GBK bytes of fetchTimeoutMessage(). At the
+/// deadline the worker's transfer is cancelled and the call returns at once; nothing the worker
+/// does afterwards reaches the caller or its variables. A failed request returns empty bytes.
+std::string FetchWithTimeout(std::string& address, std::optional<int> method = std::nullopt,
+                             std::optional<std::string> proxy = std::nullopt,
+                             std::optional<std::string> headers = std::nullopt,
+                             std::optional<std::string> body = std::nullopt,
+                             std::optional<std::string> cookies = std::nullopt,
+                             std::optional<double> timeoutSeconds = std::nullopt,
+                             std::string* receivedHeaders = nullptr,
+                             std::optional<int> responseEncoding = std::nullopt,
+                             std::string* receivedCookies = nullptr,
+                             std::optional<bool> followRedirects = std::nullopt);
+
+/// The GBK bytes of the message FetchWithTimeout returns at its deadline (no terminating zero).
+std::string fetchTimeoutMessage();
+
+/// Installs the process-wide pump that FetchWithTimeout calls every few milliseconds while it
+/// waits, so that a GUI thread keeps handling its events (the GUI layer installs a call of
+/// QCoreApplication::processEvents). The pump runs only on the thread that installed it; other
+/// threads wait without it. An empty function removes the pump. A pump may itself start a further
+/// fetch; that nested call returns before the outer wait resumes.
+void setFetchWaitPump(std::function<void()> pump);
+
+}  // namespace quillet

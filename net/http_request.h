@@ -1,0 +1,55 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "net/http_request_record.h"
+
+namespace quillet {
+
+// Flag bits of the request's flag word. The word is computed from the record and decides how the
+// transfer runs: fresh from the server, with or without the cookie jar, redirects followed or
+// not, http-to-https redirects refused, TLS.
+inline constexpr std::uint32_t kFlagReload = 0x80000000u;
+inline constexpr std::uint32_t kFlagNeedFile = 0x00000010u;
+inline constexpr std::uint32_t kFlagNoCookies = 0x00080000u;
+inline constexpr std::uint32_t kFlagNoAutoRedirect = 0x00200000u;
+inline constexpr std::uint32_t kFlagIgnoreRedirectToHttps = 0x00004000u;
+inline constexpr std::uint32_t kFlagSecure = 0x00800000u;
+
+/// The user agent sent when the extra headers name none.
+inline constexpr char kDefaultAgent[] =
+    "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; .NET CLR 2.0.50727; .NET CLR "
+    "3.0.04506.648; .NET CLR 3.5.21022)";
+
+/// What the engine derives from a record before it sends anything; exposed so that callers and
+/// tests can see the decisions without a server.
+struct HttpRequestPlan {
+  bool secure = false;
+  std::string host;
+  std::string path;
+  int port = 0;
+  std::string agent;
+  std::uint32_t flags = 0;
+  std::string headerText;  // the extra header lines followed by those the engine appends
+  bool followRedirects = false;
+};
+
+/// Computes the plan for `record` (normalised to seven slots first).
+HttpRequestPlan PlanHttpRequest(const HttpRequestRecord& record);
+
+/// Performs the request that `record` describes and writes the results back into it: slot 0 the
+/// body, slot 1 the received-cookie text, slot 5 the raw header block ("\r\n" line ends, the
+/// status line first; the final response's block when redirects were followed). The record is
+/// completed or cut to seven slots first. Failures show as empty slots 0, 1 and 5; a transfer that
+/// breaks off in the body keeps what arrived. When `cancel` becomes true the transfer is abandoned
+/// and the record is left untouched. Blocking; meant for a worker thread.
+void PerformHttpRequest(HttpRequestRecord& record, const std::atomic<bool>* cancel = nullptr);
+
+/// Certificates that TLS transfers trust: a PEM bundle file, or the system's store when empty
+/// (the default). Process-wide; for a site with its own authority and for tests.
+void setTrustedCertificates(const std::string& pemFile);
+std::string trustedCertificates();
+
+}  // namespace quillet
