@@ -19,4 +19,8 @@ QVariant runScriptSync(QWebEnginePage* page, const QString& script);
 /// Runs `script` in the isolated world without waiting for it (safe from destructors).
 void runScriptAsync(QWebEnginePage* page, const QString& script);
 
+/// Lets window events run for `milliseconds` (a precise timer ends the wait; the CPU stays
+/// idle meanwhile).
+void dispatchEventsFor(int milliseconds);
+
 }  // namespace quillet
