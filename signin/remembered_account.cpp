@@ -1,0 +1,88 @@
+#include "signin/remembered_account.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <string>
+
+#include "signin/gbk.h"
+
+namespace quillet {
+namespace {
+
+constexpr auto kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+// Creates `path` empty when it does not exist. The password file is created
+// with owner-only permissions from the start, so there is no moment in which
+// others could open it.
+void createIfAbsent(const QString& path, bool secret) {
+  if (QFileInfo::exists(path)) return;
+  QFile file(path);
+  if (secret) {
+    file.open(QIODevice::WriteOnly | QIODevice::NewOnly, kOwnerOnly);
+  } else {
+    file.open(QIODevice::WriteOnly | QIODevice::NewOnly);
+  }
+}
+
+QString readWhole(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  const QByteArray bytes = file.readAll();
+  return gbkToQString(std::string(bytes.constData(), std::size_t(bytes.size())));
+}
+
+// Replaces the file's content in one step (a new file renamed over the old
+// one), so an interrupted write never leaves half an account behind.
+void writeWhole(const QString& path, const std::string& bytes, bool secret) {
+  if (secret) {
+    // The replacement takes over the permissions of the file it replaces:
+    // make sure that is owner-only before any password byte is written.
+    createIfAbsent(path, true);
+    QFile::setPermissions(path, kOwnerOnly);
+  }
+  QSaveFile file(path);
+  // A directory the user may not create files in still allows rewriting
+  // files that already exist there.
+  file.setDirectWriteFallback(true);
+  if (!file.open(QIODevice::WriteOnly)) return;
+  file.write(bytes.data(), qint64(bytes.size()));
+  file.commit();
+}
+
+}  // namespace
+
+RememberedAccount::RememberedAccount(QString directory) : directory_(std::move(directory)) {}
+
+QString RememberedAccount::userFilePath() const {
+  return QDir(directory_).filePath(QStringLiteral("user.txt"));
+}
+
+QString RememberedAccount::passwordFilePath() const {
+  return QDir(directory_).filePath(QStringLiteral("password.txt"));
+}
+
+void RememberedAccount::ensureFiles() {
+  createIfAbsent(userFilePath(), false);
+  createIfAbsent(passwordFilePath(), true);
+}
+
+QString RememberedAccount::userName() const {
+  return readWhole(userFilePath());
+}
+
+QString RememberedAccount::password() const {
+  return readWhole(passwordFilePath());
+}
+
+void RememberedAccount::store(const QString& user, const QString& password) {
+  writeWhole(userFilePath(), qStringToGbk(user), false);
+  writeWhole(passwordFilePath(), qStringToGbk(password), true);
+}
+
+void RememberedAccount::clear() {
+  writeWhole(userFilePath(), {}, false);
+  writeWhole(passwordFilePath(), {}, true);
+}
+
+}  // namespace quillet
