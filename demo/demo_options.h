@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace quillet {
+
+struct DemoAccount {
+  std::string user;
+  std::string password;
+};
+
+// Everything that shapes one demo share site: its accounts, its captcha, and
+// the faults it injects. Rates are probabilities from 0 to 1.
+struct DemoOptions {
+  // The accounts that can sign in; when empty the site has one, "demo" / "demo123".
+  std::vector<DemoAccount> accounts;
+  // When not empty, every captcha shows and expects this text (for scripted runs).
+  std::string fixedCaptcha;
+  double failRate = 0.0;       // a confirmed share fails
+  double wrongLinkRate = 0.0;  // a good item address is answered as a wrong one
+  double stallRate = 0.0;      // a page never finishes loading
+  double dropRate = 0.0;       // a request is answered by closing the connection
+  int latencyMinMs = 0;        // every request waits a uniform time in [min, max] first
+  int latencyMaxMs = 0;
+  int stallMs = 300000;               // how long a stalled page keeps loading
+  std::set<int> failItems;            // shares of these items always fail
+  std::optional<std::uint64_t> seed;  // fault draws; random when not given
+
+  // The accounts in force (the default one when none was given).
+  std::vector<DemoAccount> effectiveAccounts() const;
+};
+
+inline constexpr int kDefaultDemoPort = 8421;
+
+// The command line of quillet-demo-site, parsed.
+struct DemoCommandLine {
+  DemoOptions options;
+  int port = kDefaultDemoPort;
+  std::string host = "127.0.0.1";
+  bool help = false;
+  std::string error;  // not empty when the arguments were refused
+};
+
+// Parses the arguments after the program name. Both "--name value" and
+// "--name=value" are understood.
+DemoCommandLine parseDemoCommandLine(const std::vector<std::string>& arguments);
+
+// The --help text.
+std::string demoUsage();
+
+}  // namespace quillet
