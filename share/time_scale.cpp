@@ -24,7 +24,9 @@ std::atomic<double>& scaleStore() {
 
 }  // namespace
 
-double timeScale() { return scaleStore().load(std::memory_order_relaxed); }
+double timeScale() {
+  return scaleStore().load(std::memory_order_relaxed);
+}
 
 void setTimeScale(double scale) {
   if (std::isfinite(scale) && scale > 0.0) scaleStore().store(scale, std::memory_order_relaxed);

@@ -1,0 +1,142 @@
+#include "share/address_file.h"
+
+#include <unicode/ucnv.h>
+
+#include <QFile>
+#include <cstring>
+#include <memory>
+
+namespace quillet {
+namespace {
+
+struct ConverterCloser {
+  void operator()(UConverter* converter) const { ucnv_close(converter); }
+};
+using ConverterPtr = std::unique_ptr<UConverter, ConverterCloser>;
+
+// Calls `onLine(begin, length)` for every line of the buffer, terminators
+// removed. A "\r" counts only as part of a "\r\n" pair.
+template <typename OnLine>
+void forEachLine(const char* data, qsizetype size, OnLine onLine) {
+  qsizetype start = 0;
+  while (start < size) {
+    const void* found = std::memchr(data + start, '\n', static_cast<std::size_t>(size - start));
+    if (found == nullptr) {
+      onLine(data + start, size - start);  // last line without a terminator
+      return;
+    }
+    const qsizetype end = static_cast<const char*>(found) - data;
+    qsizetype length = end - start;
+    if (length > 0 && data[end - 1] == '\r') --length;
+    onLine(data + start, length);
+    start = end + 1;
+  }
+}
+
+QStringList decodeGbkLines(const char* data, qsizetype size) {
+  QStringList lines;
+  UErrorCode status = U_ZERO_ERROR;
+  ConverterPtr converter(ucnv_open("windows-936", &status));
+  if (U_FAILURE(status) || !converter) {
+    // The table is part of ICU's data and always present; keep the lines
+    // all the same rather than lose them.
+    forEachLine(data, size, [&lines](const char* line, qsizetype length) {
+      lines.append(QString::fromLatin1(line, length));
+    });
+    return lines;
+  }
+  forEachLine(data, size, [&lines, &converter](const char* line, qsizetype length) {
+    // Every GBK sequence (one or two bytes) gives one UTF-16 unit, and so
+    // does every substituted invalid byte: `length` units always suffice.
+    QString text(length, Qt::Uninitialized);
+    UErrorCode lineStatus = U_ZERO_ERROR;
+    auto* target = reinterpret_cast<UChar*>(text.data());
+    const char* source = line;
+    ucnv_toUnicode(converter.get(), &target, target + length, &source, line + length, nullptr, true,
+                   &lineStatus);
+    if (U_FAILURE(lineStatus)) {
+      ucnv_reset(converter.get());
+      text = QString::fromLatin1(line, length);
+    } else {
+      text.truncate(target - reinterpret_cast<UChar*>(text.data()));
+    }
+    lines.append(std::move(text));
+  });
+  return lines;
+}
+
+QStringList decodeUtf8Lines(const char* data, qsizetype size) {
+  QStringList lines;
+  forEachLine(data, size, [&lines](const char* line, qsizetype length) {
+    lines.append(QString::fromUtf8(line, length));
+  });
+  return lines;
+}
+
+}  // namespace
+
+bool isMultiByteUtf8(const char* bytes, qsizetype size) {
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes);
+  bool multiByte = false;
+  qsizetype i = 0;
+  while (i < size) {
+    const unsigned char lead = p[i];
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    }
+    int extra = 0;
+    unsigned char low = 0x80, high = 0xBF;  // allowed range of the 2nd byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      extra = 1;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      extra = 2;
+      if (lead == 0xE0) low = 0xA0;   // no overlongs
+      if (lead == 0xED) high = 0x9F;  // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      extra = 3;
+      if (lead == 0xF0) low = 0x90;
+      if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
+    } else {
+      return false;
+    }
+    if (size - i <= extra) return false;
+    if (p[i + 1] < low || p[i + 1] > high) return false;
+    for (int k = 2; k <= extra; ++k) {
+      if ((p[i + k] & 0xC0) != 0x80) return false;
+    }
+    multiByte = true;
+    i += extra + 1;
+  }
+  return multiByte;
+}
+
+QStringList decodeAddressLines(const QByteArray& bytes) {
+  const char* data = bytes.constData();
+  const qsizetype size = bytes.size();
+  if (size >= 3 && static_cast<unsigned char>(data[0]) == 0xEF &&
+      static_cast<unsigned char>(data[1]) == 0xBB && static_cast<unsigned char>(data[2]) == 0xBF) {
+    return decodeUtf8Lines(data + 3, size - 3);
+  }
+  if (isMultiByteUtf8(data, size)) return decodeUtf8Lines(data, size);
+  return decodeGbkLines(data, size);
+}
+
+AddressFileContents readAddressFile(const QString& path) {
+  AddressFileContents contents;
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    contents.error = file.errorString();
+    return contents;
+  }
+  QByteArray bytes = file.readAll();
+  if (file.error() != QFileDevice::NoError) {
+    contents.error = file.errorString();
+    return contents;
+  }
+  contents.lines = decodeAddressLines(bytes);
+  contents.ok = true;
+  return contents;
+}
+
+}  // namespace quillet

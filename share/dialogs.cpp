@@ -1,0 +1,24 @@
+#include "share/dialogs.h"
+
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QMessageBox>
+
+namespace quillet {
+
+Dialogs::~Dialogs() = default;
+
+QString QtDialogs::getOpenFileName(QWidget* parent) {
+  return QFileDialog::getOpenFileName(parent);
+}
+
+void QtDialogs::information(QWidget* parent, const QString& title, const QString& text) {
+  QMessageBox::information(parent, title, text);
+}
+
+QString defaultMessageTitle() {
+  const QString name = QGuiApplication::applicationDisplayName();
+  return name.isEmpty() ? QStringLiteral("Quillet") : name;
+}
+
+}  // namespace quillet

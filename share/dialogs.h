@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace quillet {
+
+/// The modal dialogs the sharing engine opens, behind one seam so that tests
+/// can answer them without a person.
+class Dialogs {
+ public:
+  virtual ~Dialogs();
+
+  /// The open-file dialog: no filter, the default title, no initial
+  /// directory. Returns the chosen path, or an empty string when cancelled.
+  virtual QString getOpenFileName(QWidget* parent) = 0;
+
+  /// A message box with an OK button and the information icon.
+  virtual void information(QWidget* parent, const QString& title, const QString& text) = 0;
+};
+
+/// The real dialogs: QFileDialog and QMessageBox.
+class QtDialogs : public Dialogs {
+ public:
+  QString getOpenFileName(QWidget* parent) override;
+  void information(QWidget* parent, const QString& title, const QString& text) override;
+};
+
+/// The title of a message box that has no title of its own: the program's
+/// display name.
+QString defaultMessageTitle();
+
+}  // namespace quillet
