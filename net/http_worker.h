@@ -1,0 +1,27 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+#include "net/http_request_record.h"
+
+namespace quillet {
+
+/// What one caller and its worker thread share: the request record, the caller's "give up" and
+/// the worker's "finished". The caller leaves `record` alone until `done`; a worker that was
+/// cancelled sets `done` without writing the record back.
+struct HttpExchange {
+  HttpRequestRecord record;
+  std::atomic<bool> cancel{false};
+  std::mutex mutex;
+  std::condition_variable finished;
+  bool done = false;  // guarded by mutex
+};
+
+/// The worker thread's start routine: runs the request engine on a copy of the exchange's record
+/// and, unless cancelled meanwhile, writes the results back in one step as its last act.
+void HttpWorkerEntry(std::shared_ptr<HttpExchange> exchange);
+
+}  // namespace quillet

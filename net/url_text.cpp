@@ -1,0 +1,120 @@
+#include "net/url_text.h"
+
+#include <algorithm>
+
+namespace quillet {
+namespace {
+
+char lowerAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() &&
+         FindIgnoringCase(text.substr(0, prefix.size()), prefix) == 0;
+}
+
+// The address without its "http://" or "https://" (in any case), when it has one.
+std::string_view withoutScheme(std::string_view address) {
+  if (startsWithIgnoringCase(address, "https://")) return address.substr(8);
+  if (startsWithIgnoringCase(address, "http://")) return address.substr(7);
+  return address;
+}
+
+// Host and port: everything before the path, the query or the fragment.
+std::string_view authorityOf(std::string_view address) {
+  const std::string_view rest = withoutScheme(address);
+  return rest.substr(0, rest.find_first_of("/?#"));
+}
+
+// The GBK bytes of "#引号", the stand-in for a double quote in TextBetween's markers.
+constexpr std::string_view kQuoteStandIn = "#\xD2\xFD\xBA\xC5";
+
+void replaceQuoteStandIns(std::string& marker) {
+  for (std::size_t at = marker.find(kQuoteStandIn); at != std::string::npos;
+       at = marker.find(kQuoteStandIn, at + 1)) {
+    marker.replace(at, kQuoteStandIn.size(), "\"");
+  }
+}
+
+std::size_t find(std::string_view text, std::string_view needle, std::size_t from,
+                 bool ignoreCase) {
+  if (ignoreCase) return FindIgnoringCase(text, needle, from);
+  return text.find(needle, from);
+}
+
+}  // namespace
+
+std::size_t FindIgnoringCase(std::string_view text, std::string_view needle, std::size_t from) {
+  if (from > text.size() || needle.size() > text.size() - from) return std::string_view::npos;
+  const auto it =
+      std::search(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(), needle.begin(),
+                  needle.end(), [](char a, char b) { return lowerAscii(a) == lowerAscii(b); });
+  return it == text.end() && !needle.empty() ? std::string_view::npos
+                                             : static_cast<std::size_t>(it - text.begin());
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+bool IsSecureAddress(std::string_view address) {
+  return startsWithIgnoringCase(address, "https://");
+}
+
+std::string UrlHost(std::string_view address) {
+  std::string_view host = authorityOf(address);
+  host = host.substr(0, host.find(':'));
+  std::string lower(host);
+  std::transform(lower.begin(), lower.end(), lower.begin(), lowerAscii);
+  return lower;
+}
+
+std::string UrlPath(std::string_view address) {
+  const std::string_view rest = withoutScheme(address);
+  const std::size_t end = rest.find_first_of("/?#");
+  if (end == std::string_view::npos) return "/";
+  if (rest[end] == '/') return std::string(rest.substr(end));
+  return "/" + std::string(rest.substr(end));
+}
+
+int UrlPort(std::string_view address) {
+  const std::string_view authority = authorityOf(address);
+  const int defaultPort = IsSecureAddress(address) ? 443 : 80;
+  const std::size_t colon = authority.find(':');
+  if (colon == std::string_view::npos || colon + 1 == authority.size()) return defaultPort;
+  int port = 0;
+  for (std::size_t i = colon + 1; i < authority.size(); ++i) {
+    const char c = authority[i];
+    if (c < '0' || c > '9') break;
+    port = port * 10 + (c - '0');
+    if (port > 65535) return 0;
+  }
+  return port;
+}
+
+std::string TextBetween(std::string_view text, std::string leftMarker, std::string rightMarker,
+                        std::optional<int> start, bool caseSensitive) {
+  replaceQuoteStandIns(leftMarker);
+  replaceQuoteStandIns(rightMarker);
+  const std::size_t from = start && *start > 1 ? static_cast<std::size_t>(*start - 1) : 0;
+  const std::size_t left = find(text, leftMarker, from, !caseSensitive);
+  if (left == std::string_view::npos) return {};
+  const std::string_view rest = text.substr(left + leftMarker.size());
+  const std::size_t right = find(rest, rightMarker, 0, !caseSensitive);
+  if (right == std::string_view::npos) return {};
+  return std::string(rest.substr(0, right));
+}
+
+std::string TextBefore(std::string_view text, std::string_view separator, std::optional<int> start,
+                       bool ignoreCase) {
+  const std::size_t from = start && *start > 1 ? static_cast<std::size_t>(*start - 1) : 0;
+  const std::size_t at = find(text, separator, from, ignoreCase);
+  if (at == std::string_view::npos) return {};
+  return std::string(text.substr(0, at));
+}
+
+}  // namespace quillet
