@@ -104,9 +104,12 @@ void IndexedPage::SetTextBoxValue(int position, const QString& text) {
 }
 
 void IndexedPage::WaitUntilComplete(QWidget* window, std::optional<int> timeoutMs) {
-  DocumentRef found;
-  if (!GetDocumentFromWindow(window, found)) return;
   QPointer<BrowserControl> control(browserControlOf(window));
+  if (!control) return;
+  DocumentRef found;
+  // A browser whose first page is still on its way has no document yet, but it is loading
+  // one: that is worth waiting for.
+  if (!GetDocumentFromWindow(window, found) && !control->isLoading()) return;
   int elapsed = 0;
   while (control) {
     dispatchEventsFor(kWaitStepMs);

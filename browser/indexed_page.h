@@ -59,8 +59,9 @@ class IndexedPage {
   /// Waits until the page of `window`'s browser has finished loading, polling every 10 ms
   /// while window events keep being dispatched. `timeoutMs` counts only the 10 ms steps;
   /// without it the wait lasts as long as the page loads. Returns at once when there is no
-  /// browser or no document. If this object is attached, its collections get a second copy of
-  /// every element (the document lookup refreshes them without clearing).
+  /// browser, or when it neither shows a document nor is loading one. If this object is attached,
+  /// its collections get a second copy of every element (the document lookup refreshes them without
+  /// clearing).
   void WaitUntilComplete(QWidget* window, std::optional<int> timeoutMs = std::nullopt);
 
   /// Wraps every occurrence of `text` in the body's visible text (also one that spans element
