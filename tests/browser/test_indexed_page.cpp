@@ -253,6 +253,23 @@ class IndexedPageTest : public QObject {
     QCOMPARE(indexed.count(QStringLiteral("forms")), 2);
   }
 
+  void waitFollowsANavigationThatReplacesAnUnfinishedOne() {
+    server_.holdHanging();
+    BrowserControl control(nullptr, profile_);
+    control.navigate(page("pending.html").toString());
+    QTRY_COMPARE_WITH_TIMEOUT(
+        evalInPage(control.page(), QStringLiteral("document.readyState")).toString(),
+        QStringLiteral("interactive"), 10000);
+    control.navigate(page("collections.html").toString());
+    IndexedPage indexed;
+    indexed.WaitUntilComplete(&control);
+    server_.releaseHanging();
+    QVERIFY(!control.isLoading());
+    QCOMPARE(control.page()->url().path(), QStringLiteral("/collections.html"));
+    QVERIFY(indexed.Attach(&control));
+    QCOMPARE(indexed.count(QStringLiteral("forms")), 2);
+  }
+
   void waitEndsWhenTheBrowserIsDestroyed() {
     server_.holdHanging();
     // Right after the navigation starts: the wait must not take the page for finished.
