@@ -62,7 +62,7 @@ RgbPicture drawCaptcha(std::string_view text, std::uint64_t seed) {
   int gap = 6;
   if (count * (kGlyphWidth * scale + gap) - gap > kCaptchaWidth - 4) {
     scale = 1;
-    gap = 2;
+    gap = 1;
   }
   const int advance = kGlyphWidth * scale + gap;
   const int used = std::max(0, count * advance - gap);

@@ -18,7 +18,8 @@ struct DemoAccount {
 struct DemoOptions {
   // The accounts that can sign in; when empty the site has one, "demo" / "demo123".
   std::vector<DemoAccount> accounts;
-  // When not empty, every captcha shows and expects this text (for scripted runs).
+  // When not empty, every captcha shows and expects this text (for scripted runs),
+  // also on an attempt made before any captcha picture was fetched.
   std::string fixedCaptcha;
   double failRate = 0.0;       // a confirmed share fails
   double wrongLinkRate = 0.0;  // a good item address is answered as a wrong one

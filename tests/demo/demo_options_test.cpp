@@ -1,0 +1,103 @@
+// The command line of quillet-demo-site.
+#include "demo/demo_options.h"
+
+#include <gtest/gtest.h>
+
+namespace quillet {
+namespace {
+
+TEST(DemoCommandLine, DefaultsGiveTheDemoAccountOnTheDefaultPort) {
+  const auto line = parseDemoCommandLine({});
+  EXPECT_TRUE(line.error.empty());
+  EXPECT_EQ(line.port, 8421);
+  EXPECT_EQ(line.host, "127.0.0.1");
+  const auto accounts = line.options.effectiveAccounts();
+  ASSERT_EQ(accounts.size(), 1u);
+  EXPECT_EQ(accounts[0].user, "demo");
+  EXPECT_EQ(accounts[0].password, "demo123");
+  EXPECT_FALSE(line.options.seed.has_value());
+}
+
+TEST(DemoCommandLine, ReadsEveryOptionInBothSpellings) {
+  const auto line = parseDemoCommandLine({"--port",
+                                          "9000",
+                                          "--fixed-captcha=1234",
+                                          "--account",
+                                          "小明:密:码",
+                                          "--account=bob:pw",
+                                          "--fail-rate",
+                                          "0.1",
+                                          "--wrong-link-rate=0.05",
+                                          "--latency-ms",
+                                          "5:40",
+                                          "--stall-rate",
+                                          "1",
+                                          "--stall-ms",
+                                          "2500",
+                                          "--drop-rate=0",
+                                          "--fail-item",
+                                          "3",
+                                          "--fail-item=77",
+                                          "--seed",
+                                          "18446744073709551615",
+                                          "--host",
+                                          "localhost"});
+  ASSERT_TRUE(line.error.empty()) << line.error;
+  EXPECT_FALSE(line.help);
+  EXPECT_EQ(line.port, 9000);
+  EXPECT_EQ(line.options.fixedCaptcha, "1234");
+  ASSERT_EQ(line.options.accounts.size(), 2u);
+  EXPECT_EQ(line.options.accounts[0].user, "小明");
+  EXPECT_EQ(line.options.accounts[0].password, "密:码");
+  EXPECT_EQ(line.options.effectiveAccounts().size(), 2u) << "given accounts replace the default";
+  EXPECT_DOUBLE_EQ(line.options.failRate, 0.1);
+  EXPECT_DOUBLE_EQ(line.options.wrongLinkRate, 0.05);
+  EXPECT_EQ(line.options.latencyMinMs, 5);
+  EXPECT_EQ(line.options.latencyMaxMs, 40);
+  EXPECT_DOUBLE_EQ(line.options.stallRate, 1.0);
+  EXPECT_EQ(line.options.stallMs, 2500);
+  EXPECT_DOUBLE_EQ(line.options.dropRate, 0.0);
+  EXPECT_EQ(line.options.failItems, (std::set<int>{3, 77}));
+  EXPECT_EQ(line.options.seed, 18446744073709551615ull);
+}
+
+TEST(DemoCommandLine, RefusesWhatItCannotServe) {
+  const std::vector<std::vector<std::string>> refused = {{"--port", "0"},
+                                                         {"--port", "65536"},
+                                                         {"--port", "80x"},
+                                                         {"--port"},
+                                                         {"--host", "0.0.0.0"},
+                                                         {"--host", "192.168.0.2"},
+                                                         {"--fail-rate", "1.5"},
+                                                         {"--drop-rate", "-0.1"},
+                                                         {"--stall-rate", "abc"},
+                                                         {"--wrong-link-rate="},
+                                                         {"--latency-ms", "50:10"},
+                                                         {"--latency-ms", "x:1"},
+                                                         {"--latency-ms", "-1:5"},
+                                                         {"--account", "nopassword"},
+                                                         {"--account", ":pw"},
+                                                         {"--fixed-captcha", ""},
+                                                         {"--fail-item", "one"},
+                                                         {"--seed", "-3"},
+                                                         {"--stall-ms", "-1"},
+                                                         {"--verbose"},
+                                                         {"stray"}};
+  for (const auto& arguments : refused) {
+    EXPECT_FALSE(parseDemoCommandLine(arguments).error.empty()) << arguments[0];
+  }
+}
+
+TEST(DemoCommandLine, HelpIsAskedForAndListsTheOptions) {
+  EXPECT_TRUE(parseDemoCommandLine({"--help"}).help);
+  EXPECT_TRUE(parseDemoCommandLine({"-h"}).help);
+  const std::string usage = demoUsage();
+  for (const char* option :
+       {"--port", "--fixed-captcha", "--account", "--fail-rate", "--wrong-link-rate",
+        "--latency-ms", "--stall-rate", "--drop-rate", "--fail-item", "--seed"}) {
+    EXPECT_NE(usage.find(option), std::string::npos) << option;
+  }
+}
+
+}  // namespace
+}  // namespace quillet
