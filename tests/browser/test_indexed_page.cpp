@@ -309,6 +309,25 @@ class IndexedPageTest : public QObject {
     QCOMPARE(indexed.count(QStringLiteral("links")), 3);
   }
 
+  void documentLookupRefreshesTheObjectsOwnDocument() {
+    QVERIFY(loadAndWait(*control_, page("actions.html")));
+    BrowserControl other(nullptr, profile_);
+    QVERIFY(loadAndWait(other, page("collections.html")));
+    IndexedPage indexed;
+    QVERIFY(indexed.Attach(control_.get()));
+    DocumentRef looked;
+    QVERIFY(indexed.GetDocumentFromWindow(&other, looked));
+    QCOMPARE(looked.page(), other.page());
+    // The object's own document got the second copy; the other browser's elements are not in.
+    QCOMPARE(indexed.document().page(), control_->page());
+    QCOMPARE(indexed.count(QStringLiteral("links")), 6);
+    QCOMPARE(indexed.count(QStringLiteral("forms")), 0);
+    // SetDocument starts over on the document it is given.
+    indexed.SetDocument(looked);
+    QCOMPARE(indexed.count(QStringLiteral("forms")), 2);
+    QCOMPARE(indexed.count(QStringLiteral("links")), 2);
+  }
+
   void attachWithoutABrowserLeavesThePageEmpty() {
     QWidget plain;
     auto* child = new QWidget(&plain);
