@@ -213,6 +213,7 @@ void PerformHttpRequest(HttpRequestRecord& record, const std::atomic<bool>* canc
   Response response;
   response.cancel = cancel;
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+  if (std::getenv("QUILLET_CURL_VERBOSE") != nullptr) curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);
   curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(h, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
   curl_easy_setopt(h, CURLOPT_BUFFERSIZE, 256L * 1024L);
@@ -264,6 +265,11 @@ void PerformHttpRequest(HttpRequestRecord& record, const std::atomic<bool>* canc
       if (host != originalHost &&
           (isHeaderNamed(line, "Cookie") || isHeaderNamed(line, "Authorization") ||
            isHeaderNamed(line, "Host"))) {
+        continue;
+      }
+      // A POST turned into a GET by a redirect leaves its body, and the lines that describe it.
+      if (post && !sendBody &&
+          (isHeaderNamed(line, "Content-Length") || isHeaderNamed(line, "Content-Type"))) {
         continue;
       }
       curl_slist* grown = curl_slist_append(list.get(), line.c_str());
