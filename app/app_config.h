@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace quillet {
+
+/// What the command line and the environment decide for one run.
+struct AppConfig {
+  QString siteBase;  // scheme and host of the share site, no trailing slash
+  QString dataDir;   // where the remembered-account files live
+  bool exitNow = false;
+  int exitCode = 0;
+  QString message;  // --help / --version text, or the reason for a bad command line
+};
+
+/// The demo share site's address, used when neither --site nor QUILLET_SITE says otherwise.
+inline constexpr char kDefaultSiteBase[] = "http://127.0.0.1:8421";
+
+/// Parses `arguments` (argv, program name first). `programDir` is the folder of
+/// the executable: the remembered-account files live there when it is
+/// writable, otherwise under $XDG_CONFIG_HOME/quillet; --data-dir overrides both.
+AppConfig parseAppConfig(const QStringList& arguments, const QString& programDir);
+
+/// The folder chosen for the remembered-account files when --data-dir is not given.
+QString defaultDataDir(const QString& programDir);
+
+}  // namespace quillet

@@ -1,0 +1,107 @@
+#include "app/application.h"
+
+#include <QCursor>
+#include <QDesktopServices>
+#include <QPushButton>
+#include <QUrl>
+
+#include "app/balloon_tip.h"
+#include "app/clickable_label.h"
+#include "app/contact_info.h"
+#include "app/main_window.h"
+#include "app/splash_window.h"
+#include "browser/browser_control.h"
+#include "browser/indexed_page.h"
+#include "share/dialogs.h"
+#include "share/share_engine.h"
+#include "signin/cookie_bridge.h"
+#include "signin/login_flow.h"
+#include "signin/remembered_account.h"
+
+namespace quillet {
+
+Application::Application(const AppConfig& config, Dialogs* dialogs, QObject* parent)
+    : QObject(parent), config_(config) {
+  profile_.siteBase = config_.siteBase;
+  if (dialogs == nullptr) {
+    ownDialogs_ = std::make_unique<QtDialogs>();
+    dialogs = ownDialogs_.get();
+  }
+  dialogs_ = dialogs;
+
+  window_ = std::make_unique<MainWindow>(profile_.siteBase);
+  MainWindow& w = *window_;
+  // The captcha download must travel with the browser's session on the site.
+  cookieBridge_ = std::make_unique<CookieBridge>(w.browser->page()->profile());
+  account_ = std::make_unique<RememberedAccount>(config_.dataDir);
+
+  ShareControls share;
+  share.list = w.addressList;
+  share.period = w.period;
+  share.loop = w.loopSharing;
+  share.addComment = w.addComment;
+  share.commentPool = w.commentPool;
+  share.failed = w.failedList;
+  share.progress = w.statusParts[1];
+  share.imported = w.statusParts[2];
+  share.browserWindow = w.browser;
+  share.dialogParent = &w;
+  share_ = std::make_unique<ShareEngine>(share, profile_, *dialogs_);
+
+  LoginControls login;
+  login.userName = w.userName;
+  login.password = w.password;
+  login.captcha = w.captcha;
+  login.captchaPicture = w.captchaPicture;
+  login.remember = w.remember;
+  login.hint = w.loginHint;
+  login.tabs = w.tabs;
+  login.browserWindow = w.browser;
+  login_ = std::make_unique<LoginFlow>(login, profile_, *account_);
+
+  bindEvents();
+}
+
+Application::~Application() = default;
+
+void Application::bindEvents() {
+  MainWindow& w = *window_;
+  connect(w.loginButton, &QPushButton::clicked, login_.get(), &LoginFlow::OnLoginClicked);
+  connect(w.importButton, &QPushButton::clicked, share_.get(), &ShareEngine::onImportClicked);
+  connect(w.publishButton, &QPushButton::clicked, share_.get(), &ShareEngine::onPublishClicked);
+  connect(w.resendButton, &QPushButton::clicked, share_.get(), &ShareEngine::onResendClicked);
+  connect(w.contactLabel, &ClickableLabel::leftPressed, this, &Application::onContactLabelPressed);
+  connect(w.updateLabel, &ClickableLabel::leftPressed, this, &Application::onUpdateLabelPressed);
+}
+
+void Application::onMainWindowCreated() {
+  MainWindow& w = *window_;
+  {
+    SplashWindow splash(&w);
+    splash.exec();
+  }
+
+  account_->ensureFiles();
+  w.userName->setText(account_->userName());
+  w.password->setText(account_->password());
+
+  {
+    IndexedPage page;
+    page.WaitUntilComplete(w.browser);
+    w.browser->navigate(profile_.logoutUrl());
+    page.WaitUntilComplete(w.browser);
+    w.browser->navigate(profile_.logonUrl());
+  }
+
+  share_->resetRunState();
+}
+
+void Application::onContactLabelPressed() {
+  window_->balloon->showHtml(contactHtml(), QCursor::pos());
+}
+
+void Application::onUpdateLabelPressed() {
+  QDesktopServices::openUrl(QUrl(updatePageAddress()));
+}
+
+}  // namespace quillet

@@ -1,0 +1,67 @@
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFont>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/app_config.h"
+#include "app/application.h"
+#include "app/main_window.h"
+
+namespace {
+
+// The browser engine refuses to start as root with its sandbox on.
+void prepareBrowserEngineEnvironment() {
+  if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+}
+
+QString programDirectory(const char* argv0) {
+  // Before QApplication exists: resolve /proc/self/exe, else argv[0].
+  const QString exe = QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
+  const QFileInfo info(exe.isEmpty() ? QString::fromLocal8Bit(argv0) : exe);
+  return info.absolutePath();
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  const quillet::AppConfig config =
+      quillet::parseAppConfig(arguments, programDirectory(argc > 0 ? argv[0] : "quillet"));
+  if (config.exitNow) {
+    std::fputs(config.message.toLocal8Bit().constData(), config.exitCode == 0 ? stdout : stderr);
+    return config.exitCode;
+  }
+
+  prepareBrowserEngineEnvironment();
+  // The browser engine shares its rendering context with the widgets.
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Quillet"));
+  QApplication::setApplicationVersion(QStringLiteral(QUILLET_VERSION));
+  QFont font = QApplication::font();
+  font.setFamilies(
+      {font.family(), QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")});
+  QApplication::setFont(font);
+
+  if (!QDir().mkpath(config.dataDir)) {
+    std::fprintf(stderr, "Cannot create the data folder %s\n", qPrintable(config.dataDir));
+    return 1;
+  }
+
+  quillet::Application quillet(config);
+  // Closing the window ends the process at once, even inside a share pass or
+  // a download: nothing is saved and nothing is asked.
+  QObject::connect(&quillet.window(), &quillet::MainWindow::closing, [] {
+    std::fflush(nullptr);
+    std::_Exit(0);
+  });
+  quillet.onMainWindowCreated();
+  return QApplication::exec();
+}
