@@ -60,6 +60,12 @@ void AddressListModel::clear() {
   endResetModel();
 }
 
+void AddressListModel::clearColumn(int column) {
+  if (rows_.empty() || column < 0 || column > 2) return;
+  for (Row& row : rows_) row.cells[column].clear();
+  Q_EMIT dataChanged(index(0, column), index(rowCountInt() - 1, column), {Qt::DisplayRole});
+}
+
 int AddressListModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : rowCountInt();
 }

@@ -38,6 +38,8 @@ class AddressListModel : public QAbstractTableModel {
   void insertRows(int position, const QStringList& addresses);
   /// Deletes every row.
   void clear();
+  /// Sets one column of every row to the empty text (one change signal).
+  void clearColumn(int column);
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <random>
+
+#include "share/failed_addresses.h"
+#include "share/run_context.h"
+#include "share/share_controls.h"
+#include "share/site_profile.h"
+
+namespace quillet {
+
+/// The run state of the sharing engine. `currentRow` is the next row whose
+/// address goes in; once a row is entered, that row is currentRow - 1 and the
+/// iteration's results go there. `failedCount` counts this pass's failures.
+struct RunState {
+  std::int32_t currentRow = 0;
+  std::int32_t failedCount = 0;
+};
+
+/// How one step of the share flow ended.
+enum class StepOutcome {
+  Done,     // the step ran; the iteration goes on
+  NoRow,    // every remaining address was refused as wrong: nothing to publish
+  Stopped,  // the pass has to end (engine gone or stop requested)
+};
+
+/// The five page steps that publish one address through the share site's
+/// pages, as a user would: open the start page, open the share dialog, enter
+/// the address (skipping addresses the site calls wrong), confirm with an
+/// optional random comment, and read the outcome back into the list. Each
+/// step makes its own page objects and drops them before it returns.
+class PageSteps {
+ public:
+  PageSteps(const ShareControls& controls, const SiteProfile& profile, RunState& state,
+            std::shared_ptr<RunContext> context);
+
+  /// Step 1: navigate to the start page, wait 4 s and until it has loaded
+  /// (at most 60 s, scaled like every designed wait), then click link 2.
+  StepOutcome openStartPage();
+  /// Step 2: click the first link whose text contains "分享宝贝".
+  void openShareDialog();
+  /// Step 3: progress text, the address of row currentRow into text box 2,
+  /// currentRow + 1, button 2, 2 s, then the wrong-link check; a wrong address
+  /// is marked "地址错误" and the next row goes into the same page.
+  StepOutcome enterAddress();
+  /// Step 4 (with step 5 at its end): the optional comment, the confirm
+  /// element, 1.6 s, then the result check.
+  StepOutcome publish();
+  /// Step 5: "成功" on the page marks the row "成功" with the time; anything
+  /// else marks it "失败" and records the address as failed.
+  void checkResult();
+
+  /// The progress text for the 1-based row number: "正在分享第1个地址".
+  static QString progressText(std::int64_t rowNumber);
+  /// The publish-time text for now, local time: "2026-12-08 19:03:05".
+  static QString publishTimeNow();
+
+  /// The longest load wait of step 1, in unscaled milliseconds.
+  static constexpr int kStartPageLoadLimitMs = 60000;
+
+ private:
+  bool pause(std::int64_t microseconds) const { return pauseFor(context_, microseconds); }
+  QString pickComment();
+
+  ShareControls controls_;
+  SiteProfile profile_;
+  RunState& state_;
+  std::shared_ptr<RunContext> context_;
+  FailedAddresses failed_;
+  std::mt19937 random_;
+};
+
+}  // namespace quillet

@@ -1,0 +1,129 @@
+#include "share_harness.h"
+
+#include <QCoreApplication>
+#include <QTest>
+#include <QVBoxLayout>
+#include <QWebEngineProfile>
+
+#include "browser/indexed_page.h"
+#include "share/comment_pool.h"
+
+namespace quillet {
+namespace {
+
+// One private (off-the-record) profile per test process: no cookie from an
+// earlier run reaches the site.
+QWebEngineProfile* testProfile() {
+  static QWebEngineProfile* profile = new QWebEngineProfile(QCoreApplication::instance());
+  return profile;
+}
+
+}  // namespace
+
+bool pageShows(BrowserControl* browser, const QString& text) {
+  IndexedPage page;
+  return page.Attach(browser) && page.HighlightText(text);
+}
+
+ShareHarness::ShareHarness(DemoOptions options)
+    : period(new QLineEdit(QStringLiteral("21"), &window)),
+      loop(new QCheckBox(QStringLiteral("循环分享"), &window)),
+      addComment(new QCheckBox(QStringLiteral("为商品添加随机评论（可不选择）"), &window)),
+      commentPool(new QListWidget(&window)),
+      failed(new QListWidget(&window)),
+      progress(new QLabel(&window)),
+      imported(new QLabel(&window)),
+      browser(new BrowserControl(&window, testProfile())),
+      site_(std::make_unique<DemoSite>(withCaptcha(std::move(options)))) {
+  auto* layout = new QVBoxLayout(&window);
+  for (QWidget* widget : std::initializer_list<QWidget*>{period, loop, addComment, commentPool,
+                                                         failed, progress, imported, browser}) {
+    layout->addWidget(widget);
+  }
+  commentPool->addItems(commentPoolTexts());
+  window.resize(900, 700);
+  site_->start();
+
+  SiteProfile profile;
+  profile.siteBase = siteBase();
+  ShareControls controls;
+  controls.list = &list;
+  controls.period = period;
+  controls.loop = loop;
+  controls.addComment = addComment;
+  controls.commentPool = commentPool;
+  controls.failed = failed;
+  controls.progress = progress;
+  controls.imported = imported;
+  controls.browserWindow = &window;
+  controls.dialogParent = &window;
+  engine = std::make_unique<ShareEngine>(controls, profile, dialogs);
+}
+
+ShareHarness::~ShareHarness() {
+  engine.reset();
+  delete browser;  // before the site goes, so that no load is left hanging on it
+  if (site_) site_->stop();
+}
+
+DemoOptions ShareHarness::withCaptcha(DemoOptions options) const {
+  options.fixedCaptcha = kCaptcha;
+  return options;
+}
+
+QString ShareHarness::siteBase() const {
+  return QString::fromStdString(site_->baseUrl());
+}
+
+QString ShareHarness::itemAddress(int id) const {
+  return QString::fromStdString(site_->itemUrl(id));
+}
+
+bool ShareHarness::signIn() {
+  browser->navigate(siteBase() + QStringLiteral("/logon"));
+  {
+    IndexedPage page;
+    page.WaitUntilComplete(browser, 10000);
+    if (!page.Attach(browser)) return false;
+    page.SetTextBoxValue(2, QString::fromStdString(site_->accounts().front().user));
+    page.SetTextBoxValue(3, QString::fromStdString(site_->accounts().front().password));
+    page.SetTextBoxValue(4, QString::fromLatin1(kCaptcha));
+    page.ClickButton(2);
+  }
+  return QTest::qWaitFor([this] { return pageShows(browser, QStringLiteral("你好")); }, 15000);
+}
+
+bool ShareHarness::restartSite(DemoOptions options) {
+  const int port = site_->port();
+  const std::vector<ShareRecord> old = site_->shares();
+  earlierShares_.insert(earlierShares_.end(), old.begin(), old.end());
+  site_->stop();
+  site_ = std::make_unique<DemoSite>(withCaptcha(std::move(options)));
+  return site_->start("127.0.0.1", port);
+}
+
+std::vector<ShareRecord> ShareHarness::shares() const {
+  std::vector<ShareRecord> all = earlierShares_;
+  const std::vector<ShareRecord> now = site_->shares();
+  all.insert(all.end(), now.begin(), now.end());
+  return all;
+}
+
+QStringList ShareHarness::rows(int column) const {
+  QStringList out;
+  for (int row = 0; row < list.rowCountInt(); ++row) out << list.cell(row, column);
+  return out;
+}
+
+QStringList ShareHarness::failedEntries() const {
+  QStringList out;
+  for (int i = 0; i < failed->count(); ++i) out << failed->item(i)->text();
+  return out;
+}
+
+void ShareHarness::setRows(const QStringList& addresses) {
+  list.clear();
+  list.insertRows(0, addresses);
+}
+
+}  // namespace quillet

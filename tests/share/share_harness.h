@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QString>
+#include <QWidget>
+#include <memory>
+#include <vector>
+
+#include "browser/browser_control.h"
+#include "demo/demo_site.h"
+#include "share/address_list_model.h"
+#include "share/recording_dialogs.h"
+#include "share/share_controls.h"
+#include "share/share_engine.h"
+#include "share/site_profile.h"
+
+namespace quillet {
+
+/// A publish page for tests: the widgets the engine works on, a real browser
+/// control on a private profile, the demo share site on a free loopback port,
+/// and the engine bound to them.
+class ShareHarness {
+ public:
+  static constexpr const char* kCaptcha = "QW3E";
+
+  explicit ShareHarness(DemoOptions options = {});
+  ~ShareHarness();
+
+  bool siteRunning() const { return site_ && site_->isRunning(); }
+  /// Signs in through the login form in the browser control, as the login
+  /// page does (text boxes 2, 3, 4 and button 2). True once the start page
+  /// greets the account.
+  bool signIn();
+  /// Replaces the running site by a new one with `options` on the same port
+  /// (item addresses stay valid); its record starts empty, the old one is kept.
+  bool restartSite(DemoOptions options);
+
+  QString itemAddress(int id) const;
+  /// Every share the sites recorded, oldest first (earlier sites included).
+  std::vector<ShareRecord> shares() const;
+  QString siteBase() const;
+
+  /// The addresses of the list, top to bottom.
+  QStringList rows(int column = 0) const;
+  QStringList failedEntries() const;
+  /// Rows of the list from top to bottom.
+  void setRows(const QStringList& addresses);
+
+  QWidget window;
+  AddressListModel list;
+  QLineEdit* period;
+  QCheckBox* loop;
+  QCheckBox* addComment;
+  QListWidget* commentPool;
+  QListWidget* failed;
+  QLabel* progress;
+  QLabel* imported;
+  BrowserControl* browser;
+  RecordingDialogs dialogs;
+  std::unique_ptr<ShareEngine> engine;
+
+ private:
+  DemoOptions withCaptcha(DemoOptions options) const;
+
+  std::unique_ptr<DemoSite> site_;
+  std::vector<ShareRecord> earlierShares_;
+};
+
+/// Whether the page in `browser` shows `text` (marks it, like the steps do).
+bool pageShows(BrowserControl* browser, const QString& text);
+
+}  // namespace quillet
