@@ -111,6 +111,7 @@ struct DemoSite::Impl {
 
   mutable std::mutex recordsMutex;
   std::vector<ShareRecord> records;
+  std::optional<IssuedCaptcha> lastCaptcha;  // guarded by recordsMutex
 
   std::mutex stopMutex;
   std::condition_variable stopSignal;
@@ -242,6 +243,10 @@ struct DemoSite::Impl {
     std::string text = options.fixedCaptcha;
     if (text.empty()) text = randomDigits(4);
     sessions.update(id, [&text](Session& session) { session.captcha = text; });
+    {
+      std::lock_guard lock(recordsMutex);
+      lastCaptcha = IssuedCaptcha{id, text};
+    }
     response.set_header("Cache-Control", "no-store, no-cache, must-revalidate");
     response.set_header("Pragma", "no-cache");
     response.set_content(captchaPng(text, dice.next()), "image/png");
@@ -483,6 +488,11 @@ std::optional<std::string> DemoSite::sessionCaptcha(const std::string& sessionId
   const auto session = impl_->sessions.find(sessionId);
   if (!session || session->captcha.empty()) return std::nullopt;
   return session->captcha;
+}
+
+std::optional<DemoSite::IssuedCaptcha> DemoSite::lastCaptcha() const {
+  std::lock_guard lock(impl_->recordsMutex);
+  return impl_->lastCaptcha;
 }
 
 std::optional<std::string> DemoSite::sessionUser(const std::string& sessionId) const {

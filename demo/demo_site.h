@@ -40,6 +40,13 @@ class DemoSite {
 
   // The captcha text that the session `sessionId` has to type, if a captcha is open.
   std::optional<std::string> sessionCaptcha(const std::string& sessionId) const;
+  // The captcha picture served last, and the session it was served to: a test
+  // reads what the program's own fetch was shown.
+  struct IssuedCaptcha {
+    std::string sessionId;
+    std::string text;
+  };
+  std::optional<IssuedCaptcha> lastCaptcha() const;
   // The account that session `sessionId` is signed in with ("" when signed out).
   std::optional<std::string> sessionUser(const std::string& sessionId) const;
 

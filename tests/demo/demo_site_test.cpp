@@ -184,6 +184,9 @@ TEST_F(DemoSiteTest, CaptchaBelongsToTheSessionThatFetchedItAndIsUsedUp) {
   EXPECT_EQ(picture->get_header_value("Content-Type"), "image/png");
   EXPECT_EQ(picture->body.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
   const std::string firstText = site.sessionCaptcha(first.sessionId()).value_or("");
+  ASSERT_TRUE(site.lastCaptcha().has_value());
+  EXPECT_EQ(site.lastCaptcha()->sessionId, first.sessionId());
+  EXPECT_EQ(site.lastCaptcha()->text, firstText);
 
   // Fetch for the second session until its text differs from the first's.
   std::string secondText;
@@ -194,6 +197,7 @@ TEST_F(DemoSiteTest, CaptchaBelongsToTheSessionThatFetchedItAndIsUsedUp) {
   ASSERT_NE(first.sessionId(), second.sessionId());
   ASSERT_NE(firstText, secondText);
   EXPECT_EQ(site.sessionCaptcha(first.sessionId()), firstText) << "the other session left it alone";
+  EXPECT_EQ(site.lastCaptcha()->sessionId, second.sessionId());
 
   auto answer = second.signInWith("demo", "demo123", firstText);
   EXPECT_TRUE(contains(answer->body, "验证码错误"));
