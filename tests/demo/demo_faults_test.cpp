@@ -15,17 +15,9 @@
 namespace quillet {
 namespace {
 
+using test::contains;
 using test::SiteVisitor;
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-std::string tokenOf(const std::string& json) {
-  std::smatch match;
-  return std::regex_search(json, match, std::regex("\"token\":\"([0-9a-f]+)\"")) ? match[1].str()
-                                                                                 : std::string();
-}
+using test::tokenOf;
 
 // A site with the given options, started, and a visitor signed in to it.
 struct SignedInSite {

@@ -88,16 +88,5 @@ TEST(DemoCommandLine, RefusesWhatItCannotServe) {
   }
 }
 
-TEST(DemoCommandLine, HelpIsAskedForAndListsTheOptions) {
-  EXPECT_TRUE(parseDemoCommandLine({"--help"}).help);
-  EXPECT_TRUE(parseDemoCommandLine({"-h"}).help);
-  const std::string usage = demoUsage();
-  for (const char* option :
-       {"--port", "--fixed-captcha", "--account", "--fail-rate", "--wrong-link-rate",
-        "--latency-ms", "--stall-rate", "--drop-rate", "--fail-item", "--seed"}) {
-    EXPECT_NE(usage.find(option), std::string::npos) << option;
-  }
-}
-
 }  // namespace
 }  // namespace quillet

@@ -12,11 +12,9 @@
 namespace quillet {
 namespace {
 
+using test::contains;
 using test::SiteVisitor;
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
+using test::tokenOf;
 
 // The value of attribute `name` in one start tag, or "".
 std::string attribute(const std::string& tag, const std::string& name) {
@@ -62,12 +60,6 @@ std::vector<std::string> linkTargets(const std::string& html) {
   std::vector<std::string> targets;
   for (const auto& tag : startTags(html, "a")) targets.push_back(attribute(tag, "href"));
   return targets;
-}
-
-std::string tokenOf(const std::string& json) {
-  std::smatch match;
-  return std::regex_search(json, match, std::regex("\"token\":\"([0-9a-f]+)\"")) ? match[1].str()
-                                                                                 : std::string();
 }
 
 class DemoSiteTest : public ::testing::Test {

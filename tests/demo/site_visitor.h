@@ -3,6 +3,7 @@
 #include <httplib.h>
 
 #include <map>
+#include <regex>
 #include <string>
 
 namespace quillet::test {
@@ -32,5 +33,16 @@ class SiteVisitor {
   httplib::Client client_;
   std::map<std::string, std::string> cookies_;
 };
+
+inline bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// The token of an accepted address check's JSON answer ("" when refused).
+inline std::string tokenOf(const std::string& json) {
+  std::smatch match;
+  return std::regex_search(json, match, std::regex("\"token\":\"([0-9a-f]+)\"")) ? match[1].str()
+                                                                                 : std::string();
+}
 
 }  // namespace quillet::test
