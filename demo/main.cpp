@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  std::cout << "Demo share site: " << site.baseUrl() << "/logon\n";
+  std::cout << "Demo share site listening on " << site.baseUrl() << "/logon\n";
   for (const auto& account : site.accounts()) {
     std::cout << "Account: " << account.user << "  password: " << account.password << "\n";
   }
