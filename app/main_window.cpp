@@ -15,6 +15,7 @@
 
 #include "app/balloon_tip.h"
 #include "app/clickable_label.h"
+#include "app/tab_control.h"
 #include "browser/browser_control.h"
 #include "share/address_list_model.h"
 #include "share/comment_pool.h"
@@ -57,7 +58,7 @@ MainWindow::MainWindow(const QString& siteBase, QWidget* parent) : QMainWindow(p
 
   buildAddressList();
 
-  tabs = place(new QTabWidget(client), u"高级选择夹1", 0, 200, 700, 192);
+  tabs = place(new TabControl(client), u"高级选择夹1", 0, 200, 700, 192);
   auto* loginPage = new QWidget;
   loginPage->setObjectName(QStringLiteral("登录"));
   auto* publishPage = new QWidget;
