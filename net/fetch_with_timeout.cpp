@@ -69,12 +69,14 @@ void setFetchWaitPump(std::function<void()> pump) {
   wp.owner = std::this_thread::get_id();
 }
 
-std::string FetchWithTimeout(std::string& address, std::optional<int> method,
-                             std::optional<std::string> proxy, std::optional<std::string> headers,
-                             std::optional<std::string> body, std::optional<std::string> cookies,
-                             std::optional<double> timeoutSeconds, std::string* receivedHeaders,
-                             std::optional<int> responseEncoding, std::string* receivedCookies,
-                             std::optional<bool> followRedirects) {
+namespace {
+
+std::string fetch(BodySink sink, std::string& address, std::optional<int> method,
+                  std::optional<std::string> proxy, std::optional<std::string> headers,
+                  std::optional<std::string> body, std::optional<std::string> cookies,
+                  std::optional<double> timeoutSeconds, std::string* receivedHeaders,
+                  std::optional<int> responseEncoding, std::string* receivedCookies,
+                  std::optional<bool> followRedirects) {
   if (TrimBlanks(address).empty()) return {};
   if (!hasScheme(address)) address.insert(0, "http://");
 
@@ -86,6 +88,7 @@ std::string FetchWithTimeout(std::string& address, std::optional<int> method,
                       body.value_or(std::string()),
                       cookies.value_or(std::string()),
                       followRedirects.value_or(true) ? kFollowRedirectsText : "\xBC\xD9"};  // 假
+  exchange->sink = std::move(sink);
 
   std::thread worker;
   try {
@@ -134,6 +137,32 @@ std::string FetchWithTimeout(std::string& address, std::optional<int> method,
     default:
       return std::move(record[kSlotResponseBody]);
   }
+}
+
+}  // namespace
+
+std::string FetchWithTimeout(std::string& address, std::optional<int> method,
+                             std::optional<std::string> proxy, std::optional<std::string> headers,
+                             std::optional<std::string> body, std::optional<std::string> cookies,
+                             std::optional<double> timeoutSeconds, std::string* receivedHeaders,
+                             std::optional<int> responseEncoding, std::string* receivedCookies,
+                             std::optional<bool> followRedirects) {
+  return fetch({}, address, method, std::move(proxy), std::move(headers), std::move(body),
+               std::move(cookies), timeoutSeconds, receivedHeaders, responseEncoding,
+               receivedCookies, followRedirects);
+}
+
+std::string FetchWithTimeoutToSink(BodySink sink, std::string& address, std::optional<int> method,
+                                   std::optional<std::string> proxy,
+                                   std::optional<std::string> headers,
+                                   std::optional<std::string> body,
+                                   std::optional<std::string> cookies,
+                                   std::optional<double> timeoutSeconds,
+                                   std::string* receivedHeaders, std::string* receivedCookies,
+                                   std::optional<bool> followRedirects) {
+  return fetch(std::move(sink), address, method, std::move(proxy), std::move(headers),
+               std::move(body), std::move(cookies), timeoutSeconds, receivedHeaders, std::nullopt,
+               receivedCookies, followRedirects);
 }
 
 }  // namespace quillet

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "net/http_request.h"
+
 namespace quillet {
 
 /// Fetches one address on a worker thread and gives up at a deadline, while the calling thread
@@ -37,6 +39,22 @@ std::string FetchWithTimeout(std::string& address, std::optional<int> method = s
                              std::optional<int> responseEncoding = std::nullopt,
                              std::string* receivedCookies = nullptr,
                              std::optional<bool> followRedirects = std::nullopt);
+
+/// FetchWithTimeout for bodies too large to hold: the body goes to `sink`, on the worker thread,
+/// piece by piece as it arrives, and the result is empty (or the time-out message at the
+/// deadline). There is no response encoding: converting needs the whole body. No piece is handed
+/// over after the deadline, but a sink call under way at that moment may end after this call has
+/// returned, so the sink must own (or share) whatever it writes to.
+std::string FetchWithTimeoutToSink(BodySink sink, std::string& address,
+                                   std::optional<int> method = std::nullopt,
+                                   std::optional<std::string> proxy = std::nullopt,
+                                   std::optional<std::string> headers = std::nullopt,
+                                   std::optional<std::string> body = std::nullopt,
+                                   std::optional<std::string> cookies = std::nullopt,
+                                   std::optional<double> timeoutSeconds = std::nullopt,
+                                   std::string* receivedHeaders = nullptr,
+                                   std::string* receivedCookies = nullptr,
+                                   std::optional<bool> followRedirects = std::nullopt);
 
 /// The GBK bytes of the message FetchWithTimeout returns at its deadline (no terminating zero).
 std::string fetchTimeoutMessage();

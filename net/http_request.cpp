@@ -75,17 +75,38 @@ bool hasHeaderNamed(const std::vector<std::string>& lines, std::string_view name
 
 // What one transfer (one hop of a redirect chain) hands back.
 struct Response {
+  CURL* easy = nullptr;
   std::string body;
   std::string headerBlock;  // the latest response's block; a new status line starts a new block
+  int status = 0;           // of the latest status line
   bool sawSetCookie = false;
   const std::atomic<bool>* cancel = nullptr;
+  const BodySink* sink = nullptr;
 };
+
+bool isRedirect(long status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
 
 size_t onBody(char* data, size_t size, size_t count, void* user) {
   auto* response = static_cast<Response*>(user);
+  const size_t bytes = size * count;
   if (response->cancel != nullptr && response->cancel->load(std::memory_order_relaxed)) return 0;
-  response->body.append(data, size * count);
-  return size * count;
+  // A redirect's body is held back: it only counts when the redirect is not followed.
+  if (response->sink != nullptr && *response->sink && !isRedirect(response->status)) {
+    return (*response->sink)(std::string_view(data, bytes)) ? bytes : 0;
+  }
+  if (response->body.empty()) {
+    // One allocation for a body of announced size (within reason: the announcement is the
+    // server's word only).
+    curl_off_t announced = -1;
+    curl_easy_getinfo(response->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+    constexpr curl_off_t kMaxReserve = 1024L * 1024L * 1024L;
+    if (announced > 0)
+      response->body.reserve(static_cast<std::size_t>(std::min(announced, kMaxReserve)));
+  }
+  response->body.append(data, bytes);
+  return bytes;
 }
 
 size_t onHeader(char* data, size_t size, size_t count, void* user) {
@@ -96,6 +117,10 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) {
     // Interim (100 Continue) and redirect responses come first; only the last block counts.
     response->headerBlock.clear();
     response->body.clear();
+    const std::size_t space = line.find(' ');
+    response->status = space == std::string_view::npos
+                           ? 0
+                           : std::atoi(std::string(line.substr(space + 1, 3)).c_str());
   }
   if (line.empty()) return size * count;
   if (isHeaderNamed(line, "Set-Cookie")) response->sawSetCookie = true;
@@ -123,10 +148,6 @@ std::string harvestCookies(const std::string& headerBlock, const std::string& ho
     if (storeInJar) CookieJar::instance().setFromHeader(host, value);
   }
   return received;
-}
-
-bool isRedirect(long status) {
-  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
 }  // namespace
@@ -187,7 +208,8 @@ HttpRequestPlan PlanHttpRequest(const HttpRequestRecord& input) {
   return plan;
 }
 
-void PerformHttpRequest(HttpRequestRecord& record, const std::atomic<bool>* cancel) {
+void PerformHttpRequest(HttpRequestRecord& record, const std::atomic<bool>* cancel,
+                        const BodySink& sink) {
   normalizeRecord(record);
   const HttpRequestPlan plan = PlanHttpRequest(record);
   const std::string method = record[kSlotMethod];
@@ -211,7 +233,9 @@ void PerformHttpRequest(HttpRequestRecord& record, const std::atomic<bool>* canc
   CURL* h = easy.get();
 
   Response response;
+  response.easy = h;
   response.cancel = cancel;
+  response.sink = &sink;
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
   if (std::getenv("QUILLET_CURL_VERBOSE") != nullptr) curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);
   curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -317,6 +341,11 @@ void PerformHttpRequest(HttpRequestRecord& record, const std::atomic<bool>* canc
   // default path); without it they are stored here, as the record asks.
   record[kSlotReceivedCookies] = harvestCookies(response.headerBlock, finalHost, !useJar);
   record[kSlotResponseHeaders] = std::move(response.headerBlock);
+  if (sink && !response.body.empty()) {
+    // The final response was a redirect that is not followed: its held-back body is the body.
+    sink(response.body);
+    response.body.clear();
+  }
   record[kSlotResponseBody] = std::move(response.body);
   if (response.sawSetCookie || useJar) jar.publishChanges();
 }

@@ -2,7 +2,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "net/http_request_record.h"
 
@@ -39,13 +41,18 @@ struct HttpRequestPlan {
 /// Computes the plan for `record` (normalised to seven slots first).
 HttpRequestPlan PlanHttpRequest(const HttpRequestRecord& record);
 
+/// Takes a response body piece by piece as it arrives; returning false abandons the transfer.
+using BodySink = std::function<bool(std::string_view piece)>;
+
 /// Performs the request that `record` describes and writes the results back into it: slot 0 the
 /// body, slot 1 the received-cookie text, slot 5 the raw header block ("\r\n" line ends, the
 /// status line first; the final response's block when redirects were followed). The record is
 /// completed or cut to seven slots first. Failures show as empty slots 0, 1 and 5; a transfer that
 /// breaks off in the body keeps what arrived. When `cancel` becomes true the transfer is abandoned
-/// and the record is left untouched. Blocking; meant for a worker thread.
-void PerformHttpRequest(HttpRequestRecord& record, const std::atomic<bool>* cancel = nullptr);
+/// and the record is left untouched. With a `sink` the body goes to it as it arrives (only the
+/// final response's body) and slot 0 stays empty. Blocking; meant for a worker thread.
+void PerformHttpRequest(HttpRequestRecord& record, const std::atomic<bool>* cancel = nullptr,
+                        const BodySink& sink = {});
 
 /// Certificates that TLS transfers trust: a PEM bundle file, or the system's store when empty
 /// (the default). Process-wide; for a site with its own authority and for tests.

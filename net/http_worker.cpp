@@ -6,7 +6,14 @@ namespace quillet {
 
 void HttpWorkerEntry(std::shared_ptr<HttpExchange> exchange) {
   HttpRequestRecord record = exchange->record;
-  PerformHttpRequest(record, &exchange->cancel);
+  BodySink sink;
+  if (exchange->sink) {
+    // No piece is handed over once the caller has given up.
+    sink = [&exchange](std::string_view piece) {
+      return !exchange->cancel.load() && exchange->sink(piece);
+    };
+  }
+  PerformHttpRequest(record, &exchange->cancel, sink);
   {
     std::lock_guard lock(exchange->mutex);
     if (!exchange->cancel.load()) exchange->record = std::move(record);

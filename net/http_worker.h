@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 
+#include "net/http_request.h"
 #include "net/http_request_record.h"
 
 namespace quillet {
@@ -14,6 +15,7 @@ namespace quillet {
 /// cancelled sets `done` without writing the record back.
 struct HttpExchange {
   HttpRequestRecord record;
+  BodySink sink;  // when set, the body goes here (on the worker thread) instead of into slot 0
   std::atomic<bool> cancel{false};
   std::mutex mutex;
   std::condition_variable finished;

@@ -258,5 +258,64 @@ TEST_F(FetchWithTimeoutTest, PumpKeepsRunningUntilTheDeadline) {
   EXPECT_GT(calls, 1);
 }
 
+TEST_F(FetchWithTimeoutTest, SinkTakesTheFinalBodyPieceByPiece) {
+  const std::string big(1 << 20, 'b');
+  RawHttpServer server([&](RawConnection& connection) {
+    const std::string target = requestTarget(connection.readRequest());
+    if (target == "/moved") {
+      connection.send(RawHttpServer::response("302 Found", "Location: /big\r\n", "moved"));
+    } else {
+      connection.send(RawHttpServer::response("200 OK", "", big));
+    }
+  });
+  auto received = std::make_shared<std::string>();
+  const auto sink = [received](std::string_view piece) {
+    received->append(piece);
+    return true;
+  };
+  std::string address = server.url("/moved");
+  std::string headers;
+  EXPECT_EQ(FetchWithTimeoutToSink(sink, address, std::nullopt, std::nullopt, std::nullopt,
+                                   std::nullopt, std::nullopt, std::nullopt, &headers),
+            "");
+  EXPECT_TRUE(*received == big) << received->size();
+  EXPECT_TRUE(headers.starts_with("HTTP/1.1 200 OK\r\n"));
+
+  // Not followed, the redirect's own body is the body.
+  received->clear();
+  FetchWithTimeoutToSink(sink, address, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+                         std::nullopt, std::nullopt, nullptr, nullptr, false);
+  EXPECT_EQ(*received, "moved");
+
+  // A sink that refuses ends the transfer.
+  auto calls = std::make_shared<int>(0);
+  address = server.url("/big");
+  FetchWithTimeoutToSink([calls](std::string_view) { return ++*calls < 0; }, address);
+  EXPECT_EQ(*calls, 1);
+}
+
+TEST_F(FetchWithTimeoutTest, SinkHearsNothingAfterTheDeadline) {
+  RawHttpServer dribbling([](RawConnection& connection) {
+    connection.readRequest();
+    connection.send("HTTP/1.1 200 OK\r\nContent-Length: 99999999\r\n\r\n");
+    while (connection.send("x")) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  });
+  auto pieces = std::make_shared<std::atomic<int>>(0);
+  std::string address = dribbling.url("/");
+  EXPECT_EQ(FetchWithTimeoutToSink(
+                [pieces](std::string_view) {
+                  ++*pieces;
+                  return true;
+                },
+                address, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, 0.3),
+            fetchTimeoutMessage());
+  EXPECT_GT(pieces->load(), 0);
+  // A piece under way at the deadline may still land; none after it.
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  const int atDeadline = pieces->load();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(pieces->load(), atDeadline);
+}
+
 }  // namespace
 }  // namespace quillet
