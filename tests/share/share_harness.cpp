@@ -9,31 +9,21 @@
 #include "share/comment_pool.h"
 
 namespace quillet {
-namespace {
-
-// One private (off-the-record) profile per test process: no cookie from an
-// earlier run reaches the site.
-QWebEngineProfile* testProfile() {
-  static QWebEngineProfile* profile = new QWebEngineProfile(QCoreApplication::instance());
-  return profile;
-}
-
-}  // namespace
-
 bool pageShows(BrowserControl* browser, const QString& text) {
   IndexedPage page;
   return page.Attach(browser) && page.HighlightText(text);
 }
 
 ShareHarness::ShareHarness(DemoOptions options)
-    : period(new QLineEdit(QStringLiteral("21"), &window)),
+    : profile(new QWebEngineProfile(QCoreApplication::instance())),
+      period(new QLineEdit(QStringLiteral("21"), &window)),
       loop(new QCheckBox(QStringLiteral("循环分享"), &window)),
       addComment(new QCheckBox(QStringLiteral("为商品添加随机评论（可不选择）"), &window)),
       commentPool(new QListWidget(&window)),
       failed(new QListWidget(&window)),
       progress(new QLabel(&window)),
       imported(new QLabel(&window)),
-      browser(new BrowserControl(&window, testProfile())),
+      browser(new BrowserControl(&window, profile)),
       site_(std::make_unique<DemoSite>(withCaptcha(std::move(options)))) {
   auto* layout = new QVBoxLayout(&window);
   for (QWidget* widget : std::initializer_list<QWidget*>{period, loop, addComment, commentPool,
@@ -63,6 +53,7 @@ ShareHarness::ShareHarness(DemoOptions options)
 ShareHarness::~ShareHarness() {
   engine.reset();
   delete browser;  // before the site goes, so that no load is left hanging on it
+  delete profile;  // after the only page on it
   if (site_) site_->stop();
 }
 

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QString>
+#include <QWebEngineProfile>
 #include <QWidget>
 #include <memory>
 #include <vector>
@@ -42,6 +43,7 @@ class ShareHarness {
   /// Every share the sites recorded, oldest first (earlier sites included).
   std::vector<ShareRecord> shares() const;
   QString siteBase() const;
+  const DemoSite& site() const { return *site_; }
 
   /// The addresses of the list, top to bottom.
   QStringList rows(int column = 0) const;
@@ -49,6 +51,7 @@ class ShareHarness {
   /// Rows of the list from top to bottom.
   void setRows(const QStringList& addresses);
 
+  QWebEngineProfile* profile;  // private to this harness: its own cookies
   QWidget window;
   AddressListModel list;
   QLineEdit* period;

@@ -359,6 +359,35 @@ class ShareEngineTest : public QObject {
     QCOMPARE(failed.addresses().at(2), QStringLiteral("c"));
   }
 
+  // A start page that never finishes loading holds the pass only for the
+  // limited load wait; then the iteration goes on and the result check
+  // decides the row. (Watchdog: ends the pass if it hangs.)
+  void startPageThatNeverLoads() {
+    DemoOptions options;
+    options.stallRate = 1.0;
+    options.stallMs = 900000;
+    ShareHarness stalled(options);
+    QVERIFY(stalled.signIn());
+    const QString address = stalled.itemAddress(601);
+    stalled.setRows({address});
+    bool hung = false;
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    connect(&watchdog, &QTimer::timeout, this, [&] {
+      hung = true;
+      stalled.engine->stop();
+    });
+    watchdog.start(180000);
+
+    stalled.engine->onPublishClicked();
+
+    QVERIFY(!hung);
+    QCOMPARE(stalled.progress->text(), QStringLiteral("发布完毕"));
+    const std::vector<ShareRecord> records = stalled.shares();
+    const bool shared = records.size() == 1 && records.front().ok;
+    QCOMPARE(stalled.list.cell(0, 1), shared ? QStringLiteral("成功") : QStringLiteral("失败"));
+  }
+
   void texts() {
     QCOMPARE(PageSteps::progressText(1), QStringLiteral("正在分享第1个地址"));
     QCOMPARE(PageSteps::progressText(123456), QStringLiteral("正在分享第123456个地址"));
