@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quillet::cli {
+
+// Exit statuses of the subcommands.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitTimedOut = 2;
+inline constexpr int kExitUsage = 64;
+
+/// `quillet-cli fetch URL [options]`: one FetchWithTimeout from the command line. Returns the
+/// exit status.
+int runFetch(const std::vector<std::string>& args);
+
+/// The help text of the fetch subcommand.
+const char* fetchHelp();
+
+}  // namespace quillet::cli
