@@ -25,6 +25,7 @@ constexpr const char* kHtml = "text/html; charset=utf-8";
 constexpr const char* kJson = "application/json; charset=utf-8";
 constexpr std::size_t kMaxBody = 64 * 1024;
 constexpr std::size_t kWorkerThreads = 48;
+constexpr std::size_t kMaxRecords = 100000;
 // The site's own answers; the program looks for these texts in the pages.
 constexpr const char* kWrongAccount = "用户名或密码错误";
 constexpr const char* kCaptchaMissing = "请输入验证码";
@@ -315,6 +316,11 @@ struct DemoSite::Impl {
     localTimeText(record.time, record.timeMs);
     {
       std::lock_guard lock(recordsMutex);
+      // Bounded, so that a client sharing without end cannot exhaust memory:
+      // the oldest tenth goes when the record is full.
+      if (records.size() >= kMaxRecords) {
+        records.erase(records.begin(), records.begin() + kMaxRecords / 10);
+      }
       records.push_back(record);
     }
     response.set_content(answerJson(record.ok, record.ok ? kShareMade : kShareFailed), kJson);

@@ -24,7 +24,7 @@ class DemoSite {
 
   // Binds `host`:`port` (port 0: a free port) and serves on a thread of its
   // own. Only loopback hosts are accepted. False when binding fails or the site
-  // is already running.
+  // is already running. start, stop and isRunning belong to one thread.
   bool start(const std::string& host = "127.0.0.1", int port = 0);
   // Stops serving and joins every server thread; pages held open are ended.
   void stop();
@@ -34,8 +34,10 @@ class DemoSite {
   std::string baseUrl() const;  // "http://127.0.0.1:PORT"
   std::string itemUrl(int id) const;
 
-  std::vector<ShareRecord> shares() const;  // also served as JSON at /demo/shares
-  void clearShares();                       // also POST /demo/reset
+  // Every share that reached the confirm, oldest first (the newest 100000 at
+  // most); also served as JSON at /demo/shares.
+  std::vector<ShareRecord> shares() const;
+  void clearShares();  // also POST /demo/reset
   std::vector<DemoAccount> accounts() const;
 
   // The captcha text that the session `sessionId` has to type, if a captcha is open.
