@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "text/big5_to_gbk_table.h"
 #include "text/icu_converter.h"
 #include "text/simplified_chinese_map.h"
 
@@ -59,8 +60,10 @@ std::string Utf8ToGbk(std::string_view utf8) {
   return detail::convertCodePages(utf8, kCodePageUtf8, kCodePageGbk);
 }
 
+// Big5 goes through a table made from the same two ICU converters: the same result as decoding
+// and encoding again, several times faster.
 std::string Big5ToGbk(std::string_view big5) {
-  return detail::convertCodePages(big5, kCodePageBig5, kCodePageGbk);
+  return detail::convertBig5(untilZero(big5), detail::big5ToGbkTable(false));
 }
 
 std::string GbkToUtf8(std::string_view gbk) {
@@ -69,29 +72,25 @@ std::string GbkToUtf8(std::string_view gbk) {
 
 std::string ToSimplifiedChinese(std::string_view gbk) {
   std::string text(untilZero(gbk));
+  const std::uint16_t* simplified = detail::simplifiedGbkCodes();
   const std::size_t size = text.size();
-  for (std::size_t i = 0; i < size;) {
+  for (std::size_t i = 0; i + 1 < size;) {
     const auto lead = static_cast<unsigned char>(text[i]);
-    if (lead < 0x81 || lead == 0xFF || i + 1 == size) {
-      ++i;
-      continue;
-    }
     const auto trail = static_cast<unsigned char>(text[i + 1]);
-    if (trail < 0x40 || trail == 0x7F || trail == 0xFF) {
-      ++i;  // not a two-byte character: the lead byte stands alone
+    if (lead < 0x81 || lead == 0xFF || trail < 0x40 || trail == 0x7F || trail == 0xFF) {
+      ++i;  // ASCII, or a byte that starts no two-byte character: it stands alone
       continue;
     }
-    const std::uint16_t simplified =
-        detail::simplifiedGbkCode(static_cast<std::uint16_t>(lead * 256 + trail));
-    text[i] = static_cast<char>(simplified >> 8);
-    text[i + 1] = static_cast<char>(simplified & 0xFF);
+    const std::uint16_t code = simplified[lead * 256 + trail];
+    text[i] = static_cast<char>(code >> 8);
+    text[i + 1] = static_cast<char>(code & 0xFF);
     i += 2;
   }
   return text;
 }
 
 std::string Big5ToSimplifiedGbk(std::string_view big5) {
-  return ToSimplifiedChinese(Big5ToGbk(big5));
+  return detail::convertBig5(untilZero(big5), detail::big5ToGbkTable(true));
 }
 
 }  // namespace quillet

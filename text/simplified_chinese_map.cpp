@@ -52,9 +52,13 @@ std::unique_ptr<Table> buildTable() {
 
 }  // namespace
 
-std::uint16_t simplifiedGbkCode(std::uint16_t code) {
+const std::uint16_t* simplifiedGbkCodes() {
   static const std::unique_ptr<Table> table = buildTable();
-  return (*table)[code];
+  return table->data();
+}
+
+std::uint16_t simplifiedGbkCode(std::uint16_t code) {
+  return simplifiedGbkCodes()[code];
 }
 
 }  // namespace quillet::detail

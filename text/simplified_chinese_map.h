@@ -10,4 +10,7 @@ namespace quillet::detail {
 /// "Traditional-Simplified" transliterator; thread-safe.
 std::uint16_t simplifiedGbkCode(std::uint16_t code);
 
+/// The whole map: 65536 entries indexed like simplifiedGbkCode.
+const std::uint16_t* simplifiedGbkCodes();
+
 }  // namespace quillet::detail

@@ -231,5 +231,45 @@ TEST(FullTables, SimplifyingKeepsEveryGbkCharacterTwoBytes) {
   EXPECT_GT(changed, 1500);
 }
 
+// Big5 goes through a table; it must give what decoding to UTF-16 and encoding again gives, for
+// every byte pair and for arbitrary bytes, undecodable ones included.
+std::string big5ThroughUtf16(const std::string& big5) {
+  return Utf16ToMultiByte(MultiByteToUtf16(big5, 950), 936);
+}
+
+TEST(Big5Table, EveryBytePairAsThroughUtf16) {
+  int differences = 0;
+  for (int lead = 0x80; lead <= 0xFF; ++lead) {
+    for (int next = 1; next <= 0xFF; ++next) {
+      const std::string bytes{static_cast<char>(lead), static_cast<char>(next)};
+      const std::string expected = big5ThroughUtf16(bytes);
+      if (Big5ToGbk(bytes) != expected) ++differences;
+      if (Big5ToSimplifiedGbk(bytes) != ToSimplifiedChinese(expected)) ++differences;
+    }
+  }
+  EXPECT_EQ(differences, 0);
+}
+
+TEST(Big5Table, ArbitraryBytesAsThroughUtf16) {
+  std::uint32_t seed = 12345;
+  const auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) & 0xFF;
+  };
+  for (int round = 0; round < 20000; ++round) {
+    std::string bytes;
+    const unsigned length = next() % 24;
+    for (unsigned i = 0; i < length; ++i) {
+      const unsigned b = next();
+      // Mostly high bytes, where the lead and trail rules matter; never a zero byte.
+      bytes.push_back(static_cast<char>(b < 64 ? (b % 0x7F) + 1 : 0x80 | b));
+    }
+    const std::string expected = big5ThroughUtf16(bytes);
+    ASSERT_EQ(toHex(Big5ToGbk(bytes)), toHex(expected)) << toHex(bytes);
+    ASSERT_EQ(toHex(Big5ToSimplifiedGbk(bytes)), toHex(ToSimplifiedChinese(expected)))
+        << toHex(bytes);
+  }
+}
+
 }  // namespace
 }  // namespace quillet
