@@ -17,7 +17,8 @@ struct AddressFileContents {
 /// "\r\n"; a last line without terminator counts, an empty piece after the
 /// last terminator does not. The text is GBK unless it begins with a UTF-8
 /// byte-order mark or is valid UTF-8 holding multi-byte characters (the
-/// usual case on this platform). Undecodable bytes become U+FFFD; they never
+/// usual case on this platform). Undecodable bytes become replacement
+/// characters; they never
 /// end or drop a line.
 AddressFileContents readAddressFile(const QString& path);
 
