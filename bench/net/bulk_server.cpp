@@ -50,9 +50,10 @@ void serve(int fd) {
   std::size_t size = 0;
   const std::size_t at = request.find("/bytes/");
   if (at != std::string::npos) size = std::strtoull(request.c_str() + at + 7, nullptr, 10);
-  const std::string head = "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
-                           "Content-Length: " + std::to_string(size) +
-                           "\r\nConnection: close\r\n\r\n";
+  const std::string head =
+      "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
+      "Content-Length: " +
+      std::to_string(size) + "\r\nConnection: close\r\n\r\n";
   if (sendAll(fd, head.data(), head.size())) {
     while (size > 0) {
       const std::size_t n = std::min(size, chunk().size());
@@ -87,9 +88,7 @@ int main(int argc, char** argv) {
   }
   socklen_t length = sizeof address;
   getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-  {
-    std::ofstream(argv[1]) << ntohs(address.sin_port) << "\n";
-  }
+  { std::ofstream(argv[1]) << ntohs(address.sin_port) << "\n"; }
   for (;;) {
     const int fd = accept(listener, nullptr, nullptr);
     if (fd < 0) continue;
