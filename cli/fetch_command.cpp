@@ -20,7 +20,8 @@ const std::vector<OptionSpec> kOptions = {
     {"header-text", 0, true},   {"data", 'd', true},    {"data-file", 0, true},
     {"cookie", 'b', true},      {"timeout", 't', true}, {"encoding", 'e', true},
     {"no-redirects", 0, false}, {"output", 'o', true},  {"dump-headers", 0, true},
-    {"dump-cookies", 0, true},  {"cacert", 0, true},    {"help", 'h', false},
+    {"dump-cookies", 0, true},  {"cacert", 0, true},    {"verbose", 'v', false},
+    {"help", 'h', false},
 };
 
 // A header block never comes back empty from a response, and a failed request writes an empty
@@ -64,6 +65,7 @@ Options:
       --dump-headers FILE  write the received header block to FILE
       --dump-cookies FILE  write the received cookies ("a=1;b=2;") to FILE
       --cacert FILE        trust the certificates in this PEM file instead of the system's
+  -v, --verbose            show the conversation with the server on standard error
   -h, --help               show this help
 
 Exit status: 0 when a response arrived, 1 when the request failed, 2 at the time-out,
@@ -125,6 +127,7 @@ int runFetch(const std::vector<std::string>& args) {
   const std::optional<bool> follow =
       line.has("no-redirects") ? std::optional<bool>(false) : std::nullopt;
   if (const auto ca = line.value("cacert")) setTrustedCertificates(*ca);
+  if (line.has("verbose")) setHttpTrace(true);
 
   std::shared_ptr<FILE> output;
   const auto outputPath = line.value("output");

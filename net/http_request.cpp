@@ -23,6 +23,11 @@ constexpr std::string_view kFormContentTypeLine =
 // A redirect chain longer than this is a loop (or close enough); the request then fails.
 constexpr int kMaxRedirects = 20;
 
+std::atomic<bool>& traceEnabled() {
+  static std::atomic<bool> enabled{false};
+  return enabled;
+}
+
 std::mutex& trustedMutex() {
   static std::mutex mutex;
   return mutex;
@@ -152,6 +157,10 @@ std::string harvestCookies(const std::string& headerBlock, const std::string& ho
 
 }  // namespace
 
+void setHttpTrace(bool on) {
+  traceEnabled().store(on);
+}
+
 void setTrustedCertificates(const std::string& pemFile) {
   std::lock_guard lock(trustedMutex());
   trustedFile() = pemFile;
@@ -237,7 +246,7 @@ void PerformHttpRequest(HttpRequestRecord& record, const std::atomic<bool>* canc
   response.cancel = cancel;
   response.sink = &sink;
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-  if (std::getenv("QUILLET_CURL_VERBOSE") != nullptr) curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);
+  if (traceEnabled().load()) curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);
   curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(h, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
   // The size the curl tool reads with: large enough for fast downloads, small enough to come

@@ -54,6 +54,10 @@ using BodySink = std::function<bool(std::string_view piece)>;
 void PerformHttpRequest(HttpRequestRecord& record, const std::atomic<bool>* cancel = nullptr,
                         const BodySink& sink = {});
 
+/// Writes every transfer's conversation (connection, request and response headers, TLS) to
+/// standard error, for someone debugging a site. Off by default; process-wide.
+void setHttpTrace(bool on);
+
 /// Certificates that TLS transfers trust: a PEM bundle file, or the system's store when empty
 /// (the default). Process-wide; for a site with its own authority and for tests.
 void setTrustedCertificates(const std::string& pemFile);

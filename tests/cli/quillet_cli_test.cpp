@@ -151,6 +151,9 @@ TEST_F(QuilletCliTest, FetchRedirectsAndEncodings) {
   EXPECT_EQ(refused.status, 0);
   EXPECT_EQ(refused.out, "moved");
   EXPECT_EQ(run({"fetch", server.url("/utf8"), "--encoding", "utf8"}).out, "\x87\xF8");
+  const CliRun traced = run({"fetch", server.url("/utf8"), "--verbose"});
+  EXPECT_EQ(traced.out, "\xE5\x9C\x8B");
+  EXPECT_NE(traced.err.find("> GET /utf8 HTTP/1.1"), std::string::npos) << traced.err;
 }
 
 TEST_F(QuilletCliTest, FetchTimeOutAndFailureExitNonZero) {
