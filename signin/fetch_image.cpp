@@ -1,0 +1,19 @@
+#include "signin/fetch_image.h"
+
+#include "net/fetch_with_timeout.h"
+#include "signin/convert_image.h"
+
+namespace quillet {
+
+std::string FetchImageAs(std::string& address, std::optional<std::string> proxy,
+                         std::string* receivedHeaders, std::optional<int> format,
+                         std::optional<int> timeoutSeconds) {
+  const std::string body =
+      FetchWithTimeout(address, std::nullopt, std::move(proxy), std::nullopt, std::nullopt,
+                       std::nullopt, double(timeoutSeconds.value_or(10)), receivedHeaders);
+  std::string image;
+  ConvertImage(body, format.value_or(kImageGif), QString(), &image);
+  return image;
+}
+
+}  // namespace quillet

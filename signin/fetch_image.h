@@ -1,0 +1,19 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace quillet {
+
+/// Downloads the image at `address` (through FetchWithTimeout, which may
+/// rewrite the address in place: a missing scheme gets "http://") and
+/// re-encodes it as `format` (an ImageFormat; GIF when left out). Gives up
+/// after `timeoutSeconds` (10 when left out). Anything that is not an image,
+/// the time-out message included, gives empty bytes. `receivedHeaders`,
+/// when given, gets the response's header block.
+std::string FetchImageAs(std::string& address, std::optional<std::string> proxy = std::nullopt,
+                         std::string* receivedHeaders = nullptr,
+                         std::optional<int> format = std::nullopt,
+                         std::optional<int> timeoutSeconds = std::nullopt);
+
+}  // namespace quillet
