@@ -31,14 +31,14 @@ int timerIntervalUntil(Clock::time_point deadline) {
 
 }  // namespace
 
-void PumpWaitUnscaled(std::int64_t microseconds) {
-  if (microseconds <= 0) return;
+bool PumpWaitUnscaled(std::int64_t microseconds) {
+  if (microseconds <= 0) return true;
   const auto deadline = Clock::now() + std::chrono::microseconds(microseconds);
 
   if (QCoreApplication::instance() == nullptr) {
     // No event dispatcher to serve: nothing can be pumped, so just sleep.
     std::this_thread::sleep_until(deadline);
-    return;
+    return true;
   }
 
   QEventLoop loop;
@@ -57,6 +57,7 @@ void PumpWaitUnscaled(std::int64_t microseconds) {
   // exec() returns early only when the application is quitting (every
   // event loop of the thread is told to exit); the wait then ends too.
   loop.exec(QEventLoop::AllEvents);
+  return Clock::now() >= deadline;
 }
 
 void PumpWait(std::int32_t microseconds) {

@@ -11,8 +11,9 @@ namespace quillet {
 /// precise timer ends the wait.
 void PumpWait(std::int32_t microseconds);
 
-/// The same wait for an unscaled duration, for callers that have already
-/// applied the time scale.
-void PumpWaitUnscaled(std::int64_t microseconds);
+/// The same wait for a duration that is not scaled any more. False when it
+/// was cut short because the application is quitting (every event loop of
+/// the thread has been told to exit), so that a caller can stop its work.
+bool PumpWaitUnscaled(std::int64_t microseconds);
 
 }  // namespace quillet

@@ -11,6 +11,7 @@
 #include "share/dialogs.h"
 #include "share/failed_addresses.h"
 #include "share/pump_wait.h"
+#include "share/time_scale.h"
 
 namespace quillet {
 namespace {
@@ -37,7 +38,12 @@ ShareEngine::ShareEngine(ShareControls controls, SiteProfile profile, Dialogs& d
       dialogs_(dialogs),
       context_(std::make_shared<RunContext>()),
       steps_(controls_, profile_, state_, context_) {
-  context_->wait = [](std::int32_t micros) { PumpWait(micros); };
+  // A wait cut short means the application is quitting: end the pass rather
+  // than race through the remaining rows. (The context outlives every call.)
+  RunContext* context = context_.get();
+  context_->wait = [context](std::int32_t micros) {
+    if (!PumpWaitUnscaled(scaledMicros(micros))) context->stopRequested = true;
+  };
   connect(controls_.list, &QAbstractItemModel::rowsInserted, this,
           [this](const QModelIndex&, int first, int last) { onRowsInserted(first, last); });
 }
