@@ -324,8 +324,8 @@ void PerformHttpRequest(HttpRequestRecord& record, const std::atomic<bool>* canc
     response.headerBlock.clear();
     const CURLcode result = curl_easy_perform(h);
     if (cancel != nullptr && cancel->load()) return;  // abandoned: the caller has moved on
-    if (response.headerBlock.empty()) return fail();  // nothing came back
-    (void)result;  // a transfer that breaks off in the body keeps what arrived
+    // Nothing came back. A transfer that broke off in the body keeps what arrived.
+    if (response.headerBlock.empty()) return fail();
 
     long status = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
@@ -334,13 +334,17 @@ void PerformHttpRequest(HttpRequestRecord& record, const std::atomic<bool>* canc
     const bool followable = plan.followRedirects || plan.secure;
     if (!followable || !isRedirect(status) || location == nullptr || result != CURLE_OK) break;
     const std::string next = location;
+    // A redirect to another scheme, or from http to https, is the answer itself.
+    const bool nextIsHttp = next.size() >= 7 && FindIgnoringCase(next.substr(0, 7), "http://") == 0;
+    if (!nextIsHttp && !IsSecureAddress(next)) break;
     if (IsSecureAddress(next) && (plan.flags & kFlagIgnoreRedirectToHttps) != 0) break;
     if (hop + 1 > kMaxRedirects) {
-      if (useJar || response.sawSetCookie) jar.publishChanges();
+      if (response.sawSetCookie) jar.publishChanges();
       return fail();
     }
     url = next;
     host = UrlHost(next);
+    if (host != originalHost && blankCookieText) curl_easy_setopt(h, CURLOPT_COOKIE, nullptr);
     // Browsers turn a POST into a GET on 301, 302 and 303; 307 and 308 keep it.
     if (status == 301 || status == 302 || status == 303) sendBody = false;
   }
@@ -358,7 +362,7 @@ void PerformHttpRequest(HttpRequestRecord& record, const std::atomic<bool>* canc
     response.body.clear();
   }
   record[kSlotResponseBody] = std::move(response.body);
-  if (response.sawSetCookie || useJar) jar.publishChanges();
+  if (response.sawSetCookie) jar.publishChanges();
 }
 
 }  // namespace quillet

@@ -268,6 +268,9 @@ RawHttpServer::Handler redirecting() {
       connection.send(RawHttpServer::response("303 See Other", "Location: /to\r\n", ""));
     } else if (target == "/loop") {
       connection.send(RawHttpServer::response("302 Found", "Location: /loop\r\n", ""));
+    } else if (target == "/ftp") {
+      connection.send(
+          RawHttpServer::response("301 Moved", "Location: ftp://127.0.0.1/f\r\n", "ftp"));
     } else if (target == "/secure") {
       connection.send(
           RawHttpServer::response("302 Found", "Location: https://127.0.0.1:1/never\r\n", "stay"));
@@ -300,12 +303,16 @@ TEST_F(HttpRequestTest, RedirectsFollowedOrRefused) {
   EXPECT_EQ(post[0], "arrived GET ");
 }
 
-TEST_F(HttpRequestTest, PlainRequestDoesNotFollowToHttps) {
+TEST_F(HttpRequestTest, RedirectToHttpsOrAnotherSchemeIsTheAnswer) {
   RawHttpServer server(redirecting());
   HttpRequestRecord record = recordFor(server.url("/secure"));
   PerformHttpRequest(record);
   EXPECT_EQ(record[0], "stay");
   EXPECT_TRUE(record[5].starts_with("HTTP/1.1 302 Found\r\n"));
+  HttpRequestRecord ftp = recordFor(server.url("/ftp"));
+  PerformHttpRequest(ftp);
+  EXPECT_EQ(ftp[0], "ftp");
+  EXPECT_TRUE(ftp[5].starts_with("HTTP/1.1 301 Moved\r\n"));
 }
 
 TEST_F(HttpRequestTest, RedirectLoopFails) {
