@@ -1,5 +1,6 @@
 #include "net/fetch_with_timeout.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <limits>
@@ -52,24 +53,6 @@ bool hasScheme(std::string_view address) {
   return IsSecureAddress(address) ||
          (address.size() >= 7 && FindIgnoringCase(address.substr(0, 7), "http://") == 0);
 }
-
-}  // namespace
-
-std::string fetchTimeoutMessage() {
-  static const std::string message = Utf8ToGbk(
-      "超时返回，指定网站不能访问，或者你的网络出现问题，你可以把参数中的＂超时返回＂的值设置长一些"
-      "。");
-  return message;
-}
-
-void setFetchWaitPump(std::function<void()> pump) {
-  WaitPump& wp = waitPump();
-  std::lock_guard lock(wp.mutex);
-  wp.pump = std::move(pump);
-  wp.owner = std::this_thread::get_id();
-}
-
-namespace {
 
 std::string fetch(BodySink sink, std::string& address, std::optional<int> method,
                   std::optional<std::string> proxy, std::optional<std::string> headers,
@@ -140,6 +123,20 @@ std::string fetch(BodySink sink, std::string& address, std::optional<int> method
 }
 
 }  // namespace
+
+std::string fetchTimeoutMessage() {
+  static const std::string message = Utf8ToGbk(
+      "超时返回，指定网站不能访问，或者你的网络出现问题，你可以把参数中的＂超时返回＂的值设置长一些"
+      "。");
+  return message;
+}
+
+void setFetchWaitPump(std::function<void()> pump) {
+  WaitPump& wp = waitPump();
+  std::lock_guard lock(wp.mutex);
+  wp.pump = std::move(pump);
+  wp.owner = std::this_thread::get_id();
+}
 
 std::string FetchWithTimeout(std::string& address, std::optional<int> method,
                              std::optional<std::string> proxy, std::optional<std::string> headers,
