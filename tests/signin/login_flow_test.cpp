@@ -283,6 +283,28 @@ class LoginFlowTest : public QObject {
     QCOMPARE(readBytes(f_->account->userFilePath()), QByteArray("old user"));
   }
 
+  // A submission the site never answers leaves the login form on screen;
+  // that is reported as no answer, not as a success.
+  void anUnansweredLoginIsNotASuccess() {
+    testing::StallingLoginServer stalling;
+    f_.reset();
+    f_ = std::make_unique<Fixture>(stalling.base(), site_.get());
+    QSignalSpy finished(f_->browser, &QWebEngineView::loadFinished);
+    f_->browser->navigate(QString::fromStdString(stalling.base() + "/logon"));
+    QVERIFY(finished.wait(30000));
+    writeBytes(f_->account->userFilePath(), "old user");
+    f_->remember->setChecked(true);
+    f_->fill(kUser, kPassword, QStringLiteral("1234"));
+    f_->flow->OnLoginClicked();
+
+    QCOMPARE(f_->hint->text(), QStringLiteral("网站没有及时响应，请重试"));
+    QVERIFY(f_->tabsUntouched());
+    QCOMPARE(readBytes(f_->account->userFilePath()), QByteArray("old user"));
+    QCOMPARE(f_->userName->text(), kUser);
+    QCOMPARE(f_->password->text(), kPassword);
+    f_.reset();  // before the server goes
+  }
+
   // With the captcha address on a server that accepts and never answers, the
   // picture is empty once the ten-second download limit has passed.
   void aSilentCaptchaSiteLeavesThePictureEmpty() {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -59,6 +60,53 @@ class CookieServer {
   std::thread thread_;
   mutable std::mutex mutex_;
   std::string lastCookies_;
+};
+
+/// A login form on 127.0.0.1 (text boxes 2 to 4 and button 2, like the
+/// share site's) whose submission is never answered while the object lives.
+class StallingLoginServer {
+ public:
+  StallingLoginServer() {
+    server_.Get("/logon", [](const httplib::Request&, httplib::Response& response) {
+      response.set_content(
+          "<!DOCTYPE html><html><head><meta charset=\"utf-8\"></head><body>"
+          "<form method=\"post\" action=\"/logon\"><input type=\"text\" name=\"q\">"
+          "<input type=\"text\" name=\"u\"><input type=\"password\" name=\"p\">"
+          "<input type=\"text\" name=\"c\"><input type=\"submit\" value=\"search\">"
+          "<input type=\"submit\" value=\"login\"></form></body></html>",
+          "text/html");
+    });
+    server_.Post("/logon", [this](const httplib::Request&, httplib::Response& response) {
+      std::unique_lock lock(mutex_);
+      released_.wait_for(lock, std::chrono::seconds(120), [this] { return stopping_; });
+      response.set_content("late", "text/plain");
+    });
+    port_ = server_.bind_to_any_port("127.0.0.1");
+    if (port_ <= 0) return;
+    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ~StallingLoginServer() {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    released_.notify_all();
+    server_.stop();
+    if (thread_.joinable()) thread_.join();
+  }
+  StallingLoginServer(const StallingLoginServer&) = delete;
+  StallingLoginServer& operator=(const StallingLoginServer&) = delete;
+
+  std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+
+ private:
+  httplib::Server server_;
+  int port_ = 0;
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable released_;
+  bool stopping_ = false;
 };
 
 /// A listening socket on 127.0.0.1 that never accepts: the kernel completes
