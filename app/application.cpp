@@ -32,7 +32,7 @@ Application::Application(const AppConfig& config, Dialogs* dialogs, QObject* par
   window_ = std::make_unique<MainWindow>(profile_.siteBase);
   MainWindow& w = *window_;
   // The captcha download must travel with the browser's session on the site.
-  cookieBridge_ = std::make_unique<CookieBridge>(w.browser->page()->profile());
+  CookieBridge::ensureFor(w.browser->page()->profile());
   account_ = std::make_unique<RememberedAccount>(config_.dataDir);
 
   ShareControls share;

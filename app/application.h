@@ -8,7 +8,6 @@
 
 namespace quillet {
 
-class CookieBridge;
 class Dialogs;
 class LoginFlow;
 class MainWindow;
@@ -47,7 +46,6 @@ class Application : public QObject {
   Dialogs* dialogs_;
   std::unique_ptr<MainWindow> window_;
   std::unique_ptr<RememberedAccount> account_;
-  std::unique_ptr<CookieBridge> cookieBridge_;
   std::unique_ptr<ShareEngine> share_;
   std::unique_ptr<LoginFlow> login_;
 };

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Starts Quillet against the demo site on a virtual screen (Xvfb), takes a
+# screenshot of its main window and checks that the window was really drawn:
+# its size, and enough distinct colours for text and controls to be there.
+# Usage: screenshot_test.sh QUILLET DEMO_SITE OUTPUT_PNG
+set -euo pipefail
+quillet="$1" demo_site="$2" output="$3"
+
+for tool in Xvfb import convert identify xwininfo; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+
+work="$(mktemp -d)"
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A free display number and a free port.
+display=""
+for n in $(seq 91 140); do
+  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
+done
+[ -n "$display" ] || { echo "no free X display"; exit 1; }
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+"$demo_site" --port "$port" >"$work/site.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 1 100); do
+  xwininfo -display "$display" -root >/dev/null 2>&1 && grep -q listening "$work/site.log" && break
+  sleep 0.1
+done
+
+DISPLAY="$display" QUILLET_TIME_SCALE=0.05 QT_QPA_PLATFORM=xcb \
+  "$quillet" --site "http://127.0.0.1:$port" --data-dir "$work/data" >"$work/quillet.log" 2>&1 &
+pids+=($!)
+
+window=""
+for _ in $(seq 1 300); do
+  window=$(xwininfo -display "$display" -root -tree 2>/dev/null |
+           awk '/"Quillet"/ && /702x437/ {print $1; exit}')
+  [ -n "$window" ] && break
+  sleep 0.1
+done
+[ -n "$window" ] || { echo "the main window did not appear"; cat "$work/quillet.log"; exit 1; }
+sleep 2  # let the page load and the window settle
+import -display "$display" -window "$window" "$output"
+
+size=$(identify -format '%wx%h' "$output")
+colours=$(convert "$output" -format '%k' info:)
+echo "screenshot $output: $size, $colours colours"
+[ "$size" = "702x437" ] || { echo "unexpected window size $size"; exit 1; }
+[ "$colours" -ge 16 ] || { echo "the window looks blank"; exit 1; }
+echo "1 passed, 0 failed"
