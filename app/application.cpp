@@ -29,10 +29,12 @@ Application::Application(const AppConfig& config, Dialogs* dialogs, QObject* par
   }
   dialogs_ = dialogs;
 
+  // The captcha download must travel with the browser's session on the site:
+  // bridge the cookie stores before the browser loads its first page, since
+  // the browser reports cookies only as they arrive.
+  CookieBridge::ensureFor(BrowserControl::defaultProfile());
   window_ = std::make_unique<MainWindow>(profile_.siteBase);
   MainWindow& w = *window_;
-  // The captcha download must travel with the browser's session on the site.
-  CookieBridge::ensureFor(w.browser->page()->profile());
   account_ = std::make_unique<RememberedAccount>(config_.dataDir);
 
   ShareControls share;
@@ -84,6 +86,8 @@ void Application::onMainWindowCreated() {
   account_->ensureFiles();
   w.userName->setText(account_->userName());
   w.password->setText(account_->password());
+  // An account remembered last time stays remembered unless the user unticks it.
+  w.remember->setChecked(!w.userName->text().isEmpty());
 
   {
     IndexedPage page;

@@ -21,7 +21,9 @@ BalloonTip::BalloonTip(QWidget* parent) : QFrame(parent, Qt::Popup) {
 }
 
 void BalloonTip::showHtml(const QString& html, const QPoint& globalPos) {
-  text_->setText(html);
+  html_ = html;
+  // Keep runs of spaces in link texts ("Q     我") as written.
+  text_->setText(QStringLiteral("<div style=\"white-space:pre\">%1</div>").arg(html));
   adjustSize();
   move(globalPos);
   show();

@@ -19,6 +19,7 @@ class BalloonTip : public QFrame {
 
  private:
   QLabel* text_;
+  QString html_;
 };
 
 }  // namespace quillet

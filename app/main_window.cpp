@@ -135,6 +135,7 @@ void MainWindow::buildPublishPage(QWidget* page) {
                      u"选择框_添加评论", 317, 12, 200, 20);
   commentPool = place(new QListWidget(options), u"列表框1", 327, 35, 184, 48);
   commentPool->addItems(commentPoolTexts());
+  commentPool->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
   auto* info = place(new QGroupBox(page), u"分组框1", 586, 26, 80, 163);
   updateLabel =

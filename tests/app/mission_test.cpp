@@ -2,6 +2,7 @@
 // start-up, sign-in with the captcha, import, one pass, re-send.
 #include <sys/stat.h>
 
+#include <QDesktopServices>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,11 +12,14 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 #include <map>
 #include <memory>
 
 #include "app/app_config.h"
 #include "app/application.h"
+#include "app/balloon_tip.h"
+#include "app/clickable_label.h"
 #include "app/main_window.h"
 #include "browser/browser_control.h"
 #include "demo/demo_site.h"
@@ -50,6 +54,7 @@ class MissionTest : public QObject {
   void initTestCase();
   void startUpCreatesAndReadsRememberedFiles();
   void startUpKeepsExistingFilesUnchanged();
+  void informationLabels();
   void wholeMission();
 
  private:
@@ -94,6 +99,7 @@ void MissionTest::startUpCreatesAndReadsRememberedFiles() {
   QCOMPARE(info.st_mode & 0777, 0600u);  // the password stays the owner's
   QVERIFY(w.userName->text().isEmpty());
   QVERIFY(w.password->text().isEmpty());
+  QVERIFY(!w.remember->isChecked());
   QCOMPARE(app->shareEngine().currentRow(), 0);
   QCOMPARE(app->shareEngine().failedCount(), 0);
 
@@ -115,8 +121,57 @@ void MissionTest::startUpKeepsExistingFilesUnchanged() {
   MainWindow& w = app->window();
   QCOMPARE(w.userName->text(), QStringLiteral("张三\n"));
   QCOMPARE(w.password->text(), QStringLiteral("p@ss w0rd"));
+  QVERIFY(w.remember->isChecked());  // a remembered account stays remembered
   QCOMPARE(fileBytes(data.filePath(QStringLiteral("user.txt"))), user);
   QCOMPARE(fileBytes(data.filePath(QStringLiteral("password.txt"))), password);
+}
+
+/// Receives the addresses that the program hands to the desktop's browser.
+class UrlCatcher : public QObject {
+  Q_OBJECT
+
+ public:
+  QList<QUrl> opened;
+
+ public Q_SLOTS:
+  void open(const QUrl& url) { opened << url; }
+};
+
+void MissionTest::informationLabels() {
+  QTemporaryDir data;
+  QVERIFY(data.isValid());
+  auto app = startApplication(data.path());
+  MainWindow& w = app->window();
+  w.tabs->setTabEnabled(1, true);
+  w.tabs->setCurrentIndex(1);
+
+  // 联系作者 pops the contact links up where the mouse is.
+  QVERIFY(!w.balloon->isVisible());
+  QTest::mousePress(w.contactLabel, Qt::LeftButton);
+  QVERIFY(w.balloon->isVisible());
+  const QString html = w.balloon->html();
+  for (const char* text : {"给我邮件", "Q     我", "旺    我", "我的博客"})
+    QVERIFY2(html.contains(QString::fromUtf8(text)), text);
+  QCOMPARE(html.count(QStringLiteral("<br><br>")), 3);
+  auto* shown = w.balloon->findChild<QLabel*>();
+  QVERIFY(shown != nullptr && shown->openExternalLinks());
+  w.balloon->hide();
+
+  // 检查更新 hands the update page to the desktop; a right press does nothing.
+  UrlCatcher catcher;
+  QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
+  QTest::mousePress(w.updateLabel, Qt::RightButton);
+  QVERIFY(catcher.opened.isEmpty());
+  QTest::mousePress(w.updateLabel, Qt::LeftButton);
+  QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+  QCOMPARE(catcher.opened.size(), 1);
+  QVERIFY(catcher.opened.first().isValid());
+  QVERIFY(html.contains(catcher.opened.first().toString()));  // the blog's page
+
+  // Pressing the captcha picture fetches nothing: it keeps no picture.
+  QTest::mousePress(w.captchaPicture, Qt::LeftButton);
+  QTest::qWait(200);
+  QVERIFY(w.captchaPicture->pixmap().isNull());
 }
 
 void MissionTest::wholeMission() {
