@@ -11,8 +11,9 @@ namespace {
 
 QString normalisedSiteBase(QString site) {
   site = site.trimmed();
-  while (site.endsWith(u'/')) site.chop(1);
   if (!site.contains(QLatin1String("://"))) site.prepend(QLatin1String("http://"));
+  const qsizetype hostStart = site.indexOf(QLatin1String("://")) + 3;
+  while (site.size() > hostStart && site.endsWith(u'/')) site.chop(1);
   return site;
 }
 
