@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
+#include <QLoggingCategory>
 #include <cstdio>
 #include <cstdlib>
 
@@ -43,6 +44,8 @@ int main(int argc, char* argv[]) {
   // The browser engine shares its rendering context with the widgets.
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication app(argc, argv);
+  // The engine's start-up report of its graphics setup is noise for a user.
+  QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
   QApplication::setApplicationName(QStringLiteral("Quillet"));
   QApplication::setApplicationVersion(QStringLiteral(QUILLET_VERSION));
   QFont font = QApplication::font();
