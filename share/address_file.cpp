@@ -1,18 +1,14 @@
 #include "share/address_file.h"
 
-#include <unicode/ucnv.h>
-
 #include <QFile>
 #include <cstring>
 #include <memory>
+#include <string_view>
+
+#include "text/gbk_decoder.h"
 
 namespace quillet {
 namespace {
-
-struct ConverterCloser {
-  void operator()(UConverter* converter) const { ucnv_close(converter); }
-};
-using ConverterPtr = std::unique_ptr<UConverter, ConverterCloser>;
 
 // Calls `onLine(begin, length)` for every line of the buffer, terminators
 // removed. A "\r" counts only as part of a "\r\n" pair.
@@ -35,31 +31,14 @@ void forEachLine(const char* data, qsizetype size, OnLine onLine) {
 
 QStringList decodeGbkLines(const char* data, qsizetype size) {
   QStringList lines;
-  UErrorCode status = U_ZERO_ERROR;
-  ConverterPtr converter(ucnv_open("windows-936", &status));
-  if (U_FAILURE(status) || !converter) {
-    // The table is part of ICU's data and always present; keep the lines
-    // all the same rather than lose them.
-    forEachLine(data, size, [&lines](const char* line, qsizetype length) {
-      lines.append(QString::fromLatin1(line, length));
-    });
-    return lines;
-  }
-  forEachLine(data, size, [&lines, &converter](const char* line, qsizetype length) {
-    // Every GBK sequence (one or two bytes) gives one UTF-16 unit, and so
-    // does every substituted invalid byte: `length` units always suffice.
+  GbkDecoder decoder;
+  forEachLine(data, size, [&lines, &decoder](const char* line, qsizetype length) {
+    // At most one UTF-16 unit per byte: `length` units always suffice.
     QString text(length, Qt::Uninitialized);
-    UErrorCode lineStatus = U_ZERO_ERROR;
-    auto* target = reinterpret_cast<UChar*>(text.data());
-    const char* source = line;
-    ucnv_toUnicode(converter.get(), &target, target + length, &source, line + length, nullptr, true,
-                   &lineStatus);
-    if (U_FAILURE(lineStatus)) {
-      ucnv_reset(converter.get());
-      text = QString::fromLatin1(line, length);
-    } else {
-      text.truncate(target - reinterpret_cast<UChar*>(text.data()));
-    }
+    const std::size_t units =
+        decoder.decode(std::string_view(line, static_cast<std::size_t>(length)),
+                       reinterpret_cast<char16_t*>(text.data()));
+    text.truncate(static_cast<qsizetype>(units));
     lines.append(std::move(text));
   });
   return lines;

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "text/gbk_decoder.h"
+
 namespace quillet {
 namespace {
 
@@ -129,6 +131,38 @@ TEST(GbkToUtf8, RoundTripsWithUtf8ToGbk) {
   EXPECT_EQ(GbkToUtf8(kChineseGbk), kChineseUtf8);
   EXPECT_EQ(GbkToUtf8(Utf8ToGbk("用户名 user")), "用户名 user");
   EXPECT_EQ(GbkToUtf8(""), "");
+}
+
+std::u16string decodeWith(GbkDecoder& decoder, const std::string& bytes) {
+  std::u16string out(bytes.size() + 1, u'#');  // one spare unit shows any overrun
+  out.resize(decoder.decode(bytes, out.data()) + (out.back() == u'#' ? 0 : 1));
+  return out;
+}
+
+TEST(GbkDecoder, DecodesRunAfterRunWithOneConverter) {
+  GbkDecoder decoder;
+  EXPECT_EQ(decodeWith(decoder, kChineseGbk), u"中文");
+  EXPECT_EQ(decodeWith(decoder, ""), u"");
+  EXPECT_EQ(decodeWith(decoder, "http://a/b?x=1"), u"http://a/b?x=1");
+  // A zero byte is a character here, not the end of the text.
+  EXPECT_EQ(decodeWith(decoder, std::string("a\0b", 3)), std::u16string(u"a\0b", 3));
+}
+
+TEST(GbkDecoder, BrokenBytesNeverEndTheRunOrLeakIntoTheNext) {
+  GbkDecoder decoder;
+  // A lead byte cut off at the end of one run must not swallow the start of the next run.
+  const std::u16string cut = decodeWith(decoder, kChineseGbk + "\xD6");
+  EXPECT_EQ(cut.substr(0, 2), u"中文");
+  EXPECT_EQ(cut.size(), 3u);
+  EXPECT_EQ(cut[2], u'\uFFFD');
+  EXPECT_EQ(decodeWith(decoder, "xy"), u"xy");
+  // Undecodable pairs in the middle: replaced, the rest kept, never more units than bytes.
+  const std::string broken = std::string("a\x81\x7F") + "b" + kChineseGbk;
+  const std::u16string decoded = decodeWith(decoder, broken);
+  EXPECT_LE(decoded.size(), broken.size());
+  EXPECT_EQ(decoded.front(), u'a');
+  EXPECT_EQ(decoded.substr(decoded.size() - 3), u"b中文");
+  EXPECT_NE(decoded.find(u'\uFFFD'), std::u16string::npos);
 }
 
 // Every two-byte code of GBK and of Big5, against Python's codecs (an implementation that shares
