@@ -2,6 +2,7 @@
 # Starts Quillet against the demo site on a virtual screen (Xvfb), takes a
 # screenshot of its main window and checks that the window was really drawn:
 # its size, and enough distinct colours for text and controls to be there.
+# Then closes the window as a user would and checks that the program ends.
 # Usage: screenshot_test.sh QUILLET DEMO_SITE OUTPUT_PNG
 set -euo pipefail
 quillet="$1" demo_site="$2" output="$3"
@@ -29,7 +30,9 @@ port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); pr
 
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 pids+=($!)
-"$demo_site" --port "$port" >"$work/site.log" 2>&1 &
+# Every page of the site keeps loading for a minute, so start-up is still
+# waiting for the browser when the window is closed below.
+"$demo_site" --port "$port" --stall-rate 1 --stall-ms 60000 >"$work/site.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 1 100); do
   xwininfo -display "$display" -root >/dev/null 2>&1 && grep -q listening "$work/site.log" && break
@@ -38,7 +41,8 @@ done
 
 DISPLAY="$display" QUILLET_TIME_SCALE=0.05 QT_QPA_PLATFORM=xcb \
   "$quillet" --site "http://127.0.0.1:$port" --data-dir "$work/data" >"$work/quillet.log" 2>&1 &
-pids+=($!)
+quillet_pid=$!
+pids+=($quillet_pid)
 
 window=""
 for _ in $(seq 1 300); do
@@ -56,4 +60,22 @@ colours=$(convert "$output" -format '%k' info:)
 echo "screenshot $output: $size, $colours colours"
 [ "$size" = "702x437" ] || { echo "unexpected window size $size"; exit 1; }
 [ "$colours" -ge 16 ] || { echo "the window looks blank"; exit 1; }
+
+# Closing the window ends the process at once and without a question, even
+# inside a wait.
+if /usr/bin/python3 -c 'import Xlib' 2>/dev/null; then
+  DISPLAY="$display" /usr/bin/python3 "$(dirname "$0")/close_window.py" "$window"
+  for _ in $(seq 1 50); do
+    kill -0 "$quillet_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 "$quillet_pid" 2>/dev/null; then
+    echo "the program is still running 5 s after its window was closed"
+    exit 1
+  fi
+  wait "$quillet_pid" || { echo "the program ended with status $?"; exit 1; }
+  echo "closing the window ended the program"
+else
+  echo "python3-xlib is missing: closing the window was not tried"
+fi
 echo "1 passed, 0 failed"
