@@ -14,6 +14,9 @@ BrowserControl::BrowserControl(QWidget* parent, QWebEngineProfile* profile)
   setPage(page);
   connect(page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
     loading_ = info.status() == QWebEngineLoadingInfo::LoadStartedStatus;
+    if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus) errorPage_ = false;
+    if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus && info.isErrorPage())
+      errorPage_ = true;
   });
 }
 

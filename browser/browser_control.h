@@ -28,12 +28,17 @@ class BrowserControl : public QWebEngineView {
   /// True from navigate() (or any load the page starts by itself) until that load finishes.
   bool isLoading() const { return loading_; }
 
+  /// True while the page shown is the engine's own error page for a load that failed (the site
+  /// could not be reached, or refused or dropped the connection), not a page from the site.
+  bool showsErrorPage() const { return errorPage_; }
+
   /// The named persistent profile "quillet", created on first use and owned by the
   /// application object, so that it outlives every page that uses it.
   static QWebEngineProfile* defaultProfile();
 
  private:
   bool loading_ = false;
+  bool errorPage_ = false;
 };
 
 /// Depth-first search of `parent`'s descendants (not `parent` itself) for the first

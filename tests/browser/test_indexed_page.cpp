@@ -2,6 +2,7 @@
 #include <QClipboard>
 #include <QPointer>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -363,6 +364,22 @@ class IndexedPageTest : public QObject {
     WindowDocument window;
     QVERIFY(!window.Attach(&fresh));
     QCOMPARE(window.window(), &fresh);
+  }
+
+  void errorPageIsToldFromTheSitesOwnPages() {
+    BrowserControl browser(nullptr, profile_);
+    QVERIFY(!browser.showsErrorPage());
+    // A port nobody listens on: the engine shows its own error page.
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost));
+    const quint16 port = closed.serverPort();
+    closed.close();
+    browser.navigate(QStringLiteral("http://127.0.0.1:%1/logon").arg(port));
+    QTRY_VERIFY_WITH_TIMEOUT(!browser.isLoading(), 15000);
+    QVERIFY(browser.showsErrorPage());
+    // A page of the site again: no longer the engine's.
+    QVERIFY(loadAndWait(browser, server_.url(QStringLiteral("/actions.html"))));
+    QVERIFY(!browser.showsErrorPage());
   }
 
   void attachFindsTheFirstBrowserDepthFirst() {
