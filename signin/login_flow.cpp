@@ -29,6 +29,13 @@ bool browserIsLoading(QWidget* window) {
   return browser != nullptr && browser->isLoading();
 }
 
+// The engine's own error page (site unreachable, connection refused or
+// dropped) names neither outcome, yet says nothing about a sign-in.
+bool browserShowsErrorPage(QWidget* window) {
+  const BrowserControl* browser = browserControlOf(window);
+  return browser != nullptr && browser->showsErrorPage();
+}
+
 }  // namespace
 
 QString LoginFlow::wrongAccountText() {
@@ -94,7 +101,8 @@ void LoginFlow::CheckLoginResult() {
 
 void LoginFlow::checkResult(const DocumentRef* submittedOn) {
   IndexedPage page;
-  if (submittedOn == nullptr || !page.Attach(browserWindow_.data())) {
+  if (submittedOn == nullptr || !page.Attach(browserWindow_.data()) ||
+      browserShowsErrorPage(browserWindow_.data())) {
     reportNotSignedIn(unreachableText());
   } else if (!submittedOn->isNull() && page.document() == *submittedOn &&
              browserIsLoading(browserWindow_.data())) {

@@ -305,6 +305,26 @@ class LoginFlowTest : public QObject {
     f_.reset();  // before the server goes
   }
 
+  // A site that cannot be reached leaves the engine's error page in the
+  // browser, which names neither outcome: still not a success.
+  void anUnreachableSiteIsNotASuccess() {
+    const std::string base = site_->baseUrl();
+    f_->site = nullptr;
+    site_.reset();  // nobody answers on that port any more
+    f_->browser->navigate(QString::fromStdString(base + "/logon"));
+    QTRY_VERIFY_WITH_TIMEOUT(!f_->browser->isLoading(), 30000);
+    QVERIFY(f_->browser->showsErrorPage());
+    f_->remember->setChecked(true);
+    f_->fill(kUser, kPassword, QStringLiteral("1234"));
+    f_->flow->OnLoginClicked();
+
+    QCOMPARE(f_->hint->text(), QStringLiteral("无法连接到网站，请稍后重试"));
+    QVERIFY(f_->tabsUntouched());
+    QCOMPARE(readBytes(f_->account->userFilePath()), QByteArray("old user"));
+    QCOMPARE(readBytes(f_->account->passwordFilePath()), QByteArray("old password"));
+    QVERIFY(f_->picture->pixmap().isNull());  // nor is there a captcha to show
+  }
+
   // With the captcha address on a server that accepts and never answers, the
   // picture is empty once the ten-second download limit has passed.
   void aSilentCaptchaSiteLeavesThePictureEmpty() {
