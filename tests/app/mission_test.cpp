@@ -2,7 +2,6 @@
 // start-up, sign-in with the captcha, import, one pass, re-send.
 #include <sys/stat.h>
 
-#include <QDateTime>
 #include <QDesktopServices>
 #include <QFile>
 #include <QLabel>
@@ -28,6 +27,7 @@
 #include "share/recording_dialogs.h"
 #include "share/share_engine.h"
 #include "signin/login_flow.h"
+#include "tests/share/share_harness.h"
 
 using namespace quillet;
 
@@ -259,13 +259,7 @@ void MissionTest::wholeMission() {
     if (share.ok) {
       for (int row = 0; row < rows.rowCountInt(); ++row)
         if (rows.cell(row) == QString::fromStdString(share.address)) {
-          // Written just after the site made the share: the same second or a little later.
-          const QString format = QStringLiteral("yyyy-MM-dd HH:mm:ss");
-          const QDateTime rowTime = QDateTime::fromString(rows.cell(row, 2), format);
-          const QDateTime siteTime =
-              QDateTime::fromString(QString::fromStdString(share.time), format);
-          QVERIFY2(rowTime.isValid() && siteTime.isValid(), qPrintable(rows.cell(row, 2)));
-          QVERIFY2(siteTime.secsTo(rowTime) >= 0 && siteTime.secsTo(rowTime) <= 5,
+          QVERIFY2(writtenJustAfter(rows.cell(row, 2), share.time),
                    qPrintable(rows.cell(row, 2) + QStringLiteral(" / ") +
                               QString::fromStdString(share.time)));
         }

@@ -1,6 +1,7 @@
 #include "share_harness.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QTest>
 #include <QVBoxLayout>
 #include <QWebEngineProfile>
@@ -115,6 +116,15 @@ QStringList ShareHarness::failedEntries() const {
 void ShareHarness::setRows(const QStringList& addresses) {
   list.clear();
   list.insertRows(0, addresses);
+}
+
+bool writtenJustAfter(const QString& rowTime, const std::string& siteTime) {
+  const QString format = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+  const QDateTime row = QDateTime::fromString(rowTime, format);
+  const QDateTime site = QDateTime::fromString(QString::fromStdString(siteTime), format);
+  if (!row.isValid() || !site.isValid()) return false;
+  const qint64 lag = site.secsTo(row);
+  return lag >= 0 && lag <= 5;
 }
 
 }  // namespace quillet

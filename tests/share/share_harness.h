@@ -8,6 +8,7 @@
 #include <QWebEngineProfile>
 #include <QWidget>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "browser/browser_control.h"
@@ -74,5 +75,9 @@ class ShareHarness {
 
 /// Whether the page in `browser` shows `text` (marks it, like the steps do).
 bool pageShows(BrowserControl* browser, const QString& text);
+
+/// Whether a list row's time ("yyyy-MM-dd HH:mm:ss") fits the site's record of the share: the
+/// row is written once the result page has been read, so it is the site's second or a few later.
+bool writtenJustAfter(const QString& rowTime, const std::string& siteTime);
 
 }  // namespace quillet

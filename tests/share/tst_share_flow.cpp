@@ -1,7 +1,6 @@
 // The whole share flow, end to end: the real browser engine signed in to the
 // demo share site, a list with good, wrong and failing addresses, one pass,
 // the start of a loop-sharing repetition, and a re-send of the failure.
-#include <QDateTime>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -16,10 +15,6 @@ using namespace quillet;
 namespace {
 
 constexpr int kFailingItem = 7003;
-
-QDateTime parseTime(const QString& text) {
-  return QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-}
 
 }  // namespace
 
@@ -112,10 +107,7 @@ class ShareFlowTest : public QObject {
       QCOMPARE(record.account, h.site().accounts().front().user);
       if (record.ok) {
         // Written just after the site made the share.
-        const QDateTime rowTime = parseTime(time);
-        const QDateTime siteTime = parseTime(QString::fromStdString(record.time));
-        QVERIFY2(rowTime.isValid(), qPrintable(time));
-        QVERIFY2(siteTime.secsTo(rowTime) >= 0 && siteTime.secsTo(rowTime) <= 5,
+        QVERIFY2(writtenJustAfter(time, record.time),
                  qPrintable(time + QStringLiteral(" / ") + QString::fromStdString(record.time)));
       } else {
         QVERIFY(time.isEmpty());
