@@ -53,9 +53,11 @@ int main(int argc, char* argv[]) {
       {font.family(), QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")});
   QApplication::setFont(font);
 
-  if (!QDir().mkpath(config.dataDir)) {
-    std::fprintf(stderr, "Cannot create the data folder %s\n", qPrintable(config.dataDir));
-    return 1;
+  for (const QString& folder : {config.dataDir, config.stateDir}) {
+    if (!QDir().mkpath(folder)) {
+      std::fprintf(stderr, "Cannot create the data folder %s\n", qPrintable(folder));
+      return 1;
+    }
   }
 
   quillet::Application quillet(config);
