@@ -48,6 +48,8 @@ int main(int argc, char* argv[]) {
   QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
   QApplication::setApplicationName(QStringLiteral("Quillet"));
   QApplication::setApplicationVersion(QStringLiteral(QUILLET_VERSION));
+  // Lets the desktop match the window to the installed menu entry and its icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.quillet.Quillet"));
   QFont font = QApplication::font();
   font.setFamilies(
       {font.family(), QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")});
