@@ -23,8 +23,10 @@ done
 
 work=$(mktemp -d)
 demo_pid=""
+window_pid=""
 cleanup() {
   if [ -n "$demo_pid" ]; then kill "$demo_pid" 2>/dev/null || true; fi
+  if [ -n "$window_pid" ]; then kill "$window_pid" 2>/dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -140,6 +142,38 @@ item=$(grep -m1 '/item/' "$share/quillet/sample-addresses.txt" | sed "s/:8421/:$
 kill "$demo_pid"
 wait "$demo_pid" || true
 demo_pid=""
+
+# A user starting the installed window: the program's folder is not theirs, so
+# the account goes to ~/.config/quillet and the browser profile to
+# ~/.local/state/quillet. Needs root to start it as another user.
+if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
+  echo "== the installed window, started by a user"
+  home=$work/home
+  mkdir -m 777 "$home"
+  chmod 755 "$work" "$root"
+  setpriv --reuid=nobody --regid=nogroup --clear-groups \
+    env -i HOME="$home" PATH=/usr/bin:/bin QT_QPA_PLATFORM=offscreen \
+    QTWEBENGINE_DISABLE_SANDBOX=1 QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu --no-sandbox" \
+    QUILLET_SITE=http://127.0.0.1:9 "$bin/quillet" >"$work/window.log" 2>&1 &
+  window_pid=$!
+  for _ in $(seq 600); do
+    [ -e "$home/.local/state/quillet/browser/Cookies" ] && break
+    kill -0 "$window_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill "$window_pid" 2>/dev/null || fail "the window ended by itself: $(cat "$work/window.log")"
+  wait "$window_pid" || true
+  window_pid=""
+  [ -d "$home/.config/quillet" ] || fail "no ~/.config/quillet: $(cat "$work/window.log")"
+  [ -e "$home/.local/state/quillet/browser/Cookies" ] ||
+    fail "no browser cookie store in ~/.local/state/quillet: $(cat "$work/window.log")"
+  # The engine leaves its preferences where a profile starts out, before the
+  # profile is moved; the cookies and the site storage must not be there.
+  stray=$(find "$home/.local/share" \( -name Cookies -o -name 'Local Storage' \) 2>/dev/null || true)
+  [ -z "$stray" ] || fail "browser storage in the engine's default folder: $stray"
+  extra=$(ls "$bin" | grep -v -x -E 'quillet|quillet-cli|quillet-demo-site' || true)
+  [ -z "$extra" ] || fail "files written beside the installed program: $extra"
+fi
 
 echo "== manual pages"
 for page in quillet quillet-cli quillet-demo-site; do
