@@ -78,6 +78,11 @@ depends=$(dpkg-deb --field "$deb" Depends)
 for library in libqt6webenginewidgets6 libqt6webenginecore6-bin libcurl4 libvips42 libicu; do
   grep -q "$library" <<<"$depends" || fail "Depends lacks $library: $depends"
 done
+# Each dependency is a real package, installed here since the programs run here.
+for package in $(tr ',' '\n' <<<"$depends" | sed 's/(.*)//; s/|.*//; s/ //g'); do
+  [ "$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null)" = installed ] ||
+    fail "the dependency $package is not an installed package"
+done
 for field in Maintainer Section Description Homepage; do
   [ -n "$(dpkg-deb --field "$deb" "$field")" ] || fail "the control field $field is empty"
 done
