@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QUrl>
+#include <QWebEngineProfile>
 
 #include "app/balloon_tip.h"
 #include "app/clickable_label.h"
@@ -31,6 +32,12 @@ Application::Application(const AppConfig& config, Dialogs* dialogs, QObject* par
     dialogs = ownDialogs_.get();
   }
   dialogs_ = dialogs;
+
+  // The browser's cookies and site storage belong with the program's state,
+  // not in the engine's default folder; set before any page uses the profile.
+  if (!config_.stateDir.isEmpty())
+    BrowserControl::defaultProfile()->setPersistentStoragePath(config_.stateDir +
+                                                               QLatin1String("/browser"));
 
   // The captcha download must travel with the browser's session on the site:
   // bridge the cookie stores before the browser loads its first page, since
