@@ -11,7 +11,7 @@
 #include "browser/keyed_page.h"
 #include "share/address_list_model.h"
 #include "share/comment_pool.h"
-#include "share/time_scale.h"
+#include "site/time_scale.h"
 
 namespace quillet {
 namespace {

@@ -8,7 +8,7 @@
 #include "share/failed_addresses.h"
 #include "share/run_context.h"
 #include "share/share_controls.h"
-#include "share/site_profile.h"
+#include "site/site_profile.h"
 
 namespace quillet {
 

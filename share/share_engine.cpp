@@ -10,8 +10,8 @@
 #include "share/address_list_model.h"
 #include "share/dialogs.h"
 #include "share/failed_addresses.h"
-#include "share/pump_wait.h"
-#include "share/time_scale.h"
+#include "site/pump_wait.h"
+#include "site/time_scale.h"
 
 namespace quillet {
 namespace {

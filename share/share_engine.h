@@ -9,7 +9,7 @@
 #include "share/page_steps.h"
 #include "share/run_context.h"
 #include "share/share_controls.h"
-#include "share/site_profile.h"
+#include "site/site_profile.h"
 
 namespace quillet {
 

@@ -17,7 +17,7 @@
 #include "share/recording_dialogs.h"
 #include "share/share_controls.h"
 #include "share/share_engine.h"
-#include "share/site_profile.h"
+#include "site/site_profile.h"
 
 namespace quillet {
 

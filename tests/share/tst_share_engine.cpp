@@ -8,8 +8,8 @@
 
 #include "share/failed_addresses.h"
 #include "share/page_steps.h"
-#include "share/pump_wait.h"
 #include "share_harness.h"
+#include "site/pump_wait.h"
 
 using namespace quillet;
 

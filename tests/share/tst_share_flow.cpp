@@ -7,8 +7,8 @@
 #include <map>
 
 #include "share/comment_pool.h"
-#include "share/pump_wait.h"
 #include "share_harness.h"
+#include "site/pump_wait.h"
 
 using namespace quillet;
 
