@@ -10,7 +10,7 @@
 #include "browser/indexed_page.h"
 #include "browser/keyed_page.h"
 #include "share/address_list_model.h"
-#include "share/comment_pool.h"
+#include "site/comment_pool.h"
 #include "site/time_scale.h"
 
 namespace quillet {

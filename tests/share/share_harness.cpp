@@ -7,7 +7,7 @@
 #include <QWebEngineProfile>
 
 #include "browser/indexed_page.h"
-#include "share/comment_pool.h"
+#include "site/comment_pool.h"
 
 namespace quillet {
 bool pageShows(BrowserControl* browser, const QString& text) {

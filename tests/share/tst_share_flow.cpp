@@ -6,8 +6,8 @@
 #include <QtTest>
 #include <map>
 
-#include "share/comment_pool.h"
 #include "share_harness.h"
+#include "site/comment_pool.h"
 #include "site/pump_wait.h"
 
 using namespace quillet;
