@@ -7,7 +7,6 @@
 #include <QWebEngineProfile>
 
 #include "browser/indexed_page.h"
-#include "site/comment_pool.h"
 
 namespace quillet {
 bool pageShows(BrowserControl* browser, const QString& text) {
@@ -15,7 +14,7 @@ bool pageShows(BrowserControl* browser, const QString& text) {
   return page.Attach(browser) && page.HighlightText(text);
 }
 
-ShareHarness::ShareHarness(DemoOptions options)
+ShareHarness::ShareHarness(DemoOptions options, SiteProfile siteProfile)
     : profile(new QWebEngineProfile(QCoreApplication::instance())),
       period(new QLineEdit(QStringLiteral("21"), &window)),
       loop(new QCheckBox(QStringLiteral("循环分享"), &window)),
@@ -31,12 +30,11 @@ ShareHarness::ShareHarness(DemoOptions options)
                                                          failed, progress, imported, browser}) {
     layout->addWidget(widget);
   }
-  commentPool->addItems(commentPoolTexts());
+  commentPool->addItems(siteProfile.comments);
   window.resize(900, 700);
   site_->start();
 
-  SiteProfile profile;
-  profile.siteBase = siteBase();
+  siteProfile.siteBase = siteBase();
   ShareControls controls;
   controls.list = &list;
   controls.period = period;
@@ -48,7 +46,7 @@ ShareHarness::ShareHarness(DemoOptions options)
   controls.imported = imported;
   controls.browserWindow = &window;
   controls.dialogParent = &window;
-  engine = std::make_unique<ShareEngine>(controls, profile, dialogs);
+  engine = std::make_unique<ShareEngine>(controls, siteProfile, dialogs);
 }
 
 ShareHarness::~ShareHarness() {

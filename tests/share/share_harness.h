@@ -28,7 +28,8 @@ class ShareHarness {
  public:
   static constexpr const char* kCaptcha = "QW3E";
 
-  explicit ShareHarness(DemoOptions options = {});
+  /// The engine works with `siteProfile`, its address set to the demo site's.
+  explicit ShareHarness(DemoOptions options = {}, SiteProfile siteProfile = {});
   ~ShareHarness();
 
   bool siteRunning() const { return site_ && site_->isRunning(); }
