@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "share/time_scale.h"
+#include "site/time_scale.h"
 
 namespace quillet {
 namespace {

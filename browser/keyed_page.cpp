@@ -31,6 +31,16 @@ bool KeyedPage::ClickLinkByKey(const QString& key, int mode, bool exact) {
       .toBool();
 }
 
+std::optional<KeyedPage::LinkInfo> KeyedPage::DescribeLinkByKey(const QString& key, int mode,
+                                                                bool exact) {
+  if (document_.isNull()) return std::nullopt;
+  const QVariant found = runScriptSync(
+      document_.page(), page_scripts::describeLinkByKey(document_.token(), key, mode, exact));
+  const QVariantList parts = found.toList();
+  if (parts.size() != 2) return std::nullopt;
+  return LinkInfo{parts.at(0).toString(), parts.at(1).toString()};
+}
+
 void KeyedPage::SetValueByKey(const QString& key, int mode, const QString& value) {
   if (document_.isNull()) return;
   runScriptSync(document_.page(), page_scripts::setValueByKey(document_.token(), key, mode, value));

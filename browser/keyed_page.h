@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 #include "browser/document_ref.h"
 #include "browser/element_ref.h"
@@ -24,6 +25,12 @@ class KeyedPage {
   /// Modes 3 and 4 compare the link's text / address: equal, case-sensitively, with `exact`,
   /// else containing the key, ignoring case. True when something was clicked.
   bool ClickLinkByKey(const QString& key, int mode, bool exact = false);
+  /// The text and address of the element ClickLinkByKey() would click, without clicking it.
+  struct LinkInfo {
+    QString text;
+    QString href;  // absolute; empty for an element that is not a link
+  };
+  std::optional<LinkInfo> DescribeLinkByKey(const QString& key, int mode, bool exact = false);
   /// Writes `value` to the `value` property of GetElementByKey(key, mode).
   void SetValueByKey(const QString& key, int mode, const QString& value);
   /// Mode 1: the first element named `key`; any other mode: the element with id `key`.

@@ -44,6 +44,9 @@ QString highlightText(const QString& doc, const QString& text);
 QString elementByKey(const QString& doc, const QString& key, int mode);
 /// Clicks the element found for `key` in `mode` (0..4, `exact` for modes 3 and 4).
 QString clickLinkByKey(const QString& doc, const QString& key, int mode, bool exact);
+/// The text and address ([text, href]) of the element that clickLinkByKey() would click;
+/// null when there is none.
+QString describeLinkByKey(const QString& doc, const QString& key, int mode, bool exact);
 /// Writes `value` into the element found for `key` in `mode` (1: name, else id).
 QString setValueByKey(const QString& doc, const QString& key, int mode, const QString& value);
 

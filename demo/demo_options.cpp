@@ -136,6 +136,12 @@ DemoCommandLine parseDemoCommandLine(const std::vector<std::string>& arguments) 
           line.options.seed = seed;
         }
       }
+    } else if (name == "--moved-layout") {
+      if (inlineValue) {
+        refuse("--moved-layout takes no value");
+      } else {
+        line.options.movedLayout = true;
+      }
     } else {
       refuse("unknown option \"" + arguments[i] + "\" (try --help)");
     }
@@ -163,6 +169,11 @@ Options:
   --drop-rate R          share of requests answered by closing the connection
   --fail-item ID         shares of item ID always fail (repeatable)
   --seed N               seed of the fault draws, for repeatable runs
+  --moved-layout         a redesigned share page, for trying site profiles:
+                         the link to the dialog reads "转发宝贝", the address
+                         is text box 3 and its button is button 3 (a tag box
+                         and a paste button come first), and a share that
+                         went through says "宝贝已转发" (no "成功")
   --help                 show this text
 
 Pages: /logon (sign-in and start page), /share, /item/ID (ID 1 to 100000),

@@ -24,6 +24,11 @@ std::string startPage(std::string_view user, int port, std::string_view tail = {
 // input and button before the dialog are the search box and search button.
 std::string sharePage(std::string_view user, int sharesMade, std::string_view tail = {});
 
+// The share page of the moved layout: the same, but the link reads "转发宝贝"
+// and the dialog it opens has a tag box and a "清空链接" button first, so the
+// address box is the third text input and its button the third button.
+std::string movedSharePage(std::string_view user, int sharesMade, std::string_view tail = {});
+
 std::string signedOutPage(std::string_view tail = {});
 std::string itemPage(int id, std::string_view tail = {});
 std::string searchPage(std::string_view query, int port, std::string_view tail = {});

@@ -7,10 +7,10 @@
 #include "browser/indexed_page.h"
 #include "browser/keyed_page.h"
 #include "share/address_list_model.h"
-#include "share/comment_pool.h"
 #include "share/failed_addresses.h"
 #include "share/share_settings.h"
-#include "share/time_scale.h"
+#include "site/comment_pool.h"
+#include "site/time_scale.h"
 
 namespace quillet {
 namespace {
@@ -112,11 +112,9 @@ StepOutcome PageSteps::enterAddress() {
 QString PageSteps::pickComment() {
   const QStringList pool = parts_.settings->comments();
   const QStringList& texts = pool.isEmpty() ? commentPoolTexts() : pool;
-  std::uniform_int_distribution<int> pickItem(0, static_cast<int>(texts.size()) - 1);
-  std::uniform_int_distribution<int> pickNumber(0, 9999);
-  const int n = pickItem(random_);
-  parts_.report->commentChosen(n);
-  return texts.at(n) + QString::number(pickNumber(random_));
+  const CommentPick pick = quillet::pickComment(static_cast<int>(texts.size()), random_);
+  parts_.report->commentChosen(pick.index);
+  return pick.textFrom(texts);
 }
 
 StepOutcome PageSteps::publish() {

@@ -9,10 +9,10 @@
 #include "browser/indexed_page.h"
 #include "browser/window_document.h"
 #include "net/fetch_with_timeout.h"
-#include "share/pump_wait.h"
 #include "signin/cookie_bridge.h"
 #include "signin/fetch_image.h"
 #include "signin/remembered_account.h"
+#include "site/pump_wait.h"
 
 namespace quillet {
 namespace {

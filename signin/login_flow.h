@@ -8,7 +8,7 @@
 #include <QString>
 #include <QTabWidget>
 
-#include "share/site_profile.h"
+#include "site/site_profile.h"
 
 namespace quillet {
 

@@ -20,7 +20,7 @@
 #include "app/splash_window.h"
 #include "browser/browser_control.h"
 #include "share/address_list_model.h"
-#include "share/time_scale.h"
+#include "site/time_scale.h"
 
 using namespace quillet;
 

@@ -88,5 +88,16 @@ TEST(DemoCommandLine, RefusesWhatItCannotServe) {
   }
 }
 
+// The redesigned share page is a plain switch: off unless asked for.
+TEST(DemoCommandLine, MovedLayoutIsASwitch) {
+  EXPECT_FALSE(parseDemoCommandLine({}).options.movedLayout);
+  const auto line = parseDemoCommandLine({"--moved-layout", "--port", "9001"});
+  ASSERT_TRUE(line.error.empty()) << line.error;
+  EXPECT_TRUE(line.options.movedLayout);
+  EXPECT_EQ(line.port, 9001);
+  EXPECT_FALSE(parseDemoCommandLine({"--moved-layout=yes"}).error.empty());
+  EXPECT_NE(demoUsage().find("--moved-layout"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace quillet
