@@ -56,6 +56,7 @@ class MissionTest : public QObject {
   void startUpCreatesAndReadsRememberedFiles();
   void startUpKeepsExistingFilesUnchanged();
   void informationLabels();
+  void commentListShowsTheProfilesComments();
   void wholeMission();
 
  private:
@@ -80,6 +81,23 @@ std::unique_ptr<Application> MissionTest::startApplication(const QString& dataDi
   auto app = std::make_unique<Application>(config, &dialogs_);
   app->onMainWindowCreated();
   return app;
+}
+
+// 列表框1 lists the comments of the profile in force, whatever their number.
+void MissionTest::commentListShowsTheProfilesComments() {
+  QTemporaryDir data;
+  QVERIFY(data.isValid());
+  AppConfig config;
+  config.siteBase = QString::fromStdString(site_->baseUrl());
+  config.dataDir = data.path();
+  QStringList texts;
+  for (int i = 1; i <= 1000; ++i) texts << QStringLiteral("第%1条评论").arg(i);
+  config.profile.comments = texts;
+  Application app(config, &dialogs_);
+  QListWidget* list = app.window().commentPool;
+  QCOMPARE(list->count(), 1000);
+  QCOMPARE(list->item(0)->text(), texts.front());
+  QCOMPARE(list->item(999)->text(), texts.back());
 }
 
 void MissionTest::startUpCreatesAndReadsRememberedFiles() {
