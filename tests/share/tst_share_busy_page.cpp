@@ -1,0 +1,125 @@
+// The checks that decide a row's outcome against pages whose own scripts keep
+// the renderer busy for two seconds, as a heavy page on a slow machine does:
+// the answer comes late, and a late answer is still the answer.
+#include <QElapsedTimer>
+#include <QtTest>
+#include <memory>
+
+#include "share/page_steps.h"
+#include "share/pump_wait.h"
+#include "share_harness.h"
+#include "tests/browser/browser_test_support.h"
+#include "tests/browser/page_server.h"
+
+using namespace quillet;
+
+namespace {
+
+// Holds the page's own thread for two seconds, then shows `text` in #out.
+std::string busyThenShow(const char* text) {
+  return std::string(
+             "setTimeout(function () { var end = Date.now() + 2000;"
+             " while (Date.now() < end) {}"
+             " document.getElementById('out').textContent = '") +
+         text + "'; }, 0);";
+}
+
+// The share dialog after the address went in: a comment field and a confirm
+// link whose answer keeps the page busy before it says "成功".
+std::string confirmPage() {
+  return "<!doctype html><html><head><meta charset='utf-8'></head><body>\n"
+         "<textarea name='forwardContent'></textarea>\n"
+         "<a name='forwardMaga' href='#' onclick=\"" +
+         busyThenShow("分享成功") +
+         " return false;\">确定</a>\n"
+         "<p id='out'></p></body></html>";
+}
+
+// The share dialog's address form: text box 2 and button 2, whose answer keeps
+// the page busy before it calls the address wrong.
+std::string addressPage() {
+  return "<!doctype html><html><head><meta charset='utf-8'></head><body>\n"
+         "<input type='text' id='search'><input type='button' value='搜索'>\n"
+         "<input type='text' id='address'>\n"
+         "<input type='button' id='submit' value='分享' onclick=\"" +
+         busyThenShow("宝贝链接好像不对") +
+         "\">\n"
+         "<p id='out'></p></body></html>";
+}
+
+}  // namespace
+
+class ShareBusyPageTest : public QObject {
+  Q_OBJECT
+
+  test::PageServer server_;
+  std::unique_ptr<ShareHarness> h_;
+
+  ShareControls controls() const {
+    ShareControls c;
+    c.list = &h_->list;
+    c.period = h_->period;
+    c.loop = h_->loop;
+    c.addComment = h_->addComment;
+    c.commentPool = h_->commentPool;
+    c.failed = h_->failed;
+    c.progress = h_->progress;
+    c.imported = h_->imported;
+    c.browserWindow = &h_->window;
+    c.dialogParent = &h_->window;
+    return c;
+  }
+
+  static std::shared_ptr<RunContext> pumpingContext() {
+    auto context = std::make_shared<RunContext>();
+    context->wait = [](std::int32_t micros) { PumpWait(micros); };
+    return context;
+  }
+
+ private Q_SLOTS:
+  void initTestCase() {
+    server_.setPage("/confirm.html", confirmPage());
+    server_.setPage("/address.html", addressPage());
+    QVERIFY(server_.start());
+    h_ = std::make_unique<ShareHarness>();
+  }
+
+  void cleanupTestCase() { h_.reset(); }
+
+  // The confirm's answer arrives while the page is still busy: the row is a
+  // success, with its time, and nothing is queued for a re-send.
+  void aBusyResultPageStillCountsItsSuccess() {
+    QVERIFY(test::loadAndWait(*h_->browser, server_.url(QStringLiteral("/confirm.html"))));
+    const QString address = QStringLiteral("http://127.0.0.1:1/item/77");
+    h_->setRows({address});
+    RunState state;
+    state.currentRow = 1;  // row 0 went in
+    PageSteps steps(controls(), SiteProfile{}, state, pumpingContext());
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(steps.publish(), StepOutcome::Done);
+    QVERIFY2(clock.elapsed() >= 500, "the page was not kept busy");
+    QCOMPARE(h_->list.cell(0, AddressListModel::StatusColumn), QStringLiteral("成功"));
+    QVERIFY(!h_->list.cell(0, AddressListModel::PublishTimeColumn).isEmpty());
+    QCOMPARE(h_->failedEntries(), QStringList());
+    QCOMPARE(state.failedCount, 0);
+  }
+
+  // The site's wrong-address notice comes late: the address is still marked
+  // wrong, and with no row left there is nothing to publish.
+  void aBusyPageStillRefusesAWrongAddress() {
+    QVERIFY(test::loadAndWait(*h_->browser, server_.url(QStringLiteral("/address.html"))));
+    const QString address = QStringLiteral("http://127.0.0.1:1/item/0");
+    h_->setRows({address});
+    RunState state;
+    PageSteps steps(controls(), SiteProfile{}, state, pumpingContext());
+    QCOMPARE(steps.enterAddress(), StepOutcome::NoRow);
+    QCOMPARE(state.currentRow, 1);
+    QCOMPARE(h_->list.cell(0, AddressListModel::StatusColumn), QStringLiteral("地址错误"));
+    QCOMPARE(test::evalInPage(h_->browser->page(), QStringLiteral("address.value")).toString(),
+             address);
+  }
+};
+
+QTEST_MAIN(ShareBusyPageTest)
+#include "tst_share_busy_page.moc"
