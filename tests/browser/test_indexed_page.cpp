@@ -279,7 +279,8 @@ class IndexedPageTest : public QObject {
     QTest::addColumn<QString>("next");   // likewise when it starts with '#'
     QTest::newRow("fragment") << QString() << QStringLiteral("#bottom");
     QTest::newRow("another fragment") << QStringLiteral("#top") << QStringLiteral("#bottom");
-    QTest::newRow("dropped") << QString() << QStringLiteral("quillet-nowhere:item/1");
+    QTest::newRow("unknown scheme") << QString() << QStringLiteral("quillet-nowhere:item/1");
+    QTest::newRow("script address") << QString() << QStringLiteral("javascript:void(0)");
   }
   void waitEndsAfterANavigationWithoutALoad() {
     QFETCH(QString, first);
