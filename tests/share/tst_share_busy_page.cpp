@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QtTest>
 #include <memory>
+#include <string>
 
 #include "share/page_steps.h"
 #include "share/pump_wait.h"
@@ -15,22 +16,21 @@ using namespace quillet;
 
 namespace {
 
-// Holds the page's own thread for two seconds, then shows `text` in #out.
-std::string busyThenShow(const char* text) {
-  return std::string(
-             "setTimeout(function () { var end = Date.now() + 2000;"
-             " while (Date.now() < end) {}"
-             " document.getElementById('out').textContent = '") +
+// Holds the page's own thread for `busyMs`, then shows `text` in #out.
+std::string busyThenShow(const char* text, int busyMs = 2000) {
+  return "setTimeout(function () { var end = Date.now() + " + std::to_string(busyMs) +
+         "; while (Date.now() < end) {}"
+         " document.getElementById('out').textContent = '" +
          text + "'; }, 0);";
 }
 
 // The share dialog after the address went in: a comment field and a confirm
 // link whose answer keeps the page busy before it says "成功".
-std::string confirmPage() {
+std::string confirmPage(int busyMs = 2000) {
   return "<!doctype html><html><head><meta charset='utf-8'></head><body>\n"
          "<textarea name='forwardContent'></textarea>\n"
          "<a name='forwardMaga' href='#' onclick=\"" +
-         busyThenShow("分享成功") +
+         busyThenShow("分享成功", busyMs) +
          " return false;\">确定</a>\n"
          "<p id='out'></p></body></html>";
 }
@@ -79,6 +79,7 @@ class ShareBusyPageTest : public QObject {
  private Q_SLOTS:
   void initTestCase() {
     server_.setPage("/confirm.html", confirmPage());
+    server_.setPage("/silent.html", confirmPage(14000));
     server_.setPage("/address.html", addressPage());
     QVERIFY(server_.start());
     h_ = std::make_unique<ShareHarness>();
@@ -103,6 +104,26 @@ class ShareBusyPageTest : public QObject {
     QVERIFY(!h_->list.cell(0, AddressListModel::PublishTimeColumn).isEmpty());
     QCOMPARE(h_->failedEntries(), QStringList());
     QCOMPARE(state.failedCount, 0);
+  }
+
+  // A page that stays busy past the ten-second limit has given no answer:
+  // the row fails and goes to the re-send list, and the pass is not held.
+  void aPageThatNeverAnswersInTimeIsAFailure() {
+    QVERIFY(test::loadAndWait(*h_->browser, server_.url(QStringLiteral("/silent.html"))));
+    const QString address = QStringLiteral("http://127.0.0.1:1/item/78");
+    h_->setRows({address});
+    RunState state;
+    state.currentRow = 1;
+    PageSteps steps(controls(), SiteProfile{}, state, pumpingContext());
+    QCOMPARE(steps.publish(), StepOutcome::Done);
+    QCOMPARE(h_->list.cell(0, AddressListModel::StatusColumn), QStringLiteral("失败"));
+    QCOMPARE(h_->failedEntries(), QStringList{address});
+    QCOMPARE(state.failedCount, 1);
+    // Let the page finish its work before the next case uses the browser.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        test::evalInPage(h_->browser->page(), QStringLiteral("out.textContent")).toString() ==
+            QStringLiteral("分享成功"),
+        15000);
   }
 
   // The site's wrong-address notice comes late: the address is still marked
