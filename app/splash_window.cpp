@@ -57,14 +57,18 @@ void SplashWindow::onSplashCreated() {
 
 void SplashWindow::onSplashTick() {
   if (gSplashTicks == kSteps) {
-    gSplashTicks = 0;
-    clock_.stop();
-    if (windowToShow_ != nullptr) windowToShow_->show();
     accept();
     return;
   }
   ++gSplashTicks;
   progress_->setValue(gSplashTicks);
+}
+
+void SplashWindow::done(int result) {
+  gSplashTicks = 0;
+  clock_.stop();
+  if (windowToShow_) windowToShow_->show();
+  QDialog::done(result);
 }
 
 }  // namespace quillet

@@ -95,7 +95,7 @@ QString documentToken(const QString& candidate) {
 let st = globalThis.quilletState;
 if (!st || st.doc !== document) {
   st = { doc: document, token: a.candidate, pages: Object.create(null), elements: new Map(),
-         nextHandle: 1 };
+         owners: Object.create(null), nextHandle: 1 };
   globalThis.quilletState = st;
 }
 return st.token;
@@ -315,16 +315,31 @@ return found;
                 {{QStringLiteral("doc"), doc}, {QStringLiteral("text"), text}});
 }
 
-QString elementByKey(const QString& doc, const QString& key, int mode) {
-  return invoke(
-      R"JS(
+QString elementByKey(const QString& doc, const QString& pageId, const QString& key, int mode) {
+  return invoke(R"JS(
 const el = byKey(a.key, a.mode);
 if (!el) return 0;
 const handle = s.nextHandle++;
 s.elements.set(handle, el);
+const owned = s.owners[a.page] || (s.owners[a.page] = []);
+owned.push(handle);
 return handle;
 )JS",
-      {{QStringLiteral("doc"), doc}, {QStringLiteral("key"), key}, {QStringLiteral("mode"), mode}});
+                {{QStringLiteral("doc"), doc},
+                 {QStringLiteral("page"), pageId},
+                 {QStringLiteral("key"), key},
+                 {QStringLiteral("mode"), mode}});
+}
+
+QString releaseElements(const QString& doc, const QString& pageId) {
+  return invoke(R"JS(
+const owned = s.owners[a.page];
+if (!owned) return 0;
+for (const handle of owned) s.elements.delete(handle);
+delete s.owners[a.page];
+return owned.length;
+)JS",
+                {{QStringLiteral("doc"), doc}, {QStringLiteral("page"), pageId}});
 }
 
 QString clickLinkByKey(const QString& doc, const QString& key, int mode, bool exact) {

@@ -50,6 +50,14 @@ DemoCommandLine parseDemoCommandLine(const std::vector<std::string>& arguments) 
       line.help = true;
       continue;
     }
+    if (name == "--inert-login") {
+      if (inlineValue) {
+        refuse("--inert-login takes no value");
+      } else {
+        line.options.inertLogin = true;
+      }
+      continue;
+    }
     auto value = [&]() -> std::optional<std::string> {
       if (inlineValue) return inlineValue;
       if (i + 1 < arguments.size()) return arguments[++i];
@@ -168,6 +176,8 @@ Options:
   --stall-ms MS          how long a stalled page keeps loading (default 300000)
   --drop-rate R          share of requests answered by closing the connection
   --fail-item ID         shares of item ID always fail (repeatable)
+  --inert-login          the login form's button does nothing: a sign-in
+                         attempt leaves the form on the page unchanged
   --seed N               seed of the fault draws, for repeatable runs
   --moved-layout         a redesigned share page, for trying site profiles:
                          the link to the dialog reads "转发宝贝", the address

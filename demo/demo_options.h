@@ -28,6 +28,7 @@ struct DemoOptions {
   int latencyMinMs = 0;        // every request waits a uniform time in [min, max] first
   int latencyMaxMs = 0;
   int stallMs = 300000;               // how long a stalled page keeps loading
+  bool inertLogin = false;            // the login form's button does nothing at all
   std::set<int> failItems;            // shares of these items always fail
   std::optional<std::uint64_t> seed;  // fault draws; random when not given
   // The moved layout: the share page's link reads "转发宝贝", the share dialog

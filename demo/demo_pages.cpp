@@ -82,7 +82,7 @@ std::string itemTitle(int id) {
   return std::string(name) + " No." + std::to_string(id);
 }
 
-std::string loginPage(std::string_view notice, std::string_view tail) {
+std::string loginPage(std::string_view notice, std::string_view tail, bool inertButton) {
   std::string body = "<div class=\"top\"><span class=\"brand\">分享站</span>";
   body += kSearchForm;
   body += "</div>\n<div class=\"box\"><h2>会员登录</h2>\n";
@@ -97,7 +97,10 @@ std::string loginPage(std::string_view notice, std::string_view tail) {
       "autocomplete=\"off\"></label> "
       "<img class=\"captcha\" src=\"/css/checkCode.php?\" width=\"80\" height=\"24\" alt=\"\" "
       "title=\"看不清？点一下换一张\" onclick=\"this.src='/css/checkCode.php?'+Date.now()\"></p>\n"
-      "<p><input type=\"submit\" value=\"登录\"></p>\n"
+      "<p><input type=\"";
+  body += inertButton ? "button" : "submit";
+  body +=
+      "\" value=\"登录\"></p>\n"
       "</form></div>\n";
   return frame("会员登录", body, tail);
 }

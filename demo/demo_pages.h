@@ -14,7 +14,9 @@ std::string htmlEscaped(std::string_view text);
 // Signed out: text inputs in order search box, user name, password (type
 // password), captcha; the captcha picture; buttons in order search, login.
 // `notice` (may be empty) is the answer to a sign-in attempt.
-std::string loginPage(std::string_view notice, std::string_view tail = {});
+// With `inertButton` the form's button is a plain button that does nothing when clicked.
+std::string loginPage(std::string_view notice, std::string_view tail = {},
+                      bool inertButton = false);
 
 // Signed in: links in order home, "我的分享" (/share), sign out, then items.
 std::string startPage(std::string_view user, int port, std::string_view tail = {});

@@ -194,8 +194,8 @@ struct DemoSite::Impl {
   void onLogonPage(const httplib::Request& request, httplib::Response& response) {
     ensureSession(request, response);
     const std::string user = signedInUser(request);
-    sendHtml(response,
-             user.empty() ? loginPage({}, pageTail()) : startPage(user, port, pageTail()));
+    sendHtml(response, user.empty() ? loginPage({}, pageTail(), options.inertLogin)
+                                    : startPage(user, port, pageTail()));
   }
 
   void onLogin(const httplib::Request& request, httplib::Response& response) {
@@ -221,7 +221,7 @@ struct DemoSite::Impl {
       notice = kCaptchaWrong;
     }
     if (notice) {
-      sendHtml(response, loginPage(notice, pageTail()));
+      sendHtml(response, loginPage(notice, pageTail(), options.inertLogin));
       return;
     }
     // A fresh session id on sign-in, so an id known before it is worth nothing after.

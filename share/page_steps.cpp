@@ -6,6 +6,7 @@
 #include "browser/browser_control.h"
 #include "browser/indexed_page.h"
 #include "browser/keyed_page.h"
+#include "browser/script_runner.h"
 #include "share/address_list_model.h"
 #include "share/failed_addresses.h"
 #include "share/share_settings.h"
@@ -98,7 +99,10 @@ StepOutcome PageSteps::enterAddress() {
       return StepOutcome::Stopped;
     }
 
+    // A page kept busy by its own scripts answers late; a late answer is
+    // still the answer, not "no notice".
     IndexedPage check;
+    check.setAnswerTimeout(kOutcomeAnswerTimeoutMs);
     check.Attach(parts_.browserWindow);
     if (!check.HighlightText(profile_.wrongLinkNotice)) return StepOutcome::Done;
     list.setCell(state_.currentRow - 1, AddressListModel::StatusColumn, kWrongAddress);
@@ -138,7 +142,10 @@ StepOutcome PageSteps::publish() {
 }
 
 void PageSteps::checkResult() {
+  // Reading a busy page's late answer as "not found" would record a real
+  // share as failed, and a re-send would then share it twice.
   IndexedPage page;
+  page.setAnswerTimeout(kOutcomeAnswerTimeoutMs);
   page.Attach(parts_.browserWindow);
   const bool shared = page.HighlightText(profile_.successMark);
   const int row = state_.currentRow - 1;

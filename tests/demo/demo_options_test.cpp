@@ -22,6 +22,7 @@ TEST(DemoCommandLine, ReadsEveryOptionInBothSpellings) {
   const auto line = parseDemoCommandLine({"--port",
                                           "9000",
                                           "--fixed-captcha=1234",
+                                          "--inert-login",
                                           "--account",
                                           "小明:密:码",
                                           "--account=bob:pw",
@@ -46,6 +47,7 @@ TEST(DemoCommandLine, ReadsEveryOptionInBothSpellings) {
   EXPECT_FALSE(line.help);
   EXPECT_EQ(line.port, 9000);
   EXPECT_EQ(line.options.fixedCaptcha, "1234");
+  EXPECT_TRUE(line.options.inertLogin);
   ASSERT_EQ(line.options.accounts.size(), 2u);
   EXPECT_EQ(line.options.accounts[0].user, "小明");
   EXPECT_EQ(line.options.accounts[0].password, "密:码");
@@ -81,6 +83,7 @@ TEST(DemoCommandLine, RefusesWhatItCannotServe) {
                                                          {"--fail-item", "one"},
                                                          {"--seed", "-3"},
                                                          {"--stall-ms", "-1"},
+                                                         {"--inert-login=yes"},
                                                          {"--verbose"},
                                                          {"stray"}};
   for (const auto& arguments : refused) {
