@@ -22,9 +22,9 @@
 #include "browser/browser_control.h"
 #include "browser/indexed_page.h"
 #include "demo/demo_site.h"
-#include "share/time_scale.h"
 #include "signin/cookie_bridge.h"
 #include "signin/remembered_account.h"
+#include "site/time_scale.h"
 #include "test_servers.h"
 
 using namespace quillet;
