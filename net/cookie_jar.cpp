@@ -202,7 +202,12 @@ std::vector<Cookie> CookieJar::all() const {
 }
 
 bool CookieJar::State::store(const Cookie& cookie) {
-  if (cookie.domain.empty() || cookie.domain == "." || cookie.name.empty()) return false;
+  // A domain that begins with "#" is no host name, and in libcurl's cookie lines it would read as
+  // a comment or the HttpOnly mark.
+  if (cookie.domain.empty() || cookie.domain == "." || cookie.domain.starts_with('#') ||
+      cookie.name.empty()) {
+    return false;
+  }
   if (!fieldIsClean(cookie.domain) || !fieldIsClean(cookie.path) || !fieldIsClean(cookie.name) ||
       !fieldIsClean(cookie.value)) {
     return false;

@@ -37,9 +37,9 @@ class CookieJar {
   std::vector<Cookie> all() const;
 
   /// Adds `cookie`, or replaces the stored one with the same domain, path and name. A cookie
-  /// without a domain or a name, with a tab or line break in a field, or a domain cookie (".x")
-  /// for a public suffix or a part of an address, is ignored. A cookie whose
-  /// `expires` lies in the past removes the stored one.
+  /// without a domain or a name, with a domain that begins with "#", with a tab or line break in a
+  /// field, or a domain cookie (".x") for a public suffix or a part of an address, is ignored. A
+  /// cookie whose `expires` lies in the past removes the stored one.
   void set(const Cookie& cookie);
 
   /// Removes the stored cookie with the same domain, path and name as `cookie`, if any.

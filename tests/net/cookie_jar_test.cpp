@@ -106,6 +106,9 @@ TEST_F(CookieJarTest, BadCookiesAreIgnored) {
   jar.set({"h.test", "/", "a", "line\nbreak"});
   jar.set({"h.test", "/", "t\tab", "1"});
   jar.set({"h.test", "/", "past", "1", false, false, 1000});
+  // Found by fuzzing: a domain that libcurl's cookie lines would read as their HttpOnly mark.
+  jar.set({"#HttpOnly_h.test", "/", "marked", "1"});
+  EXPECT_TRUE(jar.setFromHeader("#h.test", "comment=1"));
   EXPECT_TRUE(jar.all().empty());
   jar.set({"h.test", "/", "empty", ""});
   ASSERT_EQ(jar.all().size(), 1u);
