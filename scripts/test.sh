@@ -26,7 +26,7 @@ print(" ".join(t["name"].removesuffix("_replay") for t in json.load(sys.stdin)["
 # shellcheck disable=SC2086
 cmake --build . --parallel "$(nproc)" --target $targets
 # A build that is not instrumented would pass without checking anything.
-for binary in tests/net/net_http_request_test cli/quillet-cli fuzz/fuzz_cookie; do
+for binary in tests/net/net_http_request_test cli/quillet-cli fuzz/fuzz_cookie fuzz/fuzz_text; do
   if ! nm "$binary" | grep "__asan_report_load" >/dev/null; then
     echo "$binary is not built with AddressSanitizer" >&2
     exit 1
