@@ -12,6 +12,7 @@
 #include "net/fetch_with_timeout.h"
 #include "signin/cookie_bridge.h"
 #include "signin/fetch_image.h"
+#include "signin/fetch_wait_pump.h"
 #include "signin/remembered_account.h"
 #include "site/pump_wait.h"
 
@@ -87,7 +88,7 @@ LoginFlow::LoginFlow(LoginControls controls, SiteProfile profile, RememberedAcco
       account_(account) {
   // The captcha download waits on this thread; keep the window alive
   // meanwhile.
-  setFetchWaitPump([] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
+  setFetchWaitPump(QtFetchWaitPump());
 }
 
 void LoginFlow::OnLoginClicked() {
