@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -283,6 +284,7 @@ JournalSnapshot Journal::restore() {
   QSqlDatabase db = QSqlDatabase::database(connection_, false);
   int enteredRow = -1;
   int confirmedRow = -1;
+  bool failedChanged = false;
   const bool ok = inTransaction([&] {
     QSqlQuery run(db);
     if (!run.exec(QStringLiteral(
@@ -324,14 +326,31 @@ JournalSnapshot Journal::restore() {
     while (failed.next()) snapshot.failed << failed.value(0).toString();
     failed.finish();
 
+    // An unconfirmed row may have been shared: its address must not wait in
+    // the failed list for a re-send (the failure may have been recorded
+    // there just before the crash).
+    if (snapshot.unconfirmedCount > 0) {
+      QSet<QString> unconfirmed;
+      for (const JournalRow& row : std::as_const(snapshot.rows))
+        if (row.status == unconfirmedStatus()) unconfirmed.insert(row.address);
+      for (qsizetype i = snapshot.failed.size() - 1; i >= 0; --i) {
+        if (!unconfirmed.contains(snapshot.failed[i])) continue;
+        snapshot.failed.removeAt(i);
+        if (i < snapshot.run.failedCount) --snapshot.run.failedCount;
+        failedChanged = true;
+      }
+    }
+
     // Settle the pending steps for good.
     return exec(QStringLiteral("UPDATE address_row SET status = '未确认' WHERE step = 2")) &&
-           exec(QStringLiteral("UPDATE address_row SET step = 0 WHERE step <> 0"));
+           exec(QStringLiteral("UPDATE address_row SET step = 0 WHERE step <> 0")) &&
+           (!failedChanged || writeFailed(snapshot.failed));
   });
   if (!ok) return JournalSnapshot{};
   rowCount_ = static_cast<int>(snapshot.rows.size());
 
   auto& run = snapshot.run;
+  const bool wasRunning = run.running;
   run.currentRow = std::clamp(run.currentRow, 0, rowCount_);
   run.failedCount = std::clamp(run.failedCount, 0, static_cast<int>(snapshot.failed.size()));
   if (run.running) {
@@ -348,8 +367,9 @@ JournalSnapshot Journal::restore() {
       run.running = false;
       run.currentRow = 0;
     }
-    setRunState(run);
   }
+  if (snapshot.run.running != wasRunning || failedChanged || snapshot.resumeRow >= 0)
+    setRunState(run);
   return snapshot;
 }
 
@@ -444,14 +464,30 @@ bool Journal::setRowStep(int row, RowStep step) {
 }
 
 bool Journal::setFailedAddresses(const QStringList& addresses) {
+  return inTransaction([&] { return writeFailed(addresses); });
+}
+
+bool Journal::writeFailed(const QStringList& addresses) {
+  if (!exec(QStringLiteral("DELETE FROM failed_address"))) return false;
+  QSqlQuery insert(QSqlDatabase::database(connection_, false));
+  insert.prepare(QStringLiteral("INSERT INTO failed_address VALUES (?, ?)"));
+  for (qsizetype i = 0; i < addresses.size(); ++i) {
+    insert.bindValue(0, static_cast<qint64>(i));
+    insert.bindValue(1, notNull(addresses[i]));
+    if (!insert.exec()) return fail(insert.lastError());
+  }
+  return true;
+}
+
+bool Journal::updateRows(int first, const QList<JournalRow>& rows) {
+  if (rows.isEmpty()) return active_;
   return inTransaction([&] {
-    if (!exec(QStringLiteral("DELETE FROM failed_address"))) return false;
-    QSqlQuery insert(QSqlDatabase::database(connection_, false));
-    insert.prepare(QStringLiteral("INSERT INTO failed_address VALUES (?, ?)"));
-    for (qsizetype i = 0; i < addresses.size(); ++i) {
-      insert.bindValue(0, static_cast<qint64>(i));
-      insert.bindValue(1, notNull(addresses[i]));
-      if (!insert.exec()) return fail(insert.lastError());
+    auto& q = statements_->outcome;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+      q.bindValue(0, notNull(rows[i].status));
+      q.bindValue(1, notNull(rows[i].publishTime));
+      q.bindValue(2, first + static_cast<int>(i));
+      if (!q.exec()) return fail(q.lastError());
     }
     return true;
   });

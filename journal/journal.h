@@ -54,9 +54,11 @@ class Journal : public QObject {
   QString connectionName() const { return connection_; }
 
   /// Reads everything back. Rows whose confirm was clicked without a
-  /// recorded result become "未确认"; rows whose address was entered but
-  /// not confirmed lose that mark (nothing was shared). The settled state
-  /// is written back, so a second crash right after changes nothing.
+  /// recorded result become "未确认", and their addresses leave the failed
+  /// list (a re-send must not share them again); rows whose address was
+  /// entered but not confirmed lose that mark (nothing was shared). The
+  /// settled state is written back, so a second crash right after changes
+  /// nothing.
   JournalSnapshot restore();
 
   // Writes. Each commits before returning and is false when the journal
@@ -74,6 +76,8 @@ class Journal : public QObject {
   bool setPublishTime(int row, const QString& publishTime);
   /// Status and time of one row in one commit; settles a pending step.
   bool setOutcome(int row, const QString& status, const QString& publishTime);
+  /// Status and time of the rows from `first` on, in one transaction.
+  bool updateRows(int first, const QList<JournalRow>& rows);
   /// Empties the status of every row (keeps the times).
   bool clearStatuses();
   bool setRowStep(int row, RowStep step);
@@ -110,6 +114,7 @@ class Journal : public QObject {
   // Moves rows at `from` and after by `delta` places (rowid is the place, so
   // the move goes through negative places to keep every place unique).
   bool shiftRows(int from, int delta);
+  bool writeFailed(const QStringList& addresses);
   bool inTransaction(const std::function<bool()>& work);
   int countRows();
 
