@@ -4,6 +4,7 @@
 #include <QDesktopServices>
 #include <QPushButton>
 #include <QUrl>
+#include <cstdio>
 
 #include "app/balloon_tip.h"
 #include "app/clickable_label.h"
@@ -12,6 +13,7 @@
 #include "app/splash_window.h"
 #include "browser/browser_control.h"
 #include "browser/indexed_page.h"
+#include "journal/data_folder_lock.h"
 #include "share/dialogs.h"
 #include "share/share_engine.h"
 #include "signin/cookie_bridge.h"
@@ -74,6 +76,16 @@ void Application::bindEvents() {
   connect(w.resendButton, &QPushButton::clicked, share_.get(), &ShareEngine::onResendClicked);
   connect(w.contactLabel, &ClickableLabel::leftPressed, this, &Application::onContactLabelPressed);
   connect(w.updateLabel, &ClickableLabel::leftPressed, this, &Application::onUpdateLabelPressed);
+}
+
+bool Application::lockDataFolder() {
+  lock_ = std::make_unique<DataFolderLock>(config_.dataDir);
+  if (lock_->tryLock()) return true;
+  const QString text = lock_->errorText();
+  std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+  std::fflush(stderr);
+  dialogs_->warning(window_.get(), defaultMessageTitle(), text);
+  return false;
 }
 
 void Application::onMainWindowCreated() {

@@ -8,6 +8,7 @@
 
 namespace quillet {
 
+class DataFolderLock;
 class Dialogs;
 class LoginFlow;
 class MainWindow;
@@ -30,6 +31,11 @@ class Application : public QObject {
   ShareEngine& shareEngine() { return *share_; }
   LoginFlow& loginFlow() { return *login_; }
 
+  /// Takes the data folder for this process. When another Quillet holds it,
+  /// says so on standard error and in a message box and returns false (the
+  /// program then exits with status 1).
+  bool lockDataFolder();
+
   /// The start-up sequence after the window is made: loading window (which
   /// shows the main window when it closes), remembered account, browser to
   /// the logout page and then the login page, run state reset.
@@ -41,6 +47,7 @@ class Application : public QObject {
   void onUpdateLabelPressed();
 
   AppConfig config_;
+  std::unique_ptr<DataFolderLock> lock_;
   SiteProfile profile_;
   std::unique_ptr<Dialogs> ownDialogs_;
   Dialogs* dialogs_;
