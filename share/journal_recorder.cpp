@@ -43,8 +43,33 @@ void JournalRecorder::loadRows(const QList<JournalRow>& rows) {
   loading_ = false;
 }
 
+void JournalRecorder::confirmClicked(int row) {
+  flush();
+  journal_.setRowStep(row, RowStep::ConfirmClicked);
+  pendingRow_ = row;
+}
+
+void JournalRecorder::finishRow(int row) {
+  if (row == pendingRow_) {
+    flush();
+  } else {
+    journal_.setRowStep(row, RowStep::None);
+  }
+}
+
+void JournalRecorder::flush() {
+  if (pendingRow_ < 0) return;
+  const int row = pendingRow_;
+  pendingRow_ = -1;
+  // Recording the outcome settles the row's step in the same commit.
+  journal_.setOutcome(row, list_.cell(row, AddressListModel::StatusColumn),
+                      list_.cell(row, AddressListModel::PublishTimeColumn));
+}
+
 void JournalRecorder::onRowsInserted(const QModelIndex&, int first, int last) {
   if (loading_) return;
+  // Rows put in above the held-back row move it down.
+  if (pendingRow_ >= first) pendingRow_ += last - first + 1;
   QStringList addresses;
   addresses.reserve(last - first + 1);
   for (int row = first; row <= last; ++row) addresses << list_.cell(row);
@@ -54,11 +79,17 @@ void JournalRecorder::onRowsInserted(const QModelIndex&, int first, int last) {
 
 void JournalRecorder::onRowsRemoved(const QModelIndex&, int first, int last) {
   if (loading_) return;
+  if (pendingRow_ > last) {
+    pendingRow_ -= last - first + 1;
+  } else if (pendingRow_ >= first) {
+    pendingRow_ = -1;  // its row is gone, and its result with it
+  }
   journal_.removeRows(first, last - first + 1);
 }
 
 void JournalRecorder::onModelReset() {
   if (loading_) return;
+  pendingRow_ = -1;
   journal_.replaceRows(rowsOf(list_, 0, list_.rowCountInt()));
 }
 
@@ -69,6 +100,7 @@ void JournalRecorder::onDataChanged(const QModelIndex& topLeft, const QModelInde
   const bool status = topLeft.column() <= AddressListModel::StatusColumn &&
                       bottomRight.column() >= AddressListModel::StatusColumn;
   const bool time = bottomRight.column() >= AddressListModel::PublishTimeColumn;
+  if (first == last && first == pendingRow_) return;  // committed by finishRow()
   if (first == last) {
     // One cell at a time is how a pass writes its results.
     if (status && time) {
@@ -81,6 +113,7 @@ void JournalRecorder::onDataChanged(const QModelIndex& topLeft, const QModelInde
     }
     return;
   }
+  if (first <= pendingRow_ && pendingRow_ <= last) flush();
   if (status && !time && first == 0 && last == list_.rowCountInt() - 1) {
     bool allEmpty = true;
     for (int row = first; row <= last && allEmpty; ++row)

@@ -25,6 +25,18 @@ class JournalRecorder : public QObject {
   /// Puts restored rows into the list without writing them back.
   void loadRows(const QList<JournalRow>& rows);
 
+  /// The confirm of `row` was clicked: its step is recorded now, its result
+  /// (status and time, written into the list one cell after the other) is
+  /// held back and committed whole by finishRow(), so that one commit makes
+  /// the outcome durable. Until then the journal says "confirm clicked".
+  void confirmClicked(int row);
+  /// The row's result is complete in the list: commit it (or, for a row
+  /// without a held-back result, settle its step).
+  void finishRow(int row);
+  /// Commits a held-back result as it stands (the pass ended without
+  /// finishing the row).
+  void flush();
+
   /// The list as the journal stores it.
   static QList<JournalRow> rowsOf(const AddressListModel& list, int first, int count);
 
@@ -37,6 +49,7 @@ class JournalRecorder : public QObject {
   Journal& journal_;
   AddressListModel& list_;
   bool loading_ = false;
+  int pendingRow_ = -1;  // the row whose result is held back, or -1
 };
 
 }  // namespace quillet
