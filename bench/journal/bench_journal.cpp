@@ -9,6 +9,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -54,6 +56,14 @@ int main(int argc, char** argv) {
       return 1;
     }
     journal.insertRows(0, addresses.mid(0, outcomes));
+    {
+      // What the numbers below were measured with.
+      QSqlQuery pragma(QSqlDatabase::database(journal.connectionName(), false));
+      for (const char* name : {"journal_mode", "synchronous"}) {
+        if (pragma.exec(QStringLiteral("PRAGMA %1").arg(QLatin1String(name))) && pragma.next())
+          std::printf("%s %s\n", name, qPrintable(pragma.value(0).toString()));
+      }
+    }
     std::vector<double> outcomeMs, rowMs;
     QElapsedTimer t;
     for (int row = 0; row < outcomes; ++row) {
