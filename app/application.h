@@ -14,6 +14,7 @@ class LoginFlow;
 class MainWindow;
 class RememberedAccount;
 class ShareEngine;
+class WidgetShareSettings;
 
 /// Owns the main window and the routines behind its controls, binds each
 /// control event to its routine and runs the start-up sequence.
@@ -43,6 +44,7 @@ class Application : public QObject {
 
  private:
   void bindEvents();
+  void bindShareReports();
   void onContactLabelPressed();
   void onUpdateLabelPressed();
 
@@ -53,6 +55,7 @@ class Application : public QObject {
   Dialogs* dialogs_;
   std::unique_ptr<MainWindow> window_;
   std::unique_ptr<RememberedAccount> account_;
+  std::unique_ptr<WidgetShareSettings> shareSettings_;
   std::unique_ptr<ShareEngine> share_;
   std::unique_ptr<LoginFlow> login_;
 };

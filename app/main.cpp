@@ -48,14 +48,18 @@ int main(int argc, char* argv[]) {
   QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
   QApplication::setApplicationName(QStringLiteral("Quillet"));
   QApplication::setApplicationVersion(QStringLiteral(QUILLET_VERSION));
+  // Lets the desktop match the window to the installed menu entry and its icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.quillet.Quillet"));
   QFont font = QApplication::font();
   font.setFamilies(
       {font.family(), QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")});
   QApplication::setFont(font);
 
-  if (!QDir().mkpath(config.dataDir)) {
-    std::fprintf(stderr, "Cannot create the data folder %s\n", qPrintable(config.dataDir));
-    return 1;
+  for (const QString& folder : {config.dataDir, config.stateDir}) {
+    if (!QDir().mkpath(folder)) {
+      std::fprintf(stderr, "Cannot create the data folder %s\n", qPrintable(folder));
+      return 1;
+    }
   }
 
   quillet::Application quillet(config);
