@@ -111,7 +111,9 @@ QString Application::stateDir() const {
 
 bool Application::lockDataFolder() {
   lock_ = std::make_unique<DataFolderLock>(stateDir());
-  if (lock_->tryLock()) return true;
+  // A folder that cannot be written cannot be shared either: the journal
+  // says what that means when it fails to open, and the program goes on.
+  if (lock_->tryLock() || !lock_->heldByAnother()) return true;
   const QString text = lock_->errorText();
   std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
   std::fflush(stderr);

@@ -38,7 +38,8 @@ class Application : public QObject {
 
   /// Takes the data folder for this process. When another Quillet holds it,
   /// says so on standard error and in a message box and returns false (the
-  /// program then exits with status 1).
+  /// program then exits with status 1). A folder that cannot be written is
+  /// no reason to stop: the journal reports it and stays off.
   bool lockDataFolder();
 
   /// The start-up sequence after the window is made: loading window (which

@@ -26,11 +26,13 @@ QString DataFolderLock::inUseText(const QString& dataDir) {
 
 bool DataFolderLock::tryLock() {
   error_.clear();
+  heldByAnother_ = false;
   if (lock_->isLocked()) return true;
   QDir().mkpath(dataDir_);
   if (lock_->tryLock(0)) return true;
   switch (lock_->error()) {
     case QLockFile::LockFailedError:
+      heldByAnother_ = true;
       error_ = inUseText(dataDir_);
       break;
     case QLockFile::PermissionError:

@@ -18,6 +18,9 @@ class DataFolderLock {
   /// process holds it or the folder cannot be written; errorText() says which.
   bool tryLock();
   bool isLocked() const;
+  /// The last tryLock() failed because another live process holds the lock
+  /// (rather than because the folder cannot be written).
+  bool heldByAnother() const { return heldByAnother_; }
   QString errorText() const { return error_; }
   /// The lock file's path.
   QString lockPath() const;
@@ -30,6 +33,7 @@ class DataFolderLock {
   QString dataDir_;
   std::unique_ptr<QLockFile> lock_;
   QString error_;
+  bool heldByAnother_ = false;
 };
 
 }  // namespace quillet

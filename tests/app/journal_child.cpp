@@ -4,10 +4,11 @@
 // EVENT:ROW the process kills itself with SIGKILL right after the program
 // has handled that step of that row: the slots connected before this
 // program's (the journal's) have run, nothing after them has, exactly as if
-// the power went at that moment.
+// the power went at that moment. "confirm" is just before the confirm is
+// clicked, "clicked" 150 ms after it, inside the wait for the result.
 //
 // Usage: journal_child --site URL --data-dir DIR [--import FILE]
-//                      [--kill-at address|confirm|result:ROW] [--period SECONDS]
+//                      [--kill-at address|confirm|clicked|result:ROW] [--period S]
 //                      [--publish]
 // "发表" is pressed after an import or with --publish.
 // Prints "resumed-at N" (the 0-based row the engine starts at) and "done"
@@ -21,6 +22,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <cstdio>
 
 #include "app/app_config.h"
@@ -71,8 +73,12 @@ int main(int argc, char** argv) {
     ShareEngine* engine = &app.shareEngine();
     QObject::connect(engine, &ShareEngine::addressEntered, engine,
                      [die](int r) { die(QStringLiteral("address"), r); });
-    QObject::connect(engine, &ShareEngine::confirmClicked, engine,
-                     [die](int r) { die(QStringLiteral("confirm"), r); });
+    QObject::connect(engine, &ShareEngine::confirmClicked, engine, [die, engine](int r) {
+      die(QStringLiteral("confirm"), r);
+      // In the wait after the click: the site has the share, the list not
+      // yet its result.
+      QTimer::singleShot(150, engine, [die, r] { die(QStringLiteral("clicked"), r); });
+    });
     QObject::connect(engine, &ShareEngine::rowFinished, engine,
                      [die](int r) { die(QStringLiteral("result"), r); });
   }

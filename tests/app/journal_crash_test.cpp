@@ -78,7 +78,7 @@ void JournalCrashTest::killedAtEveryStepBoundary_data() {
   QTest::addColumn<QString>("killAt");
   // The list reads, top to bottom: item 21, the failing item, item 23.
   for (int row = 0; row < 3; ++row) {
-    for (const char* event : {"address", "confirm", "result"}) {
+    for (const char* event : {"address", "confirm", "clicked", "result"}) {
       const QString at = QStringLiteral("%1:%2").arg(QLatin1String(event)).arg(row);
       QTest::newRow(qPrintable(at)) << at;
     }

@@ -61,6 +61,7 @@ class PassControlTest : public QObject {
   void initTestCase();
   void restoredInterruptedListAndItsMenu();
   void brokenJournalIsToldAndSetAside();
+  void unwritableFolderGoesOnInMemory();
   void pauseContinueAndStopDuringAPass();
 
  private:
@@ -165,6 +166,13 @@ void PassControlTest::restoredInterruptedListAndItsMenu() {
   QVERIFY(menu->clearStatusAction->isEnabled());
   QVERIFY(menu->deleteAction->isEnabled());
 
+  // 从此行开始分享 checks the period as "发表" does.
+  w.period->setText(QString());
+  dialogs_.clearMessages();
+  menu->startHereAction->trigger();
+  QCOMPARE(dialogs_.lastMessage().text, ShareEngine::refusalText());
+  QVERIFY(!app->shareEngine().isRunning());
+
   // 清除状态 lets the user have the unconfirmed row shared again.
   menu->clearStatusAction->trigger();
   QCOMPARE(list.cell(2, 1), QString());
@@ -210,6 +218,35 @@ void PassControlTest::brokenJournalIsToldAndSetAside() {
   QVERIFY2(dialogs_.lastMessage().text.contains(QStringLiteral("quillet.db.broken-")),
            qPrintable(dialogs_.lastMessage().text));
   QCOMPARE(QDir(data.path()).entryList({QStringLiteral("quillet.db.broken-*")}).size(), 1);
+}
+
+void PassControlTest::unwritableFolderGoesOnInMemory() {
+  QTemporaryDir base;
+  // A folder below a regular file cannot be made, whoever runs the test.
+  QFile blocker(base.filePath(QStringLiteral("file")));
+  QVERIFY(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  const QString data = QDir(blocker.fileName()).filePath(QStringLiteral("data"));
+  dialogs_.clearMessages();
+  auto app = start(data);
+  MainWindow& w = app->window();
+  QCOMPARE(dialogs_.messages().size(), 1);
+  QVERIFY(dialogs_.lastMessage().warning);
+  QVERIFY2(dialogs_.lastMessage().text.contains(QStringLiteral("无法写入数据文件夹")),
+           qPrintable(dialogs_.lastMessage().text));
+  // The list works all the same, in memory.
+  const QString list = base.filePath(QStringLiteral("addresses.txt"));
+  {
+    QFile file(list);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("http://item.example/1\nhttp://item.example/2\n");
+  }
+  // (Not signed in, so the import button's page is closed: the same import
+  // for a known file.)
+  QCOMPARE(app->shareEngine().importFile(list), 2);
+  QCOMPARE(w.addressList->rowCountInt(), 2);
+  QCOMPARE(w.statusParts[2]->text(), QStringLiteral("已导入2个地址"));
+  QCOMPARE(dialogs_.messages().size(), 1);  // said once
 }
 
 void PassControlTest::pauseContinueAndStopDuringAPass() {

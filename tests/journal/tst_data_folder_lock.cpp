@@ -42,6 +42,7 @@ class DataFolderLockTest : public QObject {
     QVERIFY(QFile::exists(first->lockPath()));
     DataFolderLock second(data);
     QVERIFY(!second.tryLock());
+    QVERIFY(second.heldByAnother());
     QCOMPARE(second.errorText(), QStringLiteral("另一个Quillet正在使用此数据文件夹：") +
                                      QDir::toNativeSeparators(data));
     first.reset();
@@ -91,6 +92,7 @@ class DataFolderLockTest : public QObject {
     QVERIFY(!lock.tryLock());
     QVERIFY(!lock.errorText().isEmpty());
     QVERIFY(lock.errorText() != DataFolderLock::inUseText(data));
+    QVERIFY(!lock.heldByAnother());
   }
 };
 
