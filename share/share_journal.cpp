@@ -94,6 +94,7 @@ QString ShareJournal::openAndRestore(const QString& dataDir) {
 }
 
 void ShareJournal::recordRunState() {
+  if (!runStateLive_) return;
   journal_->setRunState({running_, engine_.currentRow(), engine_.failedCount()});
 }
 
@@ -107,7 +108,13 @@ void ShareJournal::onProgressText(const QString& text) {
 }
 
 QString ShareJournal::resumeRunState() {
-  if (snapshot_.resumeRow < 0) return {};
+  runStateLive_ = true;
+  if (snapshot_.resumeRow < 0) {
+    recordRunState();
+    return {};
+  }
+  // Still under way as far as the journal goes, until a pass ends it.
+  running_ = true;
   engine_.setRunState(RunState{snapshot_.resumeRow, snapshot_.run.failedCount});
   return interruptedText(snapshot_.resumeRow + 1);
 }

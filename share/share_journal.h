@@ -38,7 +38,8 @@ class ShareJournal : public QObject {
   QString openAndRestore(const QString& dataDir);
   /// Gives the engine the restored run state (after the window's start-up
   /// has reset it): an interrupted pass goes on at its row on the next
-  /// "发表". Returns the status-bar part 1 text for it, or empty.
+  /// "发表". Returns the status-bar part 1 text for it, or empty. The run
+  /// state is recorded from here on.
   QString resumeRunState();
 
   bool isActive() const;
@@ -67,6 +68,10 @@ class ShareJournal : public QObject {
   // ends without finishing or being stopped (the program is quitting), so
   // that the next start offers to go on.
   bool running_ = false;
+  // The engine's run state is recorded only once the restored one has been
+  // handed to it: the window's start-up resets it first, and that reset
+  // must not overwrite an interrupted pass's place.
+  bool runStateLive_ = false;
 };
 
 }  // namespace quillet

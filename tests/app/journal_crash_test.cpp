@@ -132,6 +132,18 @@ void JournalCrashTest::killedAtEveryStepBoundary() {
       known |= share.ok && QString::fromStdString(share.address) == address;
     QVERIFY2(known, qPrintable(address));
   }
+  // The killed row: once its confirm was recorded, only its result tells
+  // whether it was shared; without one it is "未确认".
+  const QString event = killAt.section(u':', 0, 0);
+  const int killedRow = killAt.section(u':', 1).toInt();
+  const QString killedStatus = after.rows[killedRow].status;
+  if (event == QStringLiteral("confirm") || event == QStringLiteral("clicked")) {
+    QCOMPARE(killedStatus, unconfirmedStatus());
+  } else if (event == QStringLiteral("result")) {
+    QCOMPARE(killedStatus, killedRow == 1 ? QStringLiteral("失败") : QStringLiteral("成功"));
+  } else {
+    QCOMPARE(killedStatus, QString());  // entered, never confirmed: not shared
+  }
   // An unconfirmed row waits for the user, never in the failed list.
   for (const QString& failed : after.failed) QVERIFY(status[failed] == QStringLiteral("失败"));
   QVERIFY(after.resumeRow >= 0 || after.rows.last().status != QString());
