@@ -7,12 +7,14 @@
 
 #include "browser/browser_control.h"
 #include "browser/indexed_page.h"
+#include "browser/script_runner.h"
 #include "browser/window_document.h"
 #include "net/fetch_with_timeout.h"
-#include "share/pump_wait.h"
 #include "signin/cookie_bridge.h"
 #include "signin/fetch_image.h"
+#include "signin/fetch_wait_pump.h"
 #include "signin/remembered_account.h"
+#include "site/pump_wait.h"
 
 namespace quillet {
 namespace {
@@ -36,6 +38,20 @@ bool browserShowsErrorPage(QWidget* window) {
   return browser != nullptr && browser->showsErrorPage();
 }
 
+// A page that still has a password box among its text boxes is a login form:
+// whatever the submit did, it did not sign in.
+bool showsLoginForm(const IndexedPage& page) {
+  const QString textBoxes = QStringLiteral("textBoxes");
+  const int count = page.count(textBoxes);
+  for (int i = 1; i <= count; ++i) {
+    if (page.elementProperty(textBoxes, i, QStringLiteral("type"))
+            .compare(QLatin1String("password"), Qt::CaseInsensitive) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 QString LoginFlow::wrongAccountText() {
@@ -53,6 +69,9 @@ QString LoginFlow::unreachableText() {
 QString LoginFlow::noAnswerText() {
   return QStringLiteral("网站没有及时响应，请重试");
 }
+QString LoginFlow::notSignedInText() {
+  return QStringLiteral("登录没有成功，请重试");
+}
 
 LoginFlow::LoginFlow(LoginControls controls, SiteProfile profile, RememberedAccount& account,
                      QObject* parent)
@@ -69,7 +88,7 @@ LoginFlow::LoginFlow(LoginControls controls, SiteProfile profile, RememberedAcco
       account_(account) {
   // The captcha download waits on this thread; keep the window alive
   // meanwhile.
-  setFetchWaitPump([] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
+  setFetchWaitPump(QtFetchWaitPump());
 }
 
 void LoginFlow::OnLoginClicked() {
@@ -100,7 +119,10 @@ void LoginFlow::CheckLoginResult() {
 }
 
 void LoginFlow::checkResult(const DocumentRef* submittedOn) {
+  // A page kept busy by its own scripts answers late; its late answer is
+  // still the outcome, not an absent notice.
   IndexedPage page;
+  page.setAnswerTimeout(kOutcomeAnswerTimeoutMs);
   if (submittedOn == nullptr || !page.Attach(browserWindow_.data()) ||
       browserShowsErrorPage(browserWindow_.data())) {
     reportNotSignedIn(unreachableText());
@@ -116,6 +138,10 @@ void LoginFlow::checkResult(const DocumentRef* submittedOn) {
   } else if (page.HighlightText(profile_.loginCaptchaMark)) {
     if (hint_) hint_->setText(wrongCaptchaText());
     if (captcha_) captcha_->clear();
+  } else if (showsLoginForm(page)) {
+    // The submit changed nothing the site would say: the form is still
+    // there, so the attempt did not sign in.
+    reportNotSignedIn(notSignedInText());
   } else {
     if (remember_ && remember_->isChecked()) {
       account_.store(userName_ ? userName_->text() : QString(),

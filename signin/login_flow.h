@@ -8,7 +8,7 @@
 #include <QString>
 #include <QTabWidget>
 
-#include "share/site_profile.h"
+#include "site/site_profile.h"
 
 namespace quillet {
 
@@ -41,6 +41,7 @@ class LoginFlow : public QObject {
   static QString successText();       // "登录成功"
   static QString unreachableText();   // the site's page could not be reached at all
   static QString noAnswerText();      // the site had not answered when the wait ended
+  static QString notSignedInText();  // "登录没有成功，请重试": the login form is still there
 
   /// Tab pages switched by a successful sign-in.
   static constexpr int kLoginPage = 0;
