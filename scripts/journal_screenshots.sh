@@ -41,9 +41,10 @@ done
 base="http://127.0.0.1:$port"
 for id in 36 35 34 33 502 31; do echo "$base/item/$id"; done >"$work/addresses.txt"
 export QTWEBENGINE_DISABLE_SANDBOX=1
-QT_QPA_PLATFORM=offscreen QUILLET_TIME_SCALE=0.1 \
+# (In a subshell of its own, so that the shell does not report the kill.)
+(QT_QPA_PLATFORM=offscreen QUILLET_TIME_SCALE=0.1 \
   "$child" --site "$base" --data-dir "$work/data" --import "$work/addresses.txt" \
-  --kill-at confirm:3 >"$work/child.log" 2>&1 || true
+  --kill-at confirm:3 >"$work/child.log" 2>&1 || true) 2>/dev/null
 grep -q "killed at confirm:3" "$work/child.log" || { cat "$work/child.log"; exit 1; }
 
 DISPLAY="$display" QUILLET_TIME_SCALE=0.05 QT_QPA_PLATFORM=xcb \
@@ -67,6 +68,6 @@ DISPLAY="$display" xdotool mousemove $((wx + 120)) $((wy + 62)) click 1
 sleep 0.5
 DISPLAY="$display" xdotool mousemove $((wx + 120)) $((wy + 62)) click 3
 sleep 1
-import -display "$display" -window root -crop 720x460+$((wx > 8 ? wx - 8 : 0))+$((wy > 8 ? wy - 8 : 0)) \
-  "$out/journal-menu.png"
+import -display "$display" -window root -crop 702x437+"$wx"+"$wy" \
+  +repage "$out/journal-menu.png"
 echo "wrote $out/journal-restored.png and $out/journal-menu.png"

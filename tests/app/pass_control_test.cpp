@@ -28,6 +28,7 @@
 #include "journal/data_folder_lock.h"
 #include "journal/journal.h"
 #include "share/address_list_model.h"
+#include "share/list_actions.h"
 #include "share/recording_dialogs.h"
 #include "share/share_engine.h"
 #include "share/share_journal.h"
@@ -283,7 +284,9 @@ void PassControlTest::pauseContinueAndStopDuringAPass() {
   // Pause in the first row's first wait, for 1.5 s; then continue. Stop
   // once the first row has its result.
   constexpr int kPauseMs = 1500;
-  QString pausedText, pausedTitle, runningTitle;
+  QString pausedText, pausedTitle, runningTitle, deleteRefusal;
+  int rowsAfterDelete = -1;
+  bool deleteEnabled = true;
   std::size_t sharesWhilePaused = 99;
   bool pauseEnabledIdle = true;
   QElapsedTimer clock;
@@ -296,6 +299,13 @@ void PassControlTest::pauseContinueAndStopDuringAPass() {
       QTimer::singleShot(200, this, [&] {
         pausedText = w.statusParts[1]->text();
         pausedTitle = menu->pauseAction->text();
+        // Rows cannot be deleted under a pass, paused or not: Delete says so.
+        selectRows(w.addressView, {1});
+        w.addressView->setFocus();
+        QTest::keyClick(w.addressView, Qt::Key_Delete);
+        deleteRefusal = w.statusParts[1]->text();
+        rowsAfterDelete = w.addressList->rowCountInt();
+        deleteEnabled = menu->deleteAction->isEnabled();
       });
       QTimer::singleShot(kPauseMs, this, [&] {
         sharesWhilePaused = site_->shares().size();
@@ -317,6 +327,9 @@ void PassControlTest::pauseContinueAndStopDuringAPass() {
   QCOMPARE(pausedText, QStringLiteral("已暂停"));
   QCOMPARE(pausedTitle, QStringLiteral("继续"));
   QCOMPARE(sharesWhilePaused, std::size_t{0});
+  QCOMPARE(deleteRefusal, ListActions::deleteRefusedText());
+  QCOMPARE(rowsAfterDelete, 2);
+  QVERIFY(!deleteEnabled);
   QVERIFY2(runningTitle.startsWith(QStringLiteral("Quillet - 第1/2个 - 约剩")),
            qPrintable(runningTitle));
   // The designed waits of the row (17.6 s, scaled) all ran besides the pause.
