@@ -29,10 +29,41 @@ void BrowserControl::navigate(const QString& url) {
   load(target);
 }
 
+namespace {
+
+QString& profileFolder() {
+  static QString folder;
+  return folder;
+}
+
+bool& profileCreated() {
+  static bool created = false;
+  return created;
+}
+
+}  // namespace
+
 QWebEngineProfile* BrowserControl::defaultProfile() {
   static QPointer<QWebEngineProfile> profile;
-  if (!profile) profile = new QWebEngineProfile(QStringLiteral("quillet"), qApp);
+  if (!profile) {
+    profile = new QWebEngineProfile(QStringLiteral("quillet"), qApp);
+    profileCreated() = true;
+    const QString& folder = profileFolder();
+    if (!folder.isEmpty()) {
+      profile->setPersistentStoragePath(folder);
+      profile->setCachePath(folder + QLatin1String("/cache"));
+      // The site's session cookie has no expiry; kept anyway, it is what
+      // carries a sign-in from one run to the next.
+      profile->setPersistentCookiesPolicy(QWebEngineProfile::ForcePersistentCookies);
+    }
+  }
   return profile;
+}
+
+bool BrowserControl::setProfileFolder(const QString& folder) {
+  if (profileCreated()) return false;
+  profileFolder() = folder;
+  return true;
 }
 
 namespace {

@@ -36,6 +36,12 @@ class BrowserControl : public QWebEngineView {
   /// application object, so that it outlives every page that uses it.
   static QWebEngineProfile* defaultProfile();
 
+  /// Keeps the default profile's cookies (session cookies too), cache and storage in `folder`,
+  /// so that a signed-in session survives the process. Only before the first defaultProfile()
+  /// call; false (and nothing changes) once the profile exists. Without it the engine's own
+  /// per-user location is used.
+  static bool setProfileFolder(const QString& folder);
+
  private:
   bool loading_ = false;
   bool errorPage_ = false;
