@@ -6,6 +6,8 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include "term/subcommand_list.h"
+
 namespace quillet {
 namespace {
 
@@ -21,6 +23,13 @@ bool isValidSiteBase(const QString& site) {
   const QUrl url(site, QUrl::StrictMode);
   return url.isValid() && !url.host().isEmpty() &&
          (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"));
+}
+
+// The parser names the program only once an application object exists.
+QString helpText(const QCommandLineParser& parser) {
+  QString text = parser.helpText();
+  text.replace(QLatin1String("<executable_name>"), QLatin1String("quillet"));
+  return text + term::subcommandsHelp();
 }
 
 }  // namespace
@@ -58,12 +67,12 @@ AppConfig parseAppConfig(const QStringList& arguments, const QString& programDir
   if (!parser.parse(arguments)) {
     config.exitNow = true;
     config.exitCode = 2;
-    config.message = parser.errorText() + QLatin1String("\n\n") + parser.helpText();
+    config.message = parser.errorText() + QLatin1String("\n\n") + helpText(parser);
     return config;
   }
   if (parser.isSet(helpOption)) {
     config.exitNow = true;
-    config.message = parser.helpText();
+    config.message = helpText(parser);
     return config;
   }
   if (parser.isSet(versionOption)) {

@@ -12,6 +12,7 @@
 #include "app/app_config.h"
 #include "app/application.h"
 #include "app/main_window.h"
+#include "term/dispatcher.h"
 
 namespace {
 
@@ -31,6 +32,12 @@ QString programDirectory(const char* argv0) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  // A subcommand runs in the terminal; without one the window opens.
+  if (argc > 1 && quillet::term::isSubcommand(argv[1])) {
+    prepareBrowserEngineEnvironment();
+    return quillet::term::runSubcommand(argc, argv, programDirectory(argv[0]));
+  }
+
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
   const quillet::AppConfig config =
