@@ -12,6 +12,7 @@
 #include "app/app_config.h"
 #include "app/application.h"
 #include "app/main_window.h"
+#include "browser/browser_control.h"
 #include "term/dispatcher.h"
 
 namespace {
@@ -64,6 +65,10 @@ int main(int argc, char* argv[]) {
     std::fprintf(stderr, "Cannot create the data folder %s\n", qPrintable(config.dataDir));
     return 1;
   }
+
+  // The browser's session lives in the data folder, so that two data
+  // folders never share one. (The window still signs out at start-up.)
+  quillet::BrowserControl::setProfileFolder(config.dataDir + QLatin1String("/browser"));
 
   quillet::Application quillet(config);
   // Closing the window ends the process at once, even inside a share pass or
