@@ -25,6 +25,27 @@ bool isValidSiteBase(const QString& site) {
          (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"));
 }
 
+// A program run from a writable folder of its own (a build tree, an unpacked
+// copy) keeps its files beside it. The system's program folders never count,
+// even when writable (for root): an installed Quillet uses the user's folders.
+bool keepsFilesBesideProgram(const QString& programDir) {
+  const QFileInfo info(programDir);
+  if (!info.isDir() || !info.isWritable()) return false;
+  const QString folder = info.canonicalFilePath();
+  for (const char* system : {"/usr/bin", "/usr/local/bin", QUILLET_INSTALL_BINDIR}) {
+    if (folder == QFileInfo(QLatin1String(system)).canonicalFilePath()) return false;
+  }
+  return true;
+}
+
+// The XDG base directory rules: a variable that is unset, empty or holds a
+// relative path is ignored in favour of the default below the home folder.
+QString xdgBaseDir(const char* variable, const char* homeRelative) {
+  const QString value = qEnvironmentVariable(variable);
+  if (!value.isEmpty() && QDir::isAbsolutePath(value)) return value;
+  return QDir::homePath() + u'/' + QLatin1String(homeRelative);
+}
+
 // The parser names the program only once an application object exists.
 QString helpText(const QCommandLineParser& parser) {
   QString text = parser.helpText();
@@ -35,11 +56,13 @@ QString helpText(const QCommandLineParser& parser) {
 }  // namespace
 
 QString defaultDataDir(const QString& programDir) {
-  const QFileInfo info(programDir);
-  if (info.isDir() && info.isWritable()) return programDir;
-  QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-  if (config.isEmpty()) config = QDir::homePath() + QLatin1String("/.config");
-  return config + QLatin1String("/quillet");
+  if (keepsFilesBesideProgram(programDir)) return programDir;
+  return xdgBaseDir("XDG_CONFIG_HOME", ".config") + QLatin1String("/quillet");
+}
+
+QString defaultStateDir(const QString& programDir) {
+  if (keepsFilesBesideProgram(programDir)) return programDir;
+  return xdgBaseDir("XDG_STATE_HOME", ".local/state") + QLatin1String("/quillet");
 }
 
 AppConfig parseAppConfig(const QStringList& arguments, const QString& programDir) {
@@ -54,8 +77,10 @@ AppConfig parseAppConfig(const QStringList& arguments, const QString& programDir
       QStringLiteral("URL"));
   const QCommandLineOption dataOption(
       QStringLiteral("data-dir"),
-      QStringLiteral("Folder for the remembered account (user.txt, password.txt). Default: the "
-                     "program's folder when writable, else $XDG_CONFIG_HOME/quillet."),
+      QStringLiteral("Folder for everything Quillet keeps: the remembered account (user.txt, "
+                     "password.txt), the journal and the browser profile. Default: the program's "
+                     "folder when writable, else $XDG_CONFIG_HOME/quillet for the account and "
+                     "$XDG_STATE_HOME/quillet for the rest."),
       QStringLiteral("DIR"));
   const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
                                       QStringLiteral("Show this help and exit."));
@@ -93,7 +118,12 @@ AppConfig parseAppConfig(const QStringList& arguments, const QString& programDir
     return config;
   }
 
-  config.dataDir = parser.isSet(dataOption) ? parser.value(dataOption) : defaultDataDir(programDir);
+  if (parser.isSet(dataOption)) {
+    config.dataDir = config.stateDir = parser.value(dataOption);
+  } else {
+    config.dataDir = defaultDataDir(programDir);
+    config.stateDir = defaultStateDir(programDir);
+  }
   return config;
 }
 

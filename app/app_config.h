@@ -9,6 +9,7 @@ namespace quillet {
 struct AppConfig {
   QString siteBase;  // scheme and host of the share site, no trailing slash
   QString dataDir;   // where the remembered-account files live
+  QString stateDir;  // where the journal and the browser engine's profile live
   bool exitNow = false;
   int exitCode = 0;
   QString message;  // --help / --version text, or the reason for a bad command line
@@ -18,11 +19,15 @@ struct AppConfig {
 inline constexpr char kDefaultSiteBase[] = "http://127.0.0.1:8421";
 
 /// Parses `arguments` (argv, program name first). `programDir` is the folder of
-/// the executable: the remembered-account files live there when it is
-/// writable, otherwise under $XDG_CONFIG_HOME/quillet; --data-dir overrides both.
+/// the executable: run from a writable folder (a build tree), everything lives
+/// there; installed, the account files go to $XDG_CONFIG_HOME/quillet and the
+/// state to $XDG_STATE_HOME/quillet. --data-dir puts everything in one folder.
 AppConfig parseAppConfig(const QStringList& arguments, const QString& programDir);
 
 /// The folder chosen for the remembered-account files when --data-dir is not given.
 QString defaultDataDir(const QString& programDir);
+
+/// The folder chosen for the journal and the browser profile when --data-dir is not given.
+QString defaultStateDir(const QString& programDir);
 
 }  // namespace quillet

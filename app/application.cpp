@@ -2,8 +2,11 @@
 
 #include <QCursor>
 #include <QDesktopServices>
+#include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QUrl>
+#include <QWebEngineProfile>
 
 #include "app/balloon_tip.h"
 #include "app/clickable_label.h"
@@ -14,6 +17,7 @@
 #include "browser/indexed_page.h"
 #include "share/dialogs.h"
 #include "share/share_engine.h"
+#include "share/widget_share_settings.h"
 #include "signin/cookie_bridge.h"
 #include "signin/login_flow.h"
 #include "signin/remembered_account.h"
@@ -29,6 +33,10 @@ Application::Application(const AppConfig& config, Dialogs* dialogs, QObject* par
   }
   dialogs_ = dialogs;
 
+  // The browser's cookies and site storage belong with the program's state,
+  // not in the engine's default folder; set before any page uses the profile.
+  if (!config_.stateDir.isEmpty()) BrowserControl::keepSessionIn(config_.stateDir);
+
   // The captcha download must travel with the browser's session on the site:
   // bridge the cookie stores before the browser loads its first page, since
   // the browser reports cookies only as they arrive.
@@ -37,18 +45,10 @@ Application::Application(const AppConfig& config, Dialogs* dialogs, QObject* par
   MainWindow& w = *window_;
   account_ = std::make_unique<RememberedAccount>(config_.dataDir);
 
-  ShareControls share;
-  share.list = w.addressList;
-  share.period = w.period;
-  share.loop = w.loopSharing;
-  share.addComment = w.addComment;
-  share.commentPool = w.commentPool;
-  share.failed = w.failedList;
-  share.progress = w.statusParts[1];
-  share.imported = w.statusParts[2];
-  share.browserWindow = w.browser;
-  share.dialogParent = &w;
-  share_ = std::make_unique<ShareEngine>(share, profile_, *dialogs_);
+  shareSettings_ =
+      std::make_unique<WidgetShareSettings>(w.period, w.loopSharing, w.addComment, w.commentPool);
+  share_ = std::make_unique<ShareEngine>(*w.addressList, *shareSettings_, w.browser, profile_,
+                                         *dialogs_, &w);
 
   LoginControls login;
   login.userName = w.userName;
@@ -72,8 +72,22 @@ void Application::bindEvents() {
   connect(w.importButton, &QPushButton::clicked, share_.get(), &ShareEngine::onImportClicked);
   connect(w.publishButton, &QPushButton::clicked, share_.get(), &ShareEngine::onPublishClicked);
   connect(w.resendButton, &QPushButton::clicked, share_.get(), &ShareEngine::onResendClicked);
+  bindShareReports();
   connect(w.contactLabel, &ClickableLabel::leftPressed, this, &Application::onContactLabelPressed);
   connect(w.updateLabel, &ClickableLabel::leftPressed, this, &Application::onUpdateLabelPressed);
+}
+
+void Application::bindShareReports() {
+  MainWindow& w = *window_;
+  connect(share_.get(), &ShareEngine::progressText, w.statusParts[1], &QLabel::setText);
+  connect(share_.get(), &ShareEngine::importedText, w.statusParts[2], &QLabel::setText);
+  connect(share_.get(), &ShareEngine::commentChosen, w.commentPool,
+          qOverload<int>(&QListWidget::setCurrentRow));
+  FailedAddresses& failed = share_->failedAddresses();
+  connect(&failed, &FailedAddresses::changed, w.failedList, [&failed, list = w.failedList] {
+    list->clear();
+    list->addItems(failed.addresses());
+  });
 }
 
 void Application::onMainWindowCreated() {

@@ -13,6 +13,7 @@ class LoginFlow;
 class MainWindow;
 class RememberedAccount;
 class ShareEngine;
+class WidgetShareSettings;
 
 /// Owns the main window and the routines behind its controls, binds each
 /// control event to its routine and runs the start-up sequence.
@@ -37,6 +38,7 @@ class Application : public QObject {
 
  private:
   void bindEvents();
+  void bindShareReports();
   void onContactLabelPressed();
   void onUpdateLabelPressed();
 
@@ -46,6 +48,7 @@ class Application : public QObject {
   Dialogs* dialogs_;
   std::unique_ptr<MainWindow> window_;
   std::unique_ptr<RememberedAccount> account_;
+  std::unique_ptr<WidgetShareSettings> shareSettings_;
   std::unique_ptr<ShareEngine> share_;
   std::unique_ptr<LoginFlow> login_;
 };

@@ -12,7 +12,6 @@
 #include "app/app_config.h"
 #include "app/application.h"
 #include "app/main_window.h"
-#include "browser/browser_control.h"
 #include "term/dispatcher.h"
 
 namespace {
@@ -56,19 +55,19 @@ int main(int argc, char* argv[]) {
   QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
   QApplication::setApplicationName(QStringLiteral("Quillet"));
   QApplication::setApplicationVersion(QStringLiteral(QUILLET_VERSION));
+  // Lets the desktop match the window to the installed menu entry and its icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.quillet.Quillet"));
   QFont font = QApplication::font();
   font.setFamilies(
       {font.family(), QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")});
   QApplication::setFont(font);
 
-  if (!QDir().mkpath(config.dataDir)) {
-    std::fprintf(stderr, "Cannot create the data folder %s\n", qPrintable(config.dataDir));
-    return 1;
+  for (const QString& folder : {config.dataDir, config.stateDir}) {
+    if (!QDir().mkpath(folder)) {
+      std::fprintf(stderr, "Cannot create the data folder %s\n", qPrintable(folder));
+      return 1;
+    }
   }
-
-  // The browser's session lives in the data folder, so that two data
-  // folders never share one. (The window still signs out at start-up.)
-  quillet::BrowserControl::setProfileFolder(config.dataDir + QLatin1String("/browser"));
 
   quillet::Application quillet(config);
   // Closing the window ends the process at once, even inside a share pass or

@@ -29,41 +29,20 @@ void BrowserControl::navigate(const QString& url) {
   load(target);
 }
 
-namespace {
-
-QString& profileFolder() {
-  static QString folder;
-  return folder;
-}
-
-bool& profileCreated() {
-  static bool created = false;
-  return created;
-}
-
-}  // namespace
-
 QWebEngineProfile* BrowserControl::defaultProfile() {
   static QPointer<QWebEngineProfile> profile;
-  if (!profile) {
-    profile = new QWebEngineProfile(QStringLiteral("quillet"), qApp);
-    profileCreated() = true;
-    const QString& folder = profileFolder();
-    if (!folder.isEmpty()) {
-      profile->setPersistentStoragePath(folder);
-      profile->setCachePath(folder + QLatin1String("/cache"));
-      // The site's session cookie has no expiry; kept anyway, it is what
-      // carries a sign-in from one run to the next.
-      profile->setPersistentCookiesPolicy(QWebEngineProfile::ForcePersistentCookies);
-    }
-  }
+  if (!profile) profile = new QWebEngineProfile(QStringLiteral("quillet"), qApp);
   return profile;
 }
 
-bool BrowserControl::setProfileFolder(const QString& folder) {
-  if (profileCreated()) return false;
-  profileFolder() = folder;
-  return true;
+void BrowserControl::keepSessionIn(const QString& stateDir) {
+  QWebEngineProfile* profile = defaultProfile();
+  const QString folder = stateDir + QLatin1String("/browser");
+  profile->setPersistentStoragePath(folder);
+  profile->setCachePath(folder + QLatin1String("/cache"));
+  // The site's session cookie has no expiry; kept anyway, it is what carries
+  // a sign-in from one run to the next.
+  profile->setPersistentCookiesPolicy(QWebEngineProfile::ForcePersistentCookies);
 }
 
 namespace {

@@ -36,11 +36,10 @@ class BrowserControl : public QWebEngineView {
   /// application object, so that it outlives every page that uses it.
   static QWebEngineProfile* defaultProfile();
 
-  /// Keeps the default profile's cookies (session cookies too), cache and storage in `folder`,
-  /// so that a signed-in session survives the process. Only before the first defaultProfile()
-  /// call; false (and nothing changes) once the profile exists. Without it the engine's own
-  /// per-user location is used.
-  static bool setProfileFolder(const QString& folder);
+  /// Keeps the default profile's cookies (session cookies too), site storage and cache in
+  /// `<stateDir>/browser/`, so that a signed-in session survives the process and two state
+  /// folders never share one. Call before the profile's first page loads.
+  static void keepSessionIn(const QString& stateDir);
 
  private:
   bool loading_ = false;

@@ -2,7 +2,6 @@
 
 #include <QString>
 
-class QLabel;
 class QWidget;
 
 namespace quillet {
@@ -13,12 +12,17 @@ class Dialogs;
 /// The status-bar text for a count of addresses: "已导入12个地址".
 QString importedText(int count);
 
-/// The import behind "导入地址": asks for a file, puts its lines at the top
-/// of the list in reverse file order (above the rows already there), then
-/// writes the row count to `imported` whether or not a file was chosen.
-/// A file that cannot be read leaves the rows as they were and says which
-/// file and why in a message box. Returns the number of rows inserted.
-int importAddresses(Dialogs& dialogs, QWidget* dialogParent, AddressListModel& list,
-                    QLabel* imported);
+/// The import behind "导入地址": asks for a file and imports it as
+/// importAddressFile() does. Returns the number of rows inserted (0 when the
+/// dialog was cancelled). The caller shows importedText() of the row count
+/// afterwards, whether or not a file was chosen.
+int importAddresses(Dialogs& dialogs, QWidget* dialogParent, AddressListModel& list);
+
+/// Puts the lines of the file at `path` at the top of the list in reverse
+/// file order (above the rows already there). A file that cannot be read
+/// leaves the rows as they were and says which file and why through
+/// `dialogs`. Returns the number of rows inserted, or -1 when unreadable.
+int importAddressFile(Dialogs& dialogs, QWidget* dialogParent, AddressListModel& list,
+                      const QString& path);
 
 }  // namespace quillet

@@ -1,39 +1,36 @@
 #include "share/failed_addresses.h"
 
-#include <QListWidget>
 #include <algorithm>
 
 namespace quillet {
 
-void FailedAddresses::remove(const QString& address, std::int32_t& failedCount) {
-  if (box_ == nullptr) return;
-  for (int i = box_->count() - 1; i >= 0; --i) {
-    if (box_->item(i)->text() != address) continue;
-    delete box_->takeItem(i);
+bool FailedAddresses::remove(const QString& address, std::int32_t& failedCount) {
+  bool removed = false;
+  for (int i = count() - 1; i >= 0; --i) {
+    if (entries_.at(i) != address) continue;
+    entries_.removeAt(i);
+    removed = true;
     if (i < failedCount) --failedCount;
   }
+  return removed;
 }
 
 void FailedAddresses::recordFailure(const QString& address, std::int32_t& failedCount) {
-  if (box_ == nullptr) return;
   remove(address, failedCount);
-  const int at = std::clamp(failedCount, 0, box_->count());
-  box_->insertItem(at, address);
+  const int at = std::clamp(failedCount, 0, count());
+  entries_.insert(at, address);
   failedCount = at + 1;
+  Q_EMIT changed();
 }
 
 void FailedAddresses::recordSuccess(const QString& address, std::int32_t& failedCount) {
-  remove(address, failedCount);
+  if (remove(address, failedCount)) Q_EMIT changed();
 }
 
-int FailedAddresses::count() const {
-  return box_ == nullptr ? 0 : box_->count();
-}
-
-QStringList FailedAddresses::addresses() const {
-  QStringList out;
-  for (int i = 0; i < count(); ++i) out << box_->item(i)->text();
-  return out;
+void FailedAddresses::setAddresses(const QStringList& addresses) {
+  if (addresses == entries_) return;
+  entries_ = addresses;
+  Q_EMIT changed();
 }
 
 }  // namespace quillet

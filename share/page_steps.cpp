@@ -1,9 +1,6 @@
 #include "share/page_steps.h"
 
-#include <QCheckBox>
 #include <QDateTime>
-#include <QLabel>
-#include <QListWidget>
 #include <cmath>
 
 #include "browser/browser_control.h"
@@ -11,6 +8,8 @@
 #include "browser/keyed_page.h"
 #include "share/address_list_model.h"
 #include "share/comment_pool.h"
+#include "share/failed_addresses.h"
+#include "share/share_settings.h"
 #include "share/time_scale.h"
 
 namespace quillet {
@@ -24,14 +23,27 @@ constexpr int kName = 1;  // KeyedPage mode: element name
 
 }  // namespace
 
-PageSteps::PageSteps(const ShareControls& controls, const SiteProfile& profile, RunState& state,
+StepReport::~StepReport() = default;
+
+PageSteps::PageSteps(StepParts parts, const SiteProfile& profile, RunState& state,
                      std::shared_ptr<RunContext> context)
-    : controls_(controls),
+    : parts_(parts),
       profile_(profile),
       state_(state),
       context_(std::move(context)),
-      failed_(controls.failed),
       random_(std::random_device{}()) {}
+
+QString PageSteps::unconfirmedStatus() {
+  return QStringLiteral("未确认");
+}
+
+void PageSteps::skipUnconfirmed() {
+  const AddressListModel& list = *parts_.list;
+  while (state_.currentRow >= 0 && state_.currentRow < list.rowCountInt() &&
+         list.cell(state_.currentRow, AddressListModel::StatusColumn) == unconfirmedStatus()) {
+    ++state_.currentRow;
+  }
+}
 
 QString PageSteps::progressText(std::int64_t rowNumber) {
   return QStringLiteral("正在分享第") + QString::number(rowNumber) + QStringLiteral("个地址");
@@ -42,7 +54,7 @@ QString PageSteps::publishTimeNow() {
 }
 
 StepOutcome PageSteps::openStartPage() {
-  if (BrowserControl* browser = browserControlOf(controls_.browserWindow)) {
+  if (BrowserControl* browser = browserControlOf(parts_.browserWindow)) {
     browser->navigate(profile_.logonUrl());
   }
   if (!pause(4000000)) return StepOutcome::Stopped;
@@ -54,85 +66,96 @@ StepOutcome PageSteps::openStartPage() {
       std::max(10, static_cast<int>(std::lround(kStartPageLoadLimitMs * timeScale())));
   const std::shared_ptr<RunContext> context = context_;
   IndexedPage page;
-  page.WaitUntilComplete(controls_.browserWindow, limitMs);
-  if (!context->alive || context->stopRequested) return StepOutcome::Stopped;
-  page.Attach(controls_.browserWindow);
+  page.WaitUntilComplete(parts_.browserWindow, limitMs);
+  if (context->mustEnd()) return StepOutcome::Stopped;
+  page.Attach(parts_.browserWindow);
   page.ClickLink(profile_.startPageLink);
   return StepOutcome::Done;
 }
 
 void PageSteps::openShareDialog() {
   KeyedPage page;
-  page.Attach(controls_.browserWindow);
+  page.Attach(parts_.browserWindow);
   page.ClickLinkByKey(profile_.shareLinkText, profile_.shareLinkMode, false);
 }
 
 StepOutcome PageSteps::enterAddress() {
+  AddressListModel& list = *parts_.list;
   for (;;) {
-    if (controls_.progress != nullptr) {
-      controls_.progress->setText(progressText(std::int64_t{state_.currentRow} + 1));
-    }
+    parts_.report->progress(progressText(std::int64_t{state_.currentRow} + 1));
+    const int row = state_.currentRow;
     {
       IndexedPage page;
-      page.Attach(controls_.browserWindow);
-      page.SetTextBoxValue(profile_.addressBox, controls_.list->cell(state_.currentRow));
+      page.Attach(parts_.browserWindow);
+      page.SetTextBoxValue(profile_.addressBox, list.cell(row));
       ++state_.currentRow;
+      parts_.report->addressEntered(row);
       page.ClickButton(profile_.addressSubmitButton);
     }
-    if (!pause(2000000)) return StepOutcome::Stopped;
+    if (!pause(2000000)) {
+      // Entered but never confirmed: a later pass starts again at this row.
+      if (context_->alive && state_.currentRow > 0) --state_.currentRow;
+      return StepOutcome::Stopped;
+    }
 
     IndexedPage check;
-    check.Attach(controls_.browserWindow);
+    check.Attach(parts_.browserWindow);
     if (!check.HighlightText(profile_.wrongLinkNotice)) return StepOutcome::Done;
-    controls_.list->setCell(state_.currentRow - 1, AddressListModel::StatusColumn, kWrongAddress);
+    list.setCell(state_.currentRow - 1, AddressListModel::StatusColumn, kWrongAddress);
+    parts_.report->rowFinished(state_.currentRow - 1);
     // The next address goes into the page as it stands now, without a reload.
-    if (state_.currentRow >= controls_.list->rowCountInt()) return StepOutcome::NoRow;
+    skipUnconfirmed();
+    if (state_.currentRow >= list.rowCountInt()) return StepOutcome::NoRow;
   }
 }
 
 QString PageSteps::pickComment() {
-  std::uniform_int_distribution<int> pickItem(0, 9);
+  const QStringList pool = parts_.settings->comments();
+  const QStringList& texts = pool.isEmpty() ? commentPoolTexts() : pool;
+  std::uniform_int_distribution<int> pickItem(0, static_cast<int>(texts.size()) - 1);
   std::uniform_int_distribution<int> pickNumber(0, 9999);
   const int n = pickItem(random_);
-  QString text;
-  if (controls_.commentPool != nullptr) {
-    controls_.commentPool->setCurrentRow(n);
-    if (const QListWidgetItem* item = controls_.commentPool->item(n)) text = item->text();
-  }
-  if (text.isEmpty()) text = commentPoolTexts().value(n);
-  return text + QString::number(pickNumber(random_));
+  parts_.report->commentChosen(n);
+  return texts.at(n) + QString::number(pickNumber(random_));
 }
 
 StepOutcome PageSteps::publish() {
+  const int row = state_.currentRow - 1;
   {
     KeyedPage page;
-    page.Attach(controls_.browserWindow);
-    if (controls_.addComment != nullptr && controls_.addComment->isChecked()) {
+    page.Attach(parts_.browserWindow);
+    if (parts_.settings->addComment()) {
       page.SetValueByKey(profile_.commentFieldName, kName, pickComment());
     }
+    // Reported before the click: a crash right after it must leave the row
+    // marked as possibly shared, never as untouched.
+    parts_.report->confirmClicked(row);
     page.ClickLinkByKey(profile_.confirmElementName, kName);
   }
-  if (!pause(1600000)) return StepOutcome::Stopped;
+  // The share may have gone through: read its result even when a stop was
+  // requested meanwhile.
+  if (!pause(1600000, true)) return StepOutcome::Stopped;
   checkResult();
   return StepOutcome::Done;
 }
 
 void PageSteps::checkResult() {
   IndexedPage page;
-  page.Attach(controls_.browserWindow);
+  page.Attach(parts_.browserWindow);
   const bool shared = page.HighlightText(profile_.successMark);
   const int row = state_.currentRow - 1;
-  AddressListModel* list = controls_.list;
+  AddressListModel* list = parts_.list;
   if (row < 0 || row >= list->rowCountInt()) return;  // the rows went away meanwhile
   const QString address = list->cell(row);
   if (shared) {
     list->setCell(row, AddressListModel::StatusColumn, kSuccess);
     list->setCell(row, AddressListModel::PublishTimeColumn, publishTimeNow());
-    failed_.recordSuccess(address, state_.failedCount);
+    parts_.failed->recordSuccess(address, state_.failedCount);
   } else {
-    failed_.recordFailure(address, state_.failedCount);
+    parts_.failed->recordFailure(address, state_.failedCount);
     list->setCell(row, AddressListModel::StatusColumn, kFailure);
   }
+  parts_.report->rowFinished(row);
 }
 
 }  // namespace quillet

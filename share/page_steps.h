@@ -5,12 +5,16 @@
 #include <memory>
 #include <random>
 
-#include "share/failed_addresses.h"
 #include "share/run_context.h"
-#include "share/share_controls.h"
 #include "share/site_profile.h"
 
+class QWidget;
+
 namespace quillet {
+
+class AddressListModel;
+class FailedAddresses;
+class ShareSettings;
 
 /// The run state of the sharing engine. `currentRow` is the next row whose
 /// address goes in; once a row is entered, that row is currentRow - 1 and the
@@ -18,6 +22,31 @@ namespace quillet {
 struct RunState {
   std::int32_t currentRow = 0;
   std::int32_t failedCount = 0;
+};
+
+/// Where the page steps report, each call made before the flow goes on.
+class StepReport {
+ public:
+  virtual ~StepReport();
+  /// Status-bar progress ("正在分享第N个地址").
+  virtual void progress(const QString& text) = 0;
+  /// The comment pool entry drawn for this share.
+  virtual void commentChosen(int index) = 0;
+  /// The address of `row` went into the page and was submitted.
+  virtual void addressEntered(int row) = 0;
+  /// The confirm element was clicked for `row`; its result is not read yet.
+  virtual void confirmClicked(int row) = 0;
+  /// The outcome of `row` is written into the list (and the failed list).
+  virtual void rowFinished(int row) = 0;
+};
+
+/// The parts of the program the page steps work on.
+struct StepParts {
+  AddressListModel* list = nullptr;
+  FailedAddresses* failed = nullptr;
+  ShareSettings* settings = nullptr;
+  QWidget* browserWindow = nullptr;  // the browser control, or a widget holding it
+  StepReport* report = nullptr;
 };
 
 /// How one step of the share flow ended.
@@ -34,7 +63,7 @@ enum class StepOutcome {
 /// step makes its own page objects and drops them before it returns.
 class PageSteps {
  public:
-  PageSteps(const ShareControls& controls, const SiteProfile& profile, RunState& state,
+  PageSteps(StepParts parts, const SiteProfile& profile, RunState& state,
             std::shared_ptr<RunContext> context);
 
   /// Step 1: navigate to the start page, wait 4 s and until it has loaded
@@ -47,7 +76,8 @@ class PageSteps {
   /// is marked "地址错误" and the next row goes into the same page.
   StepOutcome enterAddress();
   /// Step 4 (with step 5 at its end): the optional comment, the confirm
-  /// element, 1.6 s, then the result check.
+  /// element, 1.6 s, then the result check. Once the confirm is clicked the
+  /// result is read even when a stop was requested meanwhile.
   StepOutcome publish();
   /// Step 5: "成功" on the page marks the row "成功" with the time; anything
   /// else marks it "失败" and records the address as failed.
@@ -61,15 +91,23 @@ class PageSteps {
   /// The longest load wait of step 1, in unscaled milliseconds.
   static constexpr int kStartPageLoadLimitMs = 60000;
 
+  /// The status of a row whose confirm was clicked but whose result was
+  /// never read (a pass cut off by a crash): it may have been shared, so no
+  /// pass shares it again by itself.
+  static QString unconfirmedStatus();
+  /// Moves currentRow past rows marked unconfirmed.
+  void skipUnconfirmed();
+
  private:
-  bool pause(std::int64_t microseconds) const { return pauseFor(context_, microseconds); }
+  bool pause(std::int64_t microseconds, bool finishing = false) const {
+    return pauseFor(context_, microseconds, finishing);
+  }
   QString pickComment();
 
-  ShareControls controls_;
+  StepParts parts_;
   SiteProfile profile_;
   RunState& state_;
   std::shared_ptr<RunContext> context_;
-  FailedAddresses failed_;
   std::mt19937 random_;
 };
 

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <limits>
 #include <thread>
+#include <utility>
 
 #include "share/time_scale.h"
 
@@ -31,14 +32,14 @@ int timerIntervalUntil(Clock::time_point deadline) {
 
 }  // namespace
 
-bool PumpWaitUnscaled(std::int64_t microseconds) {
-  if (microseconds <= 0) return true;
+WaitEnd PumpWaitInterruptible(std::int64_t microseconds, std::function<void()>& interrupt) {
+  if (microseconds <= 0) return WaitEnd::Elapsed;
   const auto deadline = Clock::now() + std::chrono::microseconds(microseconds);
 
   if (QCoreApplication::instance() == nullptr) {
-    // No event dispatcher to serve: nothing can be pumped, so just sleep.
+    // No event dispatcher to serve: nothing can be pumped or interrupted.
     std::this_thread::sleep_until(deadline);
-    return true;
+    return WaitEnd::Elapsed;
   }
 
   QEventLoop loop;
@@ -53,11 +54,23 @@ bool PumpWaitUnscaled(std::int64_t microseconds) {
     std::this_thread::sleep_until(deadline);
     loop.quit();
   });
+  bool interrupted = false;
+  const std::function<void()> outer = std::exchange(interrupt, [&loop, &interrupted] {
+    interrupted = true;
+    loop.quit();
+  });
   timer.start(timerIntervalUntil(deadline));
-  // exec() returns early only when the application is quitting (every
-  // event loop of the thread is told to exit); the wait then ends too.
+  // exec() returns early when interrupted, or when the application is
+  // quitting (every event loop of the thread is told to exit).
   loop.exec(QEventLoop::AllEvents);
-  return Clock::now() >= deadline;
+  interrupt = outer;
+  if (Clock::now() >= deadline) return WaitEnd::Elapsed;
+  return interrupted ? WaitEnd::Interrupted : WaitEnd::Quitting;
+}
+
+bool PumpWaitUnscaled(std::int64_t microseconds) {
+  std::function<void()> unused;
+  return PumpWaitInterruptible(microseconds, unused) == WaitEnd::Elapsed;
 }
 
 void PumpWait(std::int32_t microseconds) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 namespace quillet {
 
@@ -15,5 +16,13 @@ void PumpWait(std::int32_t microseconds);
 /// was cut short because the application is quitting (every event loop of
 /// the thread has been told to exit), so that a caller can stop its work.
 bool PumpWaitUnscaled(std::int64_t microseconds);
+
+/// How an interruptible wait ended.
+enum class WaitEnd { Elapsed, Interrupted, Quitting };
+
+/// PumpWaitUnscaled that can be ended early: while it runs, `interrupt` holds
+/// a function that ends it (a pause or stop pressed during the wait); it is
+/// emptied again before the wait returns.
+WaitEnd PumpWaitInterruptible(std::int64_t microseconds, std::function<void()>& interrupt);
 
 }  // namespace quillet

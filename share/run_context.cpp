@@ -1,21 +1,66 @@
 #include "share/run_context.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <algorithm>
+#include <chrono>
 #include <limits>
+#include <utility>
+
+#include "share/pump_wait.h"
+#include "share/time_scale.h"
 
 namespace quillet {
 
-bool pauseFor(const std::shared_ptr<RunContext>& context, std::int64_t microseconds) {
+bool holdWhilePaused(const std::shared_ptr<RunContext>& context, bool finishing) {
+  const std::shared_ptr<RunContext> keep = context;
+  while (keep->paused && !keep->mustEnd(finishing)) {
+    if (QCoreApplication::instance() == nullptr) return false;  // nobody could continue
+    QEventLoop loop;
+    bool woken = false;
+    const std::function<void()> outer = std::exchange(keep->interrupt, [&loop, &woken] {
+      woken = true;
+      loop.quit();
+    });
+    loop.exec(QEventLoop::AllEvents);
+    keep->interrupt = outer;
+    // Without a wake-up of ours the loop ended because the application is quitting.
+    if (!woken) keep->quitting = true;
+  }
+  return !keep->mustEnd(finishing);
+}
+
+bool pauseFor(const std::shared_ptr<RunContext>& context, std::int64_t microseconds,
+              bool finishing) {
   // Keep the context (and the wait function in it) alive through the wait.
   const std::shared_ptr<RunContext> keep = context;
   constexpr std::int64_t kLongestWait = std::numeric_limits<std::int32_t>::max();
-  while (microseconds > 0 && keep->alive && !keep->stopRequested) {
+  for (;;) {
+    if (!holdWhilePaused(keep, finishing)) return false;
+    if (microseconds <= 0) return true;
     const auto piece = static_cast<std::int32_t>(std::min(microseconds, kLongestWait));
     const auto wait = keep->wait;
-    if (wait) wait(piece);
-    microseconds -= piece;
+    const std::int64_t left = wait ? std::clamp<std::int64_t>(wait(piece), 0, piece) : 0;
+    microseconds -= piece - left;
+    if (keep->mustEnd(finishing)) return false;
   }
-  return keep->alive && !keep->stopRequested;
+}
+
+std::int64_t interruptibleWait(RunContext& context, std::int32_t designedMicros) {
+  const double scale = timeScale();
+  const std::int64_t scaled = scaledMicros(designedMicros);
+  const auto started = std::chrono::steady_clock::now();
+  const WaitEnd end = PumpWaitInterruptible(scaled, context.interrupt);
+  if (end == WaitEnd::Elapsed) return 0;
+  if (end == WaitEnd::Quitting) context.quitting = true;
+  // Convert the real time still left back to designed time.
+  const auto waited = std::chrono::duration_cast<std::chrono::microseconds>(
+                          std::chrono::steady_clock::now() - started)
+                          .count();
+  const std::int64_t leftScaled = std::max<std::int64_t>(0, scaled - waited);
+  const auto left = scale > 0 ? static_cast<std::int64_t>(static_cast<double>(leftScaled) / scale)
+                              : std::int64_t{0};
+  return std::clamp<std::int64_t>(left, 0, designedMicros);
 }
 
 }  // namespace quillet

@@ -1,56 +1,72 @@
 #include "share/share_engine.h"
 
-#include <QCheckBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
 #include <cmath>
 
 #include "share/address_import.h"
 #include "share/address_list_model.h"
 #include "share/dialogs.h"
-#include "share/failed_addresses.h"
-#include "share/pump_wait.h"
-#include "share/time_scale.h"
+#include "share/share_settings.h"
 
 namespace quillet {
+
+// Passes what the page steps report on to the engine's signals.
+class ShareEngine::Report : public StepReport {
+ public:
+  explicit Report(ShareEngine& engine) : engine_(engine) {}
+  void progress(const QString& text) override { engine_.showProgress(text); }
+  void commentChosen(int index) override { Q_EMIT engine_.commentChosen(index); }
+  void addressEntered(int row) override {
+    Q_EMIT engine_.addressEntered(row);
+    Q_EMIT engine_.runStateChanged();
+  }
+  void confirmClicked(int row) override { Q_EMIT engine_.confirmClicked(row); }
+  void rowFinished(int row) override {
+    Q_EMIT engine_.rowFinished(row);
+    Q_EMIT engine_.runStateChanged();
+  }
+
+ private:
+  ShareEngine& engine_;
+};
+
 namespace {
 
-// The period field as a number of seconds (0 when empty or unreadable).
-double periodSeconds(const QLineEdit* period) {
-  if (period == nullptr) return 0.0;
+// The period text as a number of seconds (0 when empty or unreadable).
+double periodSeconds(const QString& text) {
   bool ok = false;
-  const double value = period->text().trimmed().toDouble(&ok);
+  const double value = text.trimmed().toDouble(&ok);
   return ok ? value : 0.0;
-}
-
-void setText(QLabel* label, const QString& text) {
-  if (label != nullptr) label->setText(text);
 }
 
 }  // namespace
 
-ShareEngine::ShareEngine(ShareControls controls, SiteProfile profile, Dialogs& dialogs,
+ShareEngine::ShareEngine(AddressListModel& list, ShareSettings& settings, QWidget* browserWindow,
+                         SiteProfile profile, Dialogs& dialogs, QWidget* dialogParent,
                          QObject* parent)
     : QObject(parent),
-      controls_(controls),
+      list_(list),
+      settings_(settings),
       profile_(std::move(profile)),
       dialogs_(dialogs),
+      dialogParent_(dialogParent),
       context_(std::make_shared<RunContext>()),
-      steps_(controls_, profile_, state_, context_) {
-  // A wait cut short means the application is quitting: end the pass rather
-  // than race through the remaining rows. (The context outlives every call.)
-  RunContext* context = context_.get();
-  context_->wait = [context](std::int32_t micros) {
-    if (!PumpWaitUnscaled(scaledMicros(micros))) context->stopRequested = true;
-  };
-  connect(controls_.list, &QAbstractItemModel::rowsInserted, this,
+      report_(std::make_unique<Report>(*this)),
+      steps_(StepParts{&list_, &failed_, &settings_, browserWindow, report_.get()}, profile_,
+             state_, context_) {
+  // The engine's own wait: pause and stop cut it short, and a wait cut short
+  // because the application is quitting ends the pass rather than racing
+  // through the remaining rows.
+  setWaitFunction(nullptr);
+  connect(&list_, &QAbstractItemModel::rowsInserted, this,
           [this](const QModelIndex&, int first, int last) { onRowsInserted(first, last); });
+  connect(&list_, &QAbstractItemModel::rowsRemoved, this,
+          [this](const QModelIndex&, int first, int last) { onRowsRemoved(first, last); });
 }
 
 ShareEngine::~ShareEngine() {
   // A pass may still be waiting further up the stack; it sees this and ends.
   context_->alive = false;
+  if (context_->interrupt) context_->interrupt();
 }
 
 QString ShareEngine::refusalText() {
@@ -71,17 +87,61 @@ QString ShareEngine::busyPublishText() {
 QString ShareEngine::busyResendText() {
   return QStringLiteral("正在分享中，本轮“发布完毕”后才能失败重发");
 }
+QString ShareEngine::pausedText() {
+  return QStringLiteral("已暂停");
+}
+QString ShareEngine::stoppedText() {
+  return QStringLiteral("已停止");
+}
+
+void ShareEngine::showProgress(const QString& text) {
+  lastProgress_ = text;
+  // While paused the status bar keeps saying so; the text returns on resume.
+  if (!context_->paused) Q_EMIT progressText(text);
+}
 
 void ShareEngine::resetRunState() {
-  state_ = RunState{};
+  setRunState(RunState{});
+}
+
+void ShareEngine::setRunState(RunState state) {
+  if (running_) return;
+  state_ = state;
+  Q_EMIT runStateChanged();
 }
 
 void ShareEngine::setWaitFunction(std::function<void(std::int32_t)> wait) {
-  context_->wait = std::move(wait);
+  if (!wait) {
+    RunContext* context = context_.get();
+    context_->wait = [context](std::int32_t micros) { return interruptibleWait(*context, micros); };
+    return;
+  }
+  context_->wait = [wait = std::move(wait)](std::int32_t micros) -> std::int64_t {
+    wait(micros);
+    return 0;
+  };
 }
 
-void ShareEngine::stop() {
-  if (running_) context_->stopRequested = true;
+void ShareEngine::pause() {
+  if (!running_ || context_->paused) return;
+  context_->paused = true;
+  Q_EMIT progressText(pausedText());
+  Q_EMIT pausedChanged(true);
+  if (context_->interrupt) context_->interrupt();
+}
+
+void ShareEngine::resume() {
+  if (!context_->paused) return;
+  context_->paused = false;
+  if (running_ && !lastProgress_.isEmpty()) Q_EMIT progressText(lastProgress_);
+  Q_EMIT pausedChanged(false);
+  if (context_->interrupt) context_->interrupt();
+}
+
+void ShareEngine::requestStop() {
+  if (!running_) return;
+  context_->stopRequested = true;
+  if (context_->interrupt) context_->interrupt();
 }
 
 std::int64_t ShareEngine::pacingMicros(const QString& periodText) {
@@ -101,20 +161,33 @@ void ShareEngine::onRowsInserted(int first, int last) {
   if (running_ && first <= state_.currentRow) state_.currentRow += last - first + 1;
 }
 
+void ShareEngine::onRowsRemoved(int first, int last) {
+  if (!running_ || first >= state_.currentRow) return;
+  // Rows taken out above the row being worked on move it up.
+  state_.currentRow -= std::min(last, state_.currentRow - 1) - first + 1;
+}
+
 void ShareEngine::onImportClicked() {
-  importAddresses(dialogs_, controls_.dialogParent, *controls_.list, controls_.imported);
+  importAddresses(dialogs_, dialogParent_, list_);
+  Q_EMIT importedText(quillet::importedText(list_.rowCountInt()));
+}
+
+int ShareEngine::importFile(const QString& path) {
+  const int inserted = importAddressFile(dialogs_, dialogParent_, list_, path);
+  Q_EMIT importedText(quillet::importedText(list_.rowCountInt()));
+  return inserted;
 }
 
 bool ShareEngine::startAllowed() {
-  const QString periodText = controls_.period != nullptr ? controls_.period->text() : QString();
-  bool allowed = controls_.list->rowCountInt() > 0 && !periodText.isEmpty();
+  const QString periodText = settings_.periodText();
+  bool allowed = list_.rowCountInt() > 0 && !periodText.isEmpty();
   if (allowed) {
-    const double seconds = periodSeconds(controls_.period);
+    const double seconds = periodSeconds(periodText);
     allowed = std::isfinite(seconds) && !(seconds - 21.0 < -0.0000001);
   }
   if (!allowed) {
-    if (controls_.period != nullptr) controls_.period->setFocus(Qt::OtherFocusReason);
-    dialogs_.information(controls_.dialogParent, defaultMessageTitle(), refusalText());
+    settings_.focusPeriod();
+    dialogs_.information(dialogParent_, defaultMessageTitle(), refusalText());
   }
   return allowed;
 }
@@ -123,34 +196,71 @@ void ShareEngine::onPublishClicked() {
   if (running_) {
     // A pass inside the running one would share its row counter and enter
     // rows twice or skip them: say so and leave the running pass alone.
-    setText(controls_.progress, busyPublishText());
+    Q_EMIT progressText(busyPublishText());
     return;
   }
+  run();
+}
+
+void ShareEngine::startAt(int row) {
+  if (running_) {
+    Q_EMIT progressText(busyPublishText());
+    return;
+  }
+  if (row < 0 || row >= list_.rowCountInt()) return;
+  setRunState(RunState{row, 0});
+  run();
+}
+
+void ShareEngine::run() {
   running_ = true;
   context_->stopRequested = false;
+  context_->paused = false;
   const std::shared_ptr<RunContext> context = context_;
-  bool stopped = false;
+  bool ended = false;
   while (startAllowed()) {
+    Q_EMIT passStarted(state_.currentRow);
+    if (!context->alive) return;
     if (!runPass(context)) {
-      stopped = true;
+      ended = true;
       break;
     }
-    setText(controls_.progress, finishedText());
+    Q_EMIT progressText(finishedText());
+    lastProgress_.clear();
     state_ = RunState{};
+    Q_EMIT runStateChanged();
+    Q_EMIT passEnded(true);
     Q_EMIT passFinished();
     if (!context->alive) return;
-    if (controls_.loop == nullptr || !controls_.loop->isChecked()) break;
-    controls_.list->clearColumn(AddressListModel::StatusColumn);
+    if (!settings_.loopSharing()) break;
+    list_.clearColumn(AddressListModel::StatusColumn);
   }
   if (!context->alive) return;  // the engine went away during the last wait
-  if (stopped) state_ = RunState{};
+  if (ended) {
+    const bool userStop = context->stopRequested && !context->quitting;
+    if (userStop) {
+      // The place is kept: "发表" goes on from the row that was not done.
+      Q_EMIT progressText(stoppedText());
+      Q_EMIT runStateChanged();
+    } else {
+      state_ = RunState{};
+    }
+    Q_EMIT passEnded(false);
+  }
   running_ = false;
   context->stopRequested = false;
+  if (context->paused) {
+    context->paused = false;
+    Q_EMIT pausedChanged(false);
+  }
+  lastProgress_.clear();
   Q_EMIT runEnded();
 }
 
 bool ShareEngine::runPass(const std::shared_ptr<RunContext>& context) {
-  while (state_.currentRow < controls_.list->rowCountInt()) {
+  for (;;) {
+    steps_.skipUnconfirmed();
+    if (state_.currentRow >= list_.rowCountInt()) return true;
     if (steps_.openStartPage() == StepOutcome::Stopped) return false;
     if (!pauseFor(context, 2000000)) return false;
     steps_.openShareDialog();
@@ -158,29 +268,33 @@ bool ShareEngine::runPass(const std::shared_ptr<RunContext>& context) {
     const StepOutcome entered = steps_.enterAddress();
     if (entered == StepOutcome::Stopped) return false;
     if (entered == StepOutcome::NoRow) continue;  // the loop test ends the pass
-    if (!pauseFor(context, 6000000)) return false;
+    if (!pauseFor(context, 6000000)) {
+      // Entered but never confirmed: a later pass starts again at this row.
+      if (context->alive && state_.currentRow > 0) --state_.currentRow;
+      return false;
+    }
     if (steps_.publish() == StepOutcome::Stopped) return false;
+    if (context->mustEnd()) return false;  // stopped: the row is recorded, end here
     // The period is read again: a change takes effect here, without checks.
-    const QString periodText = controls_.period != nullptr ? controls_.period->text() : QString();
-    if (!pauseFor(context, pacingMicros(periodText))) return false;
+    const std::int64_t pacing = pacingMicros(settings_.periodText()) +
+                                std::max<std::int64_t>(0, settings_.pacingJitterMicros());
+    if (!pauseFor(context, pacing)) return false;
   }
-  return true;
 }
 
 void ShareEngine::onResendClicked() {
   if (running_) {
-    setText(controls_.progress, busyResendText());
+    Q_EMIT progressText(busyResendText());
     return;
   }
-  const FailedAddresses failed(controls_.failed);
-  const QStringList addresses = failed.addresses();
+  const QStringList addresses = failed_.addresses();
   if (addresses.isEmpty()) {
-    dialogs_.information(controls_.dialogParent, noFailuresTitle(), noFailuresText());
+    dialogs_.information(dialogParent_, noFailuresTitle(), noFailuresText());
     return;
   }
-  controls_.list->clear();
-  setText(controls_.imported, importedText(static_cast<int>(addresses.size())));
-  controls_.list->insertRows(0, addresses);
+  list_.clear();
+  Q_EMIT importedText(quillet::importedText(static_cast<int>(addresses.size())));
+  list_.insertRows(0, addresses);
   onPublishClicked();
 }
 

@@ -6,51 +6,85 @@
 #include <functional>
 #include <memory>
 
+#include "share/failed_addresses.h"
 #include "share/page_steps.h"
 #include "share/run_context.h"
-#include "share/share_controls.h"
 #include "share/site_profile.h"
+
+class QWidget;
 
 namespace quillet {
 
+class AddressListModel;
 class Dialogs;
+class ShareSettings;
 
 /// The sharing engine behind "导入地址", "发表" and "失败重发": walks the
 /// address list, publishing one address after another through the share
-/// site's pages at the period set by the user, and starts over when loop
-/// sharing is ticked. Runs on the GUI thread; every wait keeps the window
-/// working, so the buttons' handlers can run inside a pass.
+/// site's pages at the period of its settings, and starts over when loop
+/// sharing is on. It reads its settings through ShareSettings and reports
+/// through signals, never through widgets, so that the window and the
+/// terminal drive the same flow. Every signal is emitted before the pass
+/// goes on to its next page step: a slot that records it makes it durable.
+/// Runs on the GUI thread; every wait keeps the event loop working, so the
+/// buttons' handlers can run inside a pass.
 class ShareEngine : public QObject {
   Q_OBJECT
 
  public:
-  ShareEngine(ShareControls controls, SiteProfile profile, Dialogs& dialogs,
+  /// `browserWindow` is the browser control or a widget holding it;
+  /// `dialogParent` the parent of message boxes and the file dialog. The
+  /// list, the settings and the dialogs must outlive the engine.
+  ShareEngine(AddressListModel& list, ShareSettings& settings, QWidget* browserWindow,
+              SiteProfile profile, Dialogs& dialogs, QWidget* dialogParent = nullptr,
               QObject* parent = nullptr);
   ~ShareEngine() override;
 
   /// CurrentRow = FailedCount = 0 (the state of a freshly opened window).
   void resetRunState();
+  /// Sets the run state while idle: the next "发表" starts at `state.currentRow`
+  /// (an interrupted pass restored from a journal).
+  void setRunState(RunState state);
+  RunState runState() const { return state_; }
 
   /// "导入地址": the file's lines go on top of the list; a running pass keeps
   /// working on the same rows.
   void onImportClicked();
+  /// The same import for a known file; -1 when it cannot be read.
+  int importFile(const QString& path);
   /// "发表": checks the list and the period, then runs passes until the end
-  /// of the list (again and again while loop sharing is ticked). Refused with
-  /// a status-bar message while a pass runs.
+  /// of the list (again and again while loop sharing is on). Refused with a
+  /// status-bar message while a pass runs.
   void onPublishClicked();
   /// "失败重发": replaces the rows by the failed addresses and starts a pass
   /// as "发表" does. Refused with a status-bar message while a pass runs.
   void onResendClicked();
+  /// Starts a pass at `row` (0-based), with the checks of "发表". Refused
+  /// while a pass runs.
+  void startAt(int row);
 
   bool isRunning() const { return running_; }
+  bool isPaused() const { return context_->paused; }
+  /// Holds a running pass at its next wait or step boundary; the time held
+  /// does not count toward any designed wait.
+  void pause();
+  /// Lets a paused pass go on.
+  void resume();
+  /// Ends a running pass at its next step boundary. A row whose confirm was
+  /// clicked is still checked and recorded first.
+  void requestStop();
   /// Ends a running pass at its next wait (for closing the window).
-  void stop();
+  void stop() { requestStop(); }
 
   std::int32_t currentRow() const { return state_.currentRow; }
   std::int32_t failedCount() const { return state_.failedCount; }
+  FailedAddresses& failedAddresses() { return failed_; }
+  AddressListModel& list() { return list_; }
 
   /// Replaces the wait used between the steps (PumpWait by default), e.g. to
-  /// observe the designed waits. It receives each wait's unscaled duration.
+  /// observe the designed waits. It receives each wait's unscaled duration;
+  /// a wait put in this way cannot be cut short by pause or stop. An empty
+  /// function brings back the engine's own wait.
   void setWaitFunction(std::function<void(std::int32_t)> wait);
 
   /// The final pacing wait for a period text: P × 1000000 − 25000000 µs,
@@ -63,25 +97,57 @@ class ShareEngine : public QObject {
   static QString finishedText();
   static QString busyPublishText();
   static QString busyResendText();
+  static QString pausedText();   // "已暂停"
+  static QString stoppedText();  // "已停止"
 
  Q_SIGNALS:
+  /// Status-bar part 1: progress, "发布完毕", "已暂停", "已停止", refusals.
+  void progressText(const QString& text);
+  /// Status-bar part 2: "已导入N个地址".
+  void importedText(const QString& text);
+  /// The comment pool entry drawn for the share in progress.
+  void commentChosen(int index);
+  /// A pass starts at 0-based `row`.
+  void passStarted(int row);
+  /// The address of `row` went into the page.
+  void addressEntered(int row);
+  /// The confirm of `row` is being clicked: from here on it may be shared.
+  void confirmClicked(int row);
+  /// `row`'s outcome is written into the list.
+  void rowFinished(int row);
+  /// CurrentRow or FailedCount changed.
+  void runStateChanged();
+  /// A pass ended: at the end of the list ("发布完毕" is showing) or not.
+  void passEnded(bool completed);
   /// A pass reached the end of the list ("发布完毕" is showing).
   void passFinished();
+  void pausedChanged(bool paused);
   /// The engine went idle (the passes ended, were refused or stopped).
   void runEnded();
 
  private:
+  class Report;
+  friend class Report;
+
   bool startAllowed();
-  // One walk from CurrentRow to the end of the list; false when stopped.
+  void run();
+  void showProgress(const QString& text);
+  // One walk from CurrentRow to the end of the list; false when it ended early.
   bool runPass(const std::shared_ptr<RunContext>& context);
   void onRowsInserted(int first, int last);
+  void onRowsRemoved(int first, int last);
 
-  ShareControls controls_;
+  AddressListModel& list_;
+  ShareSettings& settings_;
   SiteProfile profile_;
   Dialogs& dialogs_;
+  QWidget* dialogParent_;
+  FailedAddresses failed_;
   RunState state_;
   std::shared_ptr<RunContext> context_;
+  std::unique_ptr<Report> report_;
   PageSteps steps_;
+  QString lastProgress_;
   bool running_ = false;
 };
 

@@ -31,7 +31,7 @@ void HeadlessBrowser::choosePlatform() {
   }
 }
 
-HeadlessBrowser::HeadlessBrowser(const QString& dataDir) {
+HeadlessBrowser::HeadlessBrowser(const QString& stateDir) {
   choosePlatform();
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   app_ = std::make_unique<QApplication>(gArgc, gArgv);
@@ -39,9 +39,7 @@ HeadlessBrowser::HeadlessBrowser(const QString& dataDir) {
   QApplication::setApplicationName(QStringLiteral("Quillet"));
   QApplication::setApplicationVersion(QStringLiteral(QUILLET_VERSION));
 
-  const QString folder = QDir(dataDir).absoluteFilePath(QStringLiteral("browser"));
-  QDir().mkpath(folder);
-  BrowserControl::setProfileFolder(folder);
+  BrowserControl::keepSessionIn(QDir(stateDir).absolutePath());
   QWebEngineProfile* profile = BrowserControl::defaultProfile();
   // Downloads must carry the kept session: bridge the stores before the
   // first page, then have the engine report the cookies it kept on disk.

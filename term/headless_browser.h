@@ -13,12 +13,12 @@ namespace quillet::term {
 
 /// The application object and the hidden browser of a terminal subcommand.
 /// The browser's session (cookies, storage, cache) lives in
-/// `<dataDir>/browser/`, so a sign-in lasts from one process to the next.
-/// Without a display the offscreen platform is used. Destroys the browser
-/// before the application, so the engine writes its session out at the end.
+/// `<stateDir>/browser/` (the data folder with --data-dir), so a sign-in lasts from one process to
+/// the next. Without a display the offscreen platform is used. Destroys the browser before the
+/// application, so the engine writes its session out at the end.
 class HeadlessBrowser {
  public:
-  explicit HeadlessBrowser(const QString& dataDir);
+  explicit HeadlessBrowser(const QString& stateDir);
   ~HeadlessBrowser();
   HeadlessBrowser(const HeadlessBrowser&) = delete;
   HeadlessBrowser& operator=(const HeadlessBrowser&) = delete;

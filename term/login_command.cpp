@@ -78,9 +78,11 @@ int LoginCommand::execute(const QStringList& arguments) {
   if (!verdict.proceed) return verdict.exitStatus;
 
   const QString dataDir = line.config().dataDir;
-  if (!QDir().mkpath(dataDir)) {
-    say(QStringLiteral("无法创建数据文件夹：%1").arg(dataDir));
-    return kExitUsage;
+  for (const QString& folder : {dataDir, line.config().stateDir}) {
+    if (!QDir().mkpath(folder)) {
+      say(QStringLiteral("无法创建数据文件夹：%1").arg(folder));
+      return kExitUsage;
+    }
   }
   RememberedAccount account(dataDir);
 
@@ -109,7 +111,7 @@ int LoginCommand::execute(const QStringList& arguments) {
     password = *typed;
   }
 
-  HeadlessBrowser session(dataDir);
+  HeadlessBrowser session(line.config().stateDir);
   SiteProfile profile;
   profile.siteBase = line.config().siteBase;
   // A sign-in starts from a signed-out session, as the window's start-up

@@ -21,13 +21,12 @@ int main(int argc, char** argv) {
   quillet::configureAddressView(&view, &model);
   view.resize(720, 400);
   view.show();
-  QLabel imported;
   quillet::RecordingDialogs dialogs;
   dialogs.setNextFileName(QString::fromLocal8Bit(argv[1]));
 
   QElapsedTimer clock;
   clock.start();
-  const int rows = quillet::importAddresses(dialogs, &view, model, &imported);
+  const int rows = quillet::importAddresses(dialogs, &view, model);
   QApplication::processEvents();  // the view takes in the new rows and repaints
   const qint64 ns = clock.nsecsElapsed();
 

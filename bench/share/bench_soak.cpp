@@ -142,7 +142,7 @@ int main(int argc, char** argv) {
   std::printf("statuses: 成功 %d, 失败 %d, 地址错误 %d, empty %d\n",
               statusCounts[QStringLiteral("成功")], statusCounts[QStringLiteral("失败")],
               statusCounts[QStringLiteral("地址错误")], statusCounts[QString()]);
-  std::printf("failed-address list entries: %d\n", h.failed->count());
+  std::printf("failed-address list entries: %d\n", h.engine->failedAddresses().count());
   std::printf("mismatches between rows and the site's record: %d (target 0)\n", mismatches);
   std::printf("shares made twice: %d (target 0)\n", twice);
   std::printf("rows without a status: %d (target 0)\n", withoutStatus);

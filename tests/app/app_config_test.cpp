@@ -68,18 +68,56 @@ class AppConfigTest : public QObject {
   }
 
   void dataDirectory() {
-    // The program's own folder while it is writable ...
-    QCOMPARE(parseAppConfig({"quillet"}, dir_.path()).dataDir, dir_.path());
-    // ... --data-dir wins over it ...
-    QCOMPARE(parseAppConfig({"quillet", "--data-dir", "/tmp/elsewhere"}, dir_.path()).dataDir,
-             QStringLiteral("/tmp/elsewhere"));
-    // ... and a folder that cannot take the files sends them to the user's config folder.
+    // The program's own folder while it is writable, for the account and the state ...
+    AppConfig beside = parseAppConfig({"quillet"}, dir_.path());
+    QCOMPARE(beside.dataDir, dir_.path());
+    QCOMPARE(beside.stateDir, dir_.path());
+    // ... --data-dir wins over it and holds everything ...
+    AppConfig chosen = parseAppConfig({"quillet", "--data-dir", "/tmp/elsewhere"}, dir_.path());
+    QCOMPARE(chosen.dataDir, QStringLiteral("/tmp/elsewhere"));
+    QCOMPARE(chosen.stateDir, QStringLiteral("/tmp/elsewhere"));
+    // ... and a folder that cannot take the files sends them to the user's XDG folders.
     qputenv("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("config")).toUtf8());
+    qputenv("XDG_STATE_HOME", dir_.filePath(QStringLiteral("state")).toUtf8());
     const QString missing = dir_.filePath(QStringLiteral("no/such/folder"));
-    QCOMPARE(parseAppConfig({"quillet"}, missing).dataDir,
-             dir_.filePath(QStringLiteral("config/quillet")));
-    qunsetenv("XDG_CONFIG_HOME");
+    AppConfig installed = parseAppConfig({"quillet"}, missing);
+    QCOMPARE(installed.dataDir, dir_.filePath(QStringLiteral("config/quillet")));
+    QCOMPARE(installed.stateDir, dir_.filePath(QStringLiteral("state/quillet")));
+    // --data-dir still puts everything in one folder when installed.
+    AppConfig single = parseAppConfig({"quillet", "--data-dir", "/tmp/one"}, missing);
+    QCOMPARE(single.dataDir, QStringLiteral("/tmp/one"));
+    QCOMPARE(single.stateDir, QStringLiteral("/tmp/one"));
+  }
+
+  void xdgDefaults_data() {
+    QTest::addColumn<QByteArray>("value");
+    QTest::newRow("unset") << QByteArray();
+    QTest::newRow("empty") << QByteArray("");
+    // The base directory rules: a relative path is invalid and ignored.
+    QTest::newRow("relative") << QByteArray("relative/folder");
+  }
+  void xdgDefaults() {
+    QFETCH(QByteArray, value);
+    const QString missing = dir_.filePath(QStringLiteral("no/such/folder"));
+    for (const char* variable : {"XDG_CONFIG_HOME", "XDG_STATE_HOME"}) {
+      if (value.isNull()) {
+        qunsetenv(variable);
+      } else {
+        qputenv(variable, value);
+      }
+    }
     QCOMPARE(defaultDataDir(missing), QDir::homePath() + QStringLiteral("/.config/quillet"));
+    QCOMPARE(defaultStateDir(missing), QDir::homePath() + QStringLiteral("/.local/state/quillet"));
+  }
+
+  void systemProgramFolder() {
+    // Installed in /usr/bin the program never keeps files beside itself, even
+    // where that folder is writable (root).
+    qputenv("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("config")).toUtf8());
+    qputenv("XDG_STATE_HOME", dir_.filePath(QStringLiteral("state")).toUtf8());
+    const AppConfig config = parseAppConfig({"quillet"}, QStringLiteral("/usr/bin"));
+    QCOMPARE(config.dataDir, dir_.filePath(QStringLiteral("config/quillet")));
+    QCOMPARE(config.stateDir, dir_.filePath(QStringLiteral("state/quillet")));
   }
 
  private:

@@ -25,6 +25,7 @@ ShareHarness::ShareHarness(DemoOptions options)
       progress(new QLabel(&window)),
       imported(new QLabel(&window)),
       browser(new BrowserControl(&window, profile)),
+      settings(period, loop, addComment, commentPool),
       site_(std::make_unique<DemoSite>(withCaptcha(std::move(options)))) {
   auto* layout = new QVBoxLayout(&window);
   for (QWidget* widget : std::initializer_list<QWidget*>{period, loop, addComment, commentPool,
@@ -37,18 +38,17 @@ ShareHarness::ShareHarness(DemoOptions options)
 
   SiteProfile profile;
   profile.siteBase = siteBase();
-  ShareControls controls;
-  controls.list = &list;
-  controls.period = period;
-  controls.loop = loop;
-  controls.addComment = addComment;
-  controls.commentPool = commentPool;
-  controls.failed = failed;
-  controls.progress = progress;
-  controls.imported = imported;
-  controls.browserWindow = &window;
-  controls.dialogParent = &window;
-  engine = std::make_unique<ShareEngine>(controls, profile, dialogs);
+  engine = std::make_unique<ShareEngine>(list, settings, &window, profile, dialogs, &window);
+  // The same bindings as the window's.
+  QObject::connect(engine.get(), &ShareEngine::progressText, progress, &QLabel::setText);
+  QObject::connect(engine.get(), &ShareEngine::importedText, imported, &QLabel::setText);
+  QObject::connect(engine.get(), &ShareEngine::commentChosen, commentPool,
+                   qOverload<int>(&QListWidget::setCurrentRow));
+  FailedAddresses& entries = engine->failedAddresses();
+  QObject::connect(&entries, &FailedAddresses::changed, failed, [this, &entries] {
+    failed->clear();
+    failed->addItems(entries.addresses());
+  });
 }
 
 ShareHarness::~ShareHarness() {
@@ -110,6 +110,8 @@ QStringList ShareHarness::rows(int column) const {
 QStringList ShareHarness::failedEntries() const {
   QStringList out;
   for (int i = 0; i < failed->count(); ++i) out << failed->item(i)->text();
+  // The box shows exactly the engine's list.
+  if (out != engine->failedAddresses().addresses()) out << QStringLiteral("<box out of step>");
   return out;
 }
 

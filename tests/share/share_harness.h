@@ -15,9 +15,9 @@
 #include "demo/demo_site.h"
 #include "share/address_list_model.h"
 #include "share/recording_dialogs.h"
-#include "share/share_controls.h"
 #include "share/share_engine.h"
 #include "share/site_profile.h"
+#include "share/widget_share_settings.h"
 
 namespace quillet {
 
@@ -59,11 +59,12 @@ class ShareHarness {
   QCheckBox* loop;
   QCheckBox* addComment;
   QListWidget* commentPool;
-  QListWidget* failed;
+  QListWidget* failed;  // mirrors the engine's failed-address list
   QLabel* progress;
   QLabel* imported;
   BrowserControl* browser;
   RecordingDialogs dialogs;
+  WidgetShareSettings settings;
   std::unique_ptr<ShareEngine> engine;
 
  private:

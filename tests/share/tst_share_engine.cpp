@@ -2,6 +2,7 @@
 // does with presses that arrive while a pass runs, against the real browser
 // engine and the demo share site.
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -9,6 +10,7 @@
 #include "share/failed_addresses.h"
 #include "share/page_steps.h"
 #include "share/pump_wait.h"
+#include "share/time_scale.h"
 #include "share_harness.h"
 
 using namespace quillet;
@@ -67,7 +69,7 @@ class ShareEngineTest : public QObject {
     h_->engine->setWaitFunction([](std::int32_t micros) { PumpWait(micros); });
     h_->dialogs.clearMessages();
     h_->dialogs.setOnMessage({});
-    h_->failed->clear();
+    h_->engine->failedAddresses().clear();
     h_->list.clear();
     h_->loop->setChecked(false);
     h_->addComment->setChecked(true);
@@ -201,7 +203,7 @@ class ShareEngineTest : public QObject {
   void pressesDuringAPass() {
     const QStringList walked{h_->itemAddress(301), h_->itemAddress(302), h_->itemAddress(303)};
     h_->setRows(walked);
-    h_->failed->addItem(h_->itemAddress(399));  // something to re-send
+    h_->engine->failedAddresses().setAddresses({h_->itemAddress(399)});  // something to re-send
     const QString file = dir_.filePath(QStringLiteral("more.txt"));
     {
       QFile out(file);
@@ -322,7 +324,7 @@ class ShareEngineTest : public QObject {
   // A re-send with a period below 21 replaces the rows all the same and
   // shows the refusal.
   void resendRefusedByThePeriod() {
-    h_->failed->addItems({QStringLiteral("f1"), QStringLiteral("f2")});
+    h_->engine->failedAddresses().setAddresses({QStringLiteral("f1"), QStringLiteral("f2")});
     h_->setRows({QStringLiteral("x")});
     h_->period->setText(QStringLiteral("20"));
     h_->engine->onResendClicked();
@@ -331,12 +333,134 @@ class ShareEngineTest : public QObject {
     QCOMPARE(h_->dialogs.lastMessage().text, ShareEngine::refusalText());
   }
 
+  // Stop: requested while a confirmed share waits for its result, the row
+  // is still read and recorded, then the pass ends with "已停止" and keeps
+  // its place; requested between entering an address and confirming it, the
+  // row is left as it was and the next "发表" enters it again. Nothing is
+  // ever shared twice.
+  void stopEndsAtAStepBoundary() {
+    const QStringList rows{h_->itemAddress(531), h_->itemAddress(532), h_->itemAddress(533)};
+    h_->setRows(rows);
+    const std::size_t before = h_->shares().size();
+    QSignalSpy ended(h_->engine.get(), &ShareEngine::passEnded);
+
+    WaitRecorder recorder;
+    recorder.during = [&](int index, std::int32_t) {
+      if (index == 5) h_->engine->requestStop();  // the 1.6 s after row 1's confirm
+    };
+    recorder.attach(*h_);
+    h_->engine->onPublishClicked();
+
+    QCOMPARE(recorder.waits, kIteration);
+    QCOMPARE(h_->rows(1), (QStringList{QStringLiteral("成功"), QString(), QString()}));
+    QCOMPARE(h_->progress->text(), ShareEngine::stoppedText());
+    QCOMPARE(h_->engine->currentRow(), 1);
+    QVERIFY(!h_->engine->isRunning());
+    QCOMPARE(ended.count(), 1);
+    QCOMPARE(ended.at(0).at(0).toBool(), false);
+
+    // Stopped again while row 2 waits to be confirmed: nothing of it is kept.
+    recorder = WaitRecorder{};
+    recorder.during = [&](int index, std::int32_t) {
+      if (index == 4) h_->engine->requestStop();  // the 6 s before row 2's confirm
+    };
+    recorder.attach(*h_);
+    h_->engine->onPublishClicked();
+    QCOMPARE(recorder.waits, kIteration.mid(0, 5));
+    QCOMPARE(h_->rows(1), (QStringList{QStringLiteral("成功"), QString(), QString()}));
+    QCOMPARE(h_->engine->currentRow(), 1);
+
+    // "发表" goes on from row 2 to the end.
+    recorder = WaitRecorder{};
+    recorder.attach(*h_);
+    h_->engine->onPublishClicked();
+    QCOMPARE(h_->rows(1), QStringList(3, QStringLiteral("成功")));
+    QCOMPARE(h_->progress->text(), ShareEngine::finishedText());
+    const std::vector<ShareRecord> records = h_->shares();
+    QCOMPARE(records.size(), before + 3);
+    for (const QString& address : rows) QCOMPARE(recordsFor(records, address), 1);
+  }
+
+  // Pause holds the pass where it is, with the status bar saying so, for as
+  // long as it lasts; continue brings the progress text back and the pass
+  // finishes every designed wait in full (the engine's own, interruptible
+  // waits: pausing inside one does not shorten it).
+  void pauseHoldsAndContinueResumes() {
+    h_->setRows({h_->itemAddress(511)});
+    h_->engine->setWaitFunction(nullptr);  // the engine's own waits, which a pause cuts short
+    const std::size_t before = h_->shares().size();
+    QObject guard;  // ends the connection and the timers with this test
+    QStringList texts;
+    QObject::connect(h_->engine.get(), &ShareEngine::progressText, &guard,
+                     [&texts](const QString& text) { texts << text; });
+    constexpr int kHoldMs = 1500;
+    QElapsedTimer clock;
+    qint64 heldMs = 0;
+    bool heldWhilePaused = false;
+    int rowDuringPause = -1;
+    // Pause inside the 6 s wait after the address went in (0.4 s to 1.6 s
+    // after it at the tests' time scale of 0.2).
+    const int pauseAfterMs = static_cast<int>(2000 * timeScale() + 3000 * timeScale());
+    QObject::connect(h_->engine.get(), &ShareEngine::addressEntered, &guard, [&] {
+      QTimer::singleShot(pauseAfterMs, Qt::PreciseTimer, &guard, [&] {
+        h_->engine->pause();
+        clock.start();
+        rowDuringPause = h_->engine->currentRow();
+        QTimer::singleShot(kHoldMs, Qt::PreciseTimer, &guard, [&] {
+          heldMs = clock.elapsed();
+          heldWhilePaused = h_->engine->isPaused() && h_->engine->currentRow() == rowDuringPause &&
+                            h_->list.cell(0, 1).isEmpty() && h_->shares().size() == before;
+          h_->engine->resume();
+        });
+      });
+    });
+    QElapsedTimer total;
+    total.start();
+    h_->engine->onPublishClicked();
+    const qint64 totalMs = total.elapsed();
+
+    QVERIFY(heldWhilePaused);
+    QVERIFY(texts.contains(ShareEngine::pausedText()));
+    const int pausedAt = static_cast<int>(texts.indexOf(ShareEngine::pausedText()));
+    QCOMPARE(texts.last(), ShareEngine::finishedText());
+    QVERIFY(texts.mid(pausedAt + 1).contains(QStringLiteral("正在分享第1个地址")));
+    QCOMPARE(h_->list.cell(0, 1), QStringLiteral("成功"));
+    // The designed waits of the row (17.6 s scaled) all ran on top of the hold.
+    std::int64_t designed = 0;
+    for (std::int32_t w : kIteration) designed += w;
+    QVERIFY2(totalMs >= heldMs + scaledMicros(designed) / 1000,
+             qPrintable(QString::number(totalMs)));
+    QVERIFY(!h_->engine->isPaused());
+  }
+
+  // A pass can start at a chosen row, and rows left unconfirmed by an
+  // interrupted run are never shared again by a pass on its own.
+  void startAtARowAndSkipUnconfirmed() {
+    const QStringList rows{h_->itemAddress(521), h_->itemAddress(522), h_->itemAddress(523),
+                           h_->itemAddress(524)};
+    h_->setRows(rows);
+    h_->list.setCell(2, 1, PageSteps::unconfirmedStatus());
+    const std::size_t before = h_->shares().size();
+    WaitRecorder recorder;
+    recorder.attach(*h_);
+
+    h_->engine->startAt(1);
+
+    QCOMPARE(h_->rows(1), (QStringList{QString(), QStringLiteral("成功"),
+                                       PageSteps::unconfirmedStatus(), QStringLiteral("成功")}));
+    QCOMPARE(recorder.waits, kIteration + kIteration);
+    const std::vector<ShareRecord> records = h_->shares();
+    QCOMPARE(records.size(), before + 2);
+    QCOMPARE(recordsFor(records, rows.at(1)), 1);
+    QCOMPARE(recordsFor(records, rows.at(3)), 1);
+    QCOMPARE(h_->engine->currentRow(), 0);
+  }
+
   // The failed-address list: this pass's failures first in their order,
   // each address once, a success takes it out.
   void failedAddressList() {
-    QListWidget box;
-    box.addItems({QStringLiteral("old1"), QStringLiteral("old2"), QStringLiteral("old3")});
-    FailedAddresses failed(&box);
+    FailedAddresses failed;
+    failed.setAddresses({QStringLiteral("old1"), QStringLiteral("old2"), QStringLiteral("old3")});
     std::int32_t count = 0;
     failed.recordFailure(QStringLiteral("a"), count);
     failed.recordFailure(QStringLiteral("b"), count);

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+
+namespace quillet {
+
+/// What the sharing engine reads each time it needs it: the window's fields,
+/// or fixed values given on a command line. The engine never holds widgets.
+class ShareSettings {
+ public:
+  virtual ~ShareSettings();
+
+  /// Seconds per address as typed (编辑框_周期); read at the start of a pass
+  /// and again before every final pacing wait.
+  virtual QString periodText() const = 0;
+  /// Start over at the end of the list (选择框1).
+  virtual bool loopSharing() const = 0;
+  /// Write a random comment before confirming (选择框_添加评论).
+  virtual bool addComment() const = 0;
+  /// The comment pool (列表框1's texts); the engine draws uniformly over it.
+  virtual QStringList comments() const = 0;
+  /// Designed time added to one final pacing wait (µs); asked once per wait.
+  virtual std::int64_t pacingJitterMicros() { return 0; }
+  /// A refused start gives the period field the keyboard focus.
+  virtual void focusPeriod() {}
+};
+
+/// Settings that stay as they were given (the terminal's options).
+class FixedShareSettings : public ShareSettings {
+ public:
+  QString period = QStringLiteral("21");
+  bool loop = false;
+  bool comment = false;
+  QStringList pool;
+
+  QString periodText() const override { return period; }
+  bool loopSharing() const override { return loop; }
+  bool addComment() const override { return comment; }
+  QStringList comments() const override { return pool; }
+};
+
+}  // namespace quillet

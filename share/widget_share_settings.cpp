@@ -1,0 +1,38 @@
+#include "share/widget_share_settings.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+
+namespace quillet {
+
+ShareSettings::~ShareSettings() = default;
+
+WidgetShareSettings::WidgetShareSettings(QLineEdit* period, QCheckBox* loop, QCheckBox* addComment,
+                                         QListWidget* pool)
+    : period_(period), loop_(loop), addComment_(addComment), pool_(pool) {}
+
+QString WidgetShareSettings::periodText() const {
+  return period_ ? period_->text() : QString();
+}
+
+bool WidgetShareSettings::loopSharing() const {
+  return loop_ && loop_->isChecked();
+}
+
+bool WidgetShareSettings::addComment() const {
+  return addComment_ && addComment_->isChecked();
+}
+
+QStringList WidgetShareSettings::comments() const {
+  QStringList texts;
+  if (!pool_) return texts;
+  for (int i = 0; i < pool_->count(); ++i) texts << pool_->item(i)->text();
+  return texts;
+}
+
+void WidgetShareSettings::focusPeriod() {
+  if (period_) period_->setFocus(Qt::OtherFocusReason);
+}
+
+}  // namespace quillet
