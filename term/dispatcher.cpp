@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "term/login_command.h"
+#include "term/run_command.h"
 #include "term/subcommand_list.h"
 
 namespace quillet::term {
@@ -12,6 +13,7 @@ namespace {
 
 std::unique_ptr<Subcommand> makeSubcommand(const QString& name, const QString& programDir) {
   if (name == QLatin1String("login")) return std::make_unique<LoginCommand>(programDir);
+  if (name == QLatin1String("run")) return std::make_unique<RunCommand>(programDir);
   return nullptr;
 }
 

@@ -1,5 +1,6 @@
 #include "term/terminal_input.h"
 
+#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -10,24 +11,42 @@
 namespace quillet::term {
 namespace {
 
-// Turns the terminal's echo off for its lifetime, and back on after.
+// The settings to put back if a signal ends the process while the echo is off.
+termios gSaved{};
+struct sigaction gOldInt {};
+struct sigaction gOldTerm {};
+
+void restoreAndDie(int number) {
+  ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &gSaved);
+  ::signal(number, SIG_DFL);
+  ::raise(number);
+}
+
+// Turns the terminal's echo off for its lifetime, and back on after, also
+// when Ctrl+C or a kill ends the process meanwhile.
 class EchoOff {
  public:
   EchoOff() {
-    if (::tcgetattr(STDIN_FILENO, &saved_) != 0) return;
-    termios quiet = saved_;
+    if (::tcgetattr(STDIN_FILENO, &gSaved) != 0) return;
+    struct sigaction action {};
+    action.sa_handler = restoreAndDie;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, &gOldInt);
+    ::sigaction(SIGTERM, &action, &gOldTerm);
+    termios quiet = gSaved;
     quiet.c_lflag &= ~tcflag_t(ECHO);
     active_ = ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
   }
   ~EchoOff() {
-    if (active_) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved_);
+    if (active_) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &gSaved);
+    ::sigaction(SIGINT, &gOldInt, nullptr);
+    ::sigaction(SIGTERM, &gOldTerm, nullptr);
   }
   EchoOff(const EchoOff&) = delete;
   EchoOff& operator=(const EchoOff&) = delete;
   bool active() const { return active_; }
 
  private:
-  termios saved_{};
   bool active_ = false;
 };
 

@@ -4,6 +4,10 @@
 
 namespace quillet::testing {
 
+QString quilletPath() {
+  return QStringLiteral(QUILLET_PATH);
+}
+
 QProcessEnvironment headlessEnvironment(double timeScale) {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "QUILLET_PASSWORD",
@@ -19,7 +23,7 @@ ProcessResult runQuillet(const QStringList& arguments, const QByteArray& input,
                          const QProcessEnvironment& environment, int limitMs) {
   QProcess process;
   process.setProcessEnvironment(environment);
-  process.start(QStringLiteral(QUILLET_PATH), arguments);
+  process.start(quilletPath(), arguments);
   ProcessResult result;
   if (!process.waitForStarted(10'000)) return result;
   process.write(input);

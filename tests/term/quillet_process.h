@@ -15,6 +15,9 @@ struct ProcessResult {
   QString err;
 };
 
+/// The program built next to the tests.
+QString quilletPath();
+
 /// The environment a subcommand gets in these tests: no display and no
 /// platform asked for (the program must choose the offscreen one by itself),
 /// the engine's sandbox off, the designed waits at `timeScale`.
