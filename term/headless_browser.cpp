@@ -5,6 +5,7 @@
 #include <QLoggingCategory>
 #include <QWebEngineCookieStore>
 #include <QWebEngineProfile>
+#include <cstdio>
 
 #include "browser/browser_control.h"
 #include "browser/indexed_page.h"
@@ -17,6 +18,19 @@ namespace {
 int gArgc = 1;
 char gProgramName[] = "quillet";
 char* gArgv[] = {gProgramName, nullptr};
+
+// The engine's reports about its own set-up (no runtime folder, the sandbox
+// off as root, no GPU offscreen) say nothing a user of a terminal run can act
+// on, and would fill a cron mail every day. Everything else passes.
+void quietEngineReports(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  static const char* const kNoise[] = {"XDG_RUNTIME_DIR", "Sandboxing disabled",
+                                       "graphics backend"};
+  if (type == QtDebugMsg || type == QtInfoMsg) return;
+  for (const char* noise : kNoise) {
+    if (text.contains(QLatin1String(noise))) return;
+  }
+  std::fprintf(stderr, "%s\n", qUtf8Printable(qFormatLogMessage(type, context, text)));
+}
 
 }  // namespace
 
@@ -33,6 +47,7 @@ void HeadlessBrowser::choosePlatform() {
 
 HeadlessBrowser::HeadlessBrowser(const QString& stateDir) {
   choosePlatform();
+  if (qEnvironmentVariableIsEmpty("QUILLET_DEBUG")) qInstallMessageHandler(quietEngineReports);
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   app_ = std::make_unique<QApplication>(gArgc, gArgv);
   QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));

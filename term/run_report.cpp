@@ -113,7 +113,7 @@ void RunReport::finish(const QString& stopped) {
                         .arg(progress_.succeeded)
                         .arg(progress_.failed)
                         .arg(progress_.wrongAddress);
-  if (!stopped.isEmpty()) summary = QStringLiteral("已停止（%1）").arg(stopped) + summary;
+  if (!stopped.isEmpty()) summary = QStringLiteral("已停止（%1），").arg(stopped) + summary;
   printErr(summary);
 }
 
