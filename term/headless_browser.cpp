@@ -37,12 +37,16 @@ void quietEngineReports(QtMsgType type, const QMessageLogContext& context, const
 void HeadlessBrowser::choosePlatform() {
   const bool hasDisplay =
       !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-  if (!hasDisplay && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Nothing is drawn on a screen: the engine needs no graphics process.
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
-      qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
-  }
+  const bool offscreen = !hasDisplay && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+  if (offscreen) qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (!qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS")) return;
+  QByteArray flags;
+  // Nothing is drawn on a screen: the engine needs no graphics process.
+  if (offscreen) flags += "--disable-gpu";
+  // The zygote only exists to start sandboxed renderers; with the sandbox
+  // off it is two more processes holding the engine's libraries.
+  if (!qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) flags += " --no-zygote";
+  if (!flags.isEmpty()) qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
 }
 
 HeadlessBrowser::HeadlessBrowser(const QString& stateDir) {

@@ -29,7 +29,8 @@ class HeadlessBrowser {
   void waitUntilLoaded(int limitMs);
 
   /// Chooses the offscreen platform when there is no display and nothing
-  /// was asked for; call before the application object exists.
+  /// was asked for, and the engine's flags for a run without a screen;
+  /// call before the application object exists.
   static void choosePlatform();
 
  private:
