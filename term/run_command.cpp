@@ -32,6 +32,10 @@ constexpr int kStartPageLimitMs = 30'000;
 // 4 + 2 + 2 + 2 + 6 + 1.6. For the time left before a row has finished.
 constexpr double kDesignedStepSeconds = 17.6;
 
+int exitStatusFor(int signalNumber) {
+  return signalNumber == SIGINT ? kExitInterrupted : kExitTerminated;
+}
+
 void say(const QString& text) {
   std::fprintf(stderr, "%s\n", text.toUtf8().constData());
 }
@@ -93,6 +97,9 @@ int RunCommand::execute(const QStringList& arguments) {
   HeadlessBrowser session(line.config().stateDir);
   SiteProfile profile;
   profile.siteBase = line.config().siteBase;
+  // From here a signal ends the run in order: before the pass, without
+  // starting it; within it, at the engine's next step boundary.
+  StopSignals stops;
   switch (checkSession(session.browser(), profile, kStartPageLimitMs)) {
     case SessionState::SignedIn:
       break;
@@ -103,6 +110,7 @@ int RunCommand::execute(const QStringList& arguments) {
       say(SiteLogin::unreachableText());
       return kExitUnreachable;
   }
+  if (stops.received() != 0) return exitStatusFor(stops.received());
 
   AddressListModel list;
   RunSettings settings;
@@ -133,7 +141,6 @@ int RunCommand::execute(const QStringList& arguments) {
   QObject::connect(&engine, &ShareEngine::progressText,
                    [&](const QString& text) { report.statusText(text); });
 
-  StopSignals stops;
   QObject::connect(&stops, &StopSignals::stopRequested, &engine, &ShareEngine::requestStop);
   // The pass runs here, to its end or to a stop; its waits keep the event
   // loop, and with it the signal pipe, working.
@@ -147,8 +154,7 @@ int RunCommand::execute(const QStringList& arguments) {
   if (!csvPath.isEmpty() && !RunReport::writeCsvFile(list, csvPath)) {
     say(QStringLiteral("无法写入 %1").arg(csvPath));
   }
-  if (stopSignal == SIGINT) return kExitInterrupted;
-  if (stopSignal == SIGTERM) return kExitTerminated;
+  if (stopSignal != 0) return exitStatusFor(stopSignal);
   return report.failed() + report.wrongAddress() > 0 ? kExitRowsFailed : kExitOk;
 }
 
