@@ -82,11 +82,16 @@ AppConfig parseAppConfig(const QStringList& arguments, const QString& programDir
                      "folder when writable, else $XDG_CONFIG_HOME/quillet for the account and "
                      "$XDG_STATE_HOME/quillet for the rest."),
       QStringLiteral("DIR"));
+  const QCommandLineOption profileOption(
+      QStringLiteral("profile"),
+      QStringLiteral("Site profile file (TOML) describing the share site's pages. Default: "
+                     "site.toml in the data folder when it exists, else the built-in profile."),
+      QStringLiteral("FILE"));
   const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
                                       QStringLiteral("Show this help and exit."));
   const QCommandLineOption versionOption(QStringLiteral("version"),
                                          QStringLiteral("Show the version and exit."));
-  parser.addOptions({siteOption, dataOption, helpOption, versionOption});
+  parser.addOptions({siteOption, dataOption, profileOption, helpOption, versionOption});
 
   AppConfig config;
   if (!parser.parse(arguments)) {
@@ -123,6 +128,12 @@ AppConfig parseAppConfig(const QStringList& arguments, const QString& programDir
   } else {
     config.dataDir = defaultDataDir(programDir);
     config.stateDir = defaultStateDir(programDir);
+  }
+  config.profilePath = parser.value(profileOption);
+  if (parser.isSet(profileOption) && config.profilePath.isEmpty()) {
+    config.exitNow = true;
+    config.exitCode = 2;
+    config.message = QStringLiteral("--profile needs a file name\n");
   }
   return config;
 }

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "site/site_profile.h"
+
 namespace quillet {
 
 /// What the command line and the environment decide for one run.
@@ -10,6 +12,8 @@ struct AppConfig {
   QString siteBase;  // scheme and host of the share site, no trailing slash
   QString dataDir;   // where the remembered-account files live
   QString stateDir;  // where the journal and the browser engine's profile live
+  QString profilePath;  // --profile: the site profile file; empty: site.toml in dataDir, if any
+  SiteProfile profile;  // read from the profile file by loadProfileForWindow(); siteBase unused
   bool exitNow = false;
   int exitCode = 0;
   QString message;  // --help / --version text, or the reason for a bad command line

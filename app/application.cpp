@@ -26,6 +26,7 @@ namespace quillet {
 
 Application::Application(const AppConfig& config, Dialogs* dialogs, QObject* parent)
     : QObject(parent), config_(config) {
+  profile_ = config_.profile;
   profile_.siteBase = config_.siteBase;
   if (dialogs == nullptr) {
     ownDialogs_ = std::make_unique<QtDialogs>();
@@ -43,6 +44,8 @@ Application::Application(const AppConfig& config, Dialogs* dialogs, QObject* par
   CookieBridge::ensureFor(BrowserControl::defaultProfile());
   window_ = std::make_unique<MainWindow>(profile_.siteBase);
   MainWindow& w = *window_;
+  w.commentPool->clear();
+  w.commentPool->addItems(profile_.comments);
   account_ = std::make_unique<RememberedAccount>(config_.dataDir);
 
   shareSettings_ =

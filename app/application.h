@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "app/app_config.h"
-#include "share/site_profile.h"
+#include "site/site_profile.h"
 
 namespace quillet {
 

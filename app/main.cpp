@@ -6,12 +6,15 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QLoggingCategory>
+#include <QTextStream>
 #include <cstdio>
 #include <cstdlib>
 
 #include "app/app_config.h"
 #include "app/application.h"
 #include "app/main_window.h"
+#include "app/profile_gate.h"
+#include "share/dialogs.h"
 #include "term/dispatcher.h"
 
 namespace {
@@ -40,7 +43,7 @@ int main(int argc, char* argv[]) {
 
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-  const quillet::AppConfig config =
+  quillet::AppConfig config =
       quillet::parseAppConfig(arguments, programDirectory(argc > 0 ? argv[0] : "quillet"));
   if (config.exitNow) {
     std::fputs(config.message.toLocal8Bit().constData(), config.exitCode == 0 ? stdout : stderr);
@@ -67,6 +70,12 @@ int main(int argc, char* argv[]) {
       std::fprintf(stderr, "Cannot create the data folder %s\n", qPrintable(folder));
       return 1;
     }
+  }
+
+  {
+    quillet::QtDialogs dialogs;
+    QTextStream err(stderr);
+    if (!quillet::loadProfileForWindow(config, dialogs, err)) return quillet::kBadProfileExitCode;
   }
 
   quillet::Application quillet(config);

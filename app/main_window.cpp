@@ -18,7 +18,7 @@
 #include "app/tab_control.h"
 #include "browser/browser_control.h"
 #include "share/address_list_model.h"
-#include "share/comment_pool.h"
+#include "site/comment_pool.h"
 
 namespace quillet {
 namespace {

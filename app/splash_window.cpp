@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "share/time_scale.h"
+#include "site/time_scale.h"
 
 namespace quillet {
 namespace {
@@ -57,14 +57,18 @@ void SplashWindow::onSplashCreated() {
 
 void SplashWindow::onSplashTick() {
   if (gSplashTicks == kSteps) {
-    gSplashTicks = 0;
-    clock_.stop();
-    if (windowToShow_ != nullptr) windowToShow_->show();
     accept();
     return;
   }
   ++gSplashTicks;
   progress_->setValue(gSplashTicks);
+}
+
+void SplashWindow::done(int result) {
+  gSplashTicks = 0;
+  clock_.stop();
+  if (windowToShow_) windowToShow_->show();
+  QDialog::done(result);
 }
 
 }  // namespace quillet

@@ -12,12 +12,10 @@ BrowserControl::BrowserControl(QWidget* parent, QWebEngineProfile* profile)
     : QWebEngineView(parent) {
   auto* page = new QWebEnginePage(profile ? profile : defaultProfile(), this);
   setPage(page);
-  connect(page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
-    loading_ = info.status() == QWebEngineLoadingInfo::LoadStartedStatus;
-    if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus) errorPage_ = false;
-    if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus && info.isErrorPage())
-      errorPage_ = true;
-  });
+  connect(page, &QWebEnginePage::loadingChanged, this, &BrowserControl::onLoadingChanged);
+  connect(page, &QWebEnginePage::urlChanged, this, &BrowserControl::onUrlChanged);
+  startLimit_.setSingleShot(true);
+  connect(&startLimit_, &QTimer::timeout, this, &BrowserControl::endAwaitedNavigation);
 }
 
 BrowserControl::~BrowserControl() = default;
@@ -25,8 +23,42 @@ BrowserControl::~BrowserControl() = default;
 void BrowserControl::navigate(const QString& url) {
   const QUrl target = QUrl::fromUserInput(url);
   if (!target.isValid()) return;
+  const QUrl shown = this->url();
+  sameDocument_ = target.hasFragment() && target != shown &&
+                  target.adjusted(QUrl::RemoveFragment) == shown.adjusted(QUrl::RemoveFragment);
+  requested_ = target;
+  awaitingStart_ = true;
   loading_ = true;
+  startLimit_.start(kNavigationStartLimitMs);
   load(target);
+}
+
+void BrowserControl::onLoadingChanged(const QWebEngineLoadingInfo& info) {
+  if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
+    // Ours or one the page started: either way a load is under way now.
+    awaitingStart_ = false;
+    startLimit_.stop();
+    loading_ = true;
+    return;
+  }
+  if (info.status() == QWebEngineLoadingInfo::LoadSucceededStatus) errorPage_ = false;
+  if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus && info.isErrorPage())
+    errorPage_ = true;
+  // The end of a load that our navigation replaces says nothing about ours, which is still
+  // to start; the end of our own (even one never reported as started) does.
+  if (awaitingStart_ && info.url() != requested_) return;
+  endAwaitedNavigation();
+}
+
+void BrowserControl::onUrlChanged(const QUrl& url) {
+  if (awaitingStart_ && sameDocument_ && url == requested_) endAwaitedNavigation();
+}
+
+void BrowserControl::endAwaitedNavigation() {
+  awaitingStart_ = false;
+  sameDocument_ = false;
+  startLimit_.stop();
+  loading_ = false;
 }
 
 QWebEngineProfile* BrowserControl::defaultProfile() {

@@ -3,8 +3,11 @@
 #include <QList>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
+#include <QUrl>
 #include <QWebEngineView>
 
+class QWebEngineLoadingInfo;
 class QWebEngineProfile;
 
 namespace quillet {
@@ -23,7 +26,14 @@ class BrowserControl : public QWebEngineView {
   /// Starts loading `url` (user input form: "127.0.0.1:8080/x" works too) and returns at once.
   /// From this call until the load ends the control counts as loading, even before the engine
   /// reports the start, so that a wait right after a navigation does not see the old page.
+  /// Every navigation ends that state: one that only moves to a `#fragment` of the document
+  /// shown ends it when the address changes, and one the engine never starts (it dropped it)
+  /// ends it after kNavigationStartLimitMs.
   void navigate(const QString& url);
+
+  /// How long the engine gets to report the start of a navigation before it counts as dropped.
+  /// Real time: the engine reports a start before the first byte is asked for.
+  static constexpr int kNavigationStartLimitMs = 5000;
 
   /// True from navigate() (or any load the page starts by itself) until that load finishes.
   bool isLoading() const { return loading_; }
@@ -42,8 +52,18 @@ class BrowserControl : public QWebEngineView {
   static void keepSessionIn(const QString& stateDir);
 
  private:
+  void onLoadingChanged(const QWebEngineLoadingInfo& info);
+  void onUrlChanged(const QUrl& url);
+  void endAwaitedNavigation();
+
   bool loading_ = false;
   bool errorPage_ = false;
+  // navigate() asked for `requested_` and the engine has not reported its start yet.
+  bool awaitingStart_ = false;
+  // The request only changes the fragment of the shown document: no load will be reported.
+  bool sameDocument_ = false;
+  QUrl requested_;
+  QTimer startLimit_;
 };
 
 /// Depth-first search of `parent`'s descendants (not `parent` itself) for the first

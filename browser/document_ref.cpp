@@ -18,11 +18,12 @@ QString nextDocumentToken() {
 
 }  // namespace
 
-DocumentRef DocumentRef::currentOf(QWebEnginePage* page) {
+DocumentRef DocumentRef::currentOf(QWebEnginePage* page, int timeoutMs) {
   // A page that was never given anything to load shows only the engine's placeholder, which
   // is no document of ours.
   if (!page || page->url().isEmpty()) return {};
-  const QVariant token = runScriptSync(page, page_scripts::documentToken(nextDocumentToken()));
+  const QVariant token =
+      runScriptSync(page, page_scripts::documentToken(nextDocumentToken()), timeoutMs);
   if (token.typeId() != QMetaType::QString || token.toString().isEmpty()) return {};
   return DocumentRef(page, token.toString());
 }
@@ -33,9 +34,9 @@ bool DocumentRef::isCurrent() const {
   return answer.typeId() == QMetaType::Bool && answer.toBool();
 }
 
-bool documentFromWindow(QWidget* window, DocumentRef& out) {
+bool documentFromWindow(QWidget* window, DocumentRef& out, int timeoutMs) {
   BrowserControl* control = browserControlOf(window);
-  out = control ? DocumentRef::currentOf(control->page()) : DocumentRef();
+  out = control ? DocumentRef::currentOf(control->page(), timeoutMs) : DocumentRef();
   return !out.isNull();
 }
 

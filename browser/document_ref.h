@@ -4,6 +4,8 @@
 #include <QString>
 #include <QWebEnginePage>
 
+#include "browser/script_runner.h"
+
 namespace quillet {
 
 /// A reference to one document shown by a page: the page plus the token that the document got
@@ -15,8 +17,8 @@ class DocumentRef {
   DocumentRef() = default;
 
   /// The document that `page` shows now, or an empty reference when the page has never loaded
-  /// anything, is gone, or does not answer within the script time-out.
-  static DocumentRef currentOf(QWebEnginePage* page);
+  /// anything, is gone, or does not answer within `timeoutMs`.
+  static DocumentRef currentOf(QWebEnginePage* page, int timeoutMs = kScriptTimeoutMs);
 
   bool isNull() const { return page_.isNull() || token_.isEmpty(); }
   QWebEnginePage* page() const { return page_.data(); }
@@ -40,6 +42,6 @@ class DocumentRef {
 
 /// `window` (a BrowserControl or a widget with one below it) to the document its page shows.
 /// On failure `out` is emptied and the result is false.
-bool documentFromWindow(QWidget* window, DocumentRef& out);
+bool documentFromWindow(QWidget* window, DocumentRef& out, int timeoutMs = kScriptTimeoutMs);
 
 }  // namespace quillet

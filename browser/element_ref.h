@@ -6,8 +6,9 @@
 
 namespace quillet {
 
-/// One element of a document, kept in the page's isolated script world. Like DocumentRef it
-/// goes stale with its document: every operation on a stale or null element does nothing.
+/// One element of a document, kept in the page's isolated script world for the KeyedPage that
+/// handed it out. Like DocumentRef it goes stale with its document, and also once that page
+/// object is gone: every operation on a stale or null element does nothing.
 class ElementRef {
  public:
   ElementRef() = default;

@@ -49,7 +49,7 @@ bool IndexedPage::Attach(const DocumentRef& document) {
 }
 
 bool IndexedPage::GetDocumentFromWindow(QWidget* window, DocumentRef& out) {
-  if (!documentFromWindow(window, out)) return false;
+  if (!documentFromWindow(window, out, answerTimeoutMs_)) return false;
   // Refreshes this object's own document, which is `out` only when the caller passed it.
   RefreshCollections();
   return true;
@@ -69,9 +69,13 @@ void IndexedPage::SetDocument(const DocumentRef& document) {
   RefreshCollections();
 }
 
+QVariant IndexedPage::run(const QString& script) const {
+  return runScriptSync(document_.page(), script, answerTimeoutMs_);
+}
+
 void IndexedPage::RefreshCollections() {
   if (document_.isNull()) return;
-  runScriptSync(document_.page(), page_scripts::refreshCollections(document_.token(), id_));
+  run(page_scripts::refreshCollections(document_.token(), id_));
 }
 
 void IndexedPage::ClearCollections() {
@@ -84,8 +88,7 @@ void IndexedPage::ClearCollections() {
 
 void IndexedPage::clickAt(const QString& collection, int position) {
   if (document_.isNull() || position < 1) return;
-  runScriptSync(document_.page(),
-                page_scripts::clickInCollection(document_.token(), id_, collection, position));
+  run(page_scripts::clickInCollection(document_.token(), id_, collection, position));
 }
 
 void IndexedPage::ClickButton(int position) {
@@ -98,9 +101,8 @@ void IndexedPage::ClickLink(int position) {
 
 void IndexedPage::SetTextBoxValue(int position, const QString& text) {
   if (document_.isNull() || position < 1) return;
-  runScriptSync(document_.page(),
-                page_scripts::setValueInCollection(document_.token(), id_,
-                                                   QStringLiteral("textBoxes"), position, text));
+  run(page_scripts::setValueInCollection(document_.token(), id_, QStringLiteral("textBoxes"),
+                                         position, text));
 }
 
 void IndexedPage::WaitUntilComplete(QWidget* window, std::optional<int> timeoutMs) {
@@ -126,24 +128,20 @@ void IndexedPage::WaitUntilComplete(QWidget* window, std::optional<int> timeoutM
 
 bool IndexedPage::HighlightText(const QString& text) {
   if (document_.isNull() || text.isEmpty()) return false;
-  const QVariant found =
-      runScriptSync(document_.page(), page_scripts::highlightText(document_.token(), text));
+  const QVariant found = run(page_scripts::highlightText(document_.token(), text));
   return found.toInt() > 0;
 }
 
 int IndexedPage::count(const QString& collectionName) const {
   if (document_.isNull()) return 0;
-  return runScriptSync(document_.page(),
-                       page_scripts::collectionCount(document_.token(), id_, collectionName))
-      .toInt();
+  return run(page_scripts::collectionCount(document_.token(), id_, collectionName)).toInt();
 }
 
 QString IndexedPage::elementProperty(const QString& collectionName, int position,
                                      const QString& property) const {
   if (document_.isNull() || position < 1) return {};
-  const QVariant value = runScriptSync(
-      document_.page(), page_scripts::propertyInCollection(document_.token(), id_, collectionName,
-                                                           position, property));
+  const QVariant value = run(page_scripts::propertyInCollection(
+      document_.token(), id_, collectionName, position, property));
   return value.typeId() == QMetaType::QString ? value.toString() : QString();
 }
 

@@ -4,9 +4,11 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 #include <optional>
 
 #include "browser/document_ref.h"
+#include "browser/script_runner.h"
 
 class QWidget;
 
@@ -80,15 +82,22 @@ class IndexedPage {
   DocumentRef document() const { return document_; }
   QWidget* window() const { return window_.data(); }
 
+  /// How long each of this object's calls into the page waits for an answer (kScriptTimeoutMs
+  /// unless set). A check whose answer decides an outcome sets kOutcomeAnswerTimeoutMs, so that
+  /// a page kept busy by its own scripts is waited for instead of read as "not found".
+  void setAnswerTimeout(int milliseconds) { answerTimeoutMs_ = milliseconds; }
+
   /// The collection names, in the order of the data model.
   static QStringList collectionNames();
 
  private:
   void clickAt(const QString& collection, int position);
+  QVariant run(const QString& script) const;
 
   QString id_;
   DocumentRef document_;
   QPointer<QWidget> window_;
+  int answerTimeoutMs_ = kScriptTimeoutMs;
 };
 
 }  // namespace quillet

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 #include "browser/document_ref.h"
 #include "browser/element_ref.h"
@@ -12,8 +13,15 @@ namespace quillet {
 /// A document's elements by key. Modes: 0 element id, 1 element name (first element of that
 /// name), 2 link index (key "1" is the first `a` element), 3 link text, 4 link address.
 /// Every operation is silent: no document or a key that matches nothing does nothing.
+/// The elements it hands out are kept in the page's isolated world for as long as this object
+/// lives (and stays on their document); after that they no longer reach anything.
 class KeyedPage {
  public:
+  KeyedPage();
+  ~KeyedPage();  // releases the elements it handed out
+  KeyedPage(const KeyedPage&) = delete;
+  KeyedPage& operator=(const KeyedPage&) = delete;
+
   /// Reaches the document of `window`'s browser (a BrowserControl or a widget with one below).
   bool Attach(QWidget* window);
   bool Attach(const DocumentRef& document);
@@ -24,15 +32,25 @@ class KeyedPage {
   /// Modes 3 and 4 compare the link's text / address: equal, case-sensitively, with `exact`,
   /// else containing the key, ignoring case. True when something was clicked.
   bool ClickLinkByKey(const QString& key, int mode, bool exact = false);
+  /// The text and address of the element ClickLinkByKey() would click, without clicking it.
+  struct LinkInfo {
+    QString text;
+    QString href;  // absolute; empty for an element that is not a link
+  };
+  std::optional<LinkInfo> DescribeLinkByKey(const QString& key, int mode, bool exact = false);
   /// Writes `value` to the `value` property of GetElementByKey(key, mode).
   void SetValueByKey(const QString& key, int mode, const QString& value);
   /// Mode 1: the first element named `key`; any other mode: the element with id `key`.
-  /// A null ElementRef when nothing matches.
+  /// A null ElementRef when nothing matches. The element stays reachable while this object lives.
   ElementRef GetElementByKey(const QString& key, int mode);
 
   DocumentRef document() const { return document_; }
 
  private:
+  void take(const DocumentRef& document);
+  void releaseElements();
+
+  QString id_;
   DocumentRef document_;
 };
 

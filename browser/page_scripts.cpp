@@ -53,6 +53,41 @@ QString invoke(const char* body, const QJsonObject& args, bool checked = true) {
   return script;
 }
 
+// The element that clickLinkByKey() clicks and describeLinkByKey() describes: modes 0 id,
+// 1 name, 2 link number, 3 link text, 4 link address (exact or containing, ignoring case).
+constexpr const char* kFindLinkByKey = R"JS(
+function findLinkByKey() {
+  const key = a.key;
+  if (typeof key !== 'string' || key === '') return null;
+  const links = () => Array.from(document.getElementsByTagName('a'));
+  const matches = (value) => {
+    const v = value === undefined || value === null ? '' : String(value);
+    return a.exact ? v === key : v.toLowerCase().includes(key.toLowerCase());
+  };
+  switch (a.mode) {
+    case 0: return byKey(key, 0);
+    case 1: return byKey(key, 1);
+    case 2: {
+      const n = parseInt(key, 10);
+      const all = links();
+      return Number.isInteger(n) && n >= 1 && n <= all.length ? all[n - 1] : null;
+    }
+    case 3: return links().find((l) => matches(l.innerText)) || null;
+    case 4: return links().find((l) => matches(l.href)) || null;
+    default: return null;
+  }
+}
+)JS";
+
+QString invoke(const char* helper, const char* body, const QString& doc, const QString& key,
+               int mode, bool exact) {
+  const QString joined = QString::fromUtf8(helper) + QString::fromUtf8(body);
+  return invoke(joined.toUtf8().constData(), {{QStringLiteral("doc"), doc},
+                                              {QStringLiteral("key"), key},
+                                              {QStringLiteral("mode"), mode},
+                                              {QStringLiteral("exact"), exact}});
+}
+
 }  // namespace
 
 QString documentToken(const QString& candidate) {
@@ -60,7 +95,7 @@ QString documentToken(const QString& candidate) {
 let st = globalThis.quilletState;
 if (!st || st.doc !== document) {
   st = { doc: document, token: a.candidate, pages: Object.create(null), elements: new Map(),
-         nextHandle: 1 };
+         owners: Object.create(null), nextHandle: 1 };
   globalThis.quilletState = st;
 }
 return st.token;
@@ -280,47 +315,45 @@ return found;
                 {{QStringLiteral("doc"), doc}, {QStringLiteral("text"), text}});
 }
 
-QString elementByKey(const QString& doc, const QString& key, int mode) {
-  return invoke(
-      R"JS(
+QString elementByKey(const QString& doc, const QString& pageId, const QString& key, int mode) {
+  return invoke(R"JS(
 const el = byKey(a.key, a.mode);
 if (!el) return 0;
 const handle = s.nextHandle++;
 s.elements.set(handle, el);
+const owned = s.owners[a.page] || (s.owners[a.page] = []);
+owned.push(handle);
 return handle;
 )JS",
-      {{QStringLiteral("doc"), doc}, {QStringLiteral("key"), key}, {QStringLiteral("mode"), mode}});
+                {{QStringLiteral("doc"), doc},
+                 {QStringLiteral("page"), pageId},
+                 {QStringLiteral("key"), key},
+                 {QStringLiteral("mode"), mode}});
+}
+
+QString releaseElements(const QString& doc, const QString& pageId) {
+  return invoke(R"JS(
+const owned = s.owners[a.page];
+if (!owned) return 0;
+for (const handle of owned) s.elements.delete(handle);
+delete s.owners[a.page];
+return owned.length;
+)JS",
+                {{QStringLiteral("doc"), doc}, {QStringLiteral("page"), pageId}});
 }
 
 QString clickLinkByKey(const QString& doc, const QString& key, int mode, bool exact) {
-  return invoke(R"JS(
-const key = a.key;
-if (typeof key !== 'string' || key === '') return false;
-const links = () => Array.from(document.getElementsByTagName('a'));
-const matches = (value) => {
-  const v = value === undefined || value === null ? '' : String(value);
-  return a.exact ? v === key : v.toLowerCase().includes(key.toLowerCase());
-};
-let el = null;
-switch (a.mode) {
-  case 0: el = byKey(key, 0); break;
-  case 1: el = byKey(key, 1); break;
-  case 2: {
-    const n = parseInt(key, 10);
-    const all = links();
-    if (Number.isInteger(n) && n >= 1 && n <= all.length) el = all[n - 1];
-    break;
-  }
-  case 3: el = links().find((l) => matches(l.innerText)) || null; break;
-  case 4: el = links().find((l) => matches(l.href)) || null; break;
-  default: break;
+  return invoke(kFindLinkByKey, "return click(findLinkByKey());", doc, key, mode, exact);
 }
-return click(el);
+
+QString describeLinkByKey(const QString& doc, const QString& key, int mode, bool exact) {
+  return invoke(kFindLinkByKey, R"JS(
+const el = findLinkByKey();
+if (!el) return null;
+const text = typeof el.innerText === 'string' ? el.innerText : (el.textContent || '');
+return [text, typeof el.href === 'string' ? el.href : ''];
 )JS",
-                {{QStringLiteral("doc"), doc},
-                 {QStringLiteral("key"), key},
-                 {QStringLiteral("mode"), mode},
-                 {QStringLiteral("exact"), exact}});
+                doc, key, mode, exact);
 }
 
 QString setValueByKey(const QString& doc, const QString& key, int mode, const QString& value) {

@@ -40,10 +40,16 @@ QString propertyInCollection(const QString& doc, const QString& pageId, const QS
 /// with DOM calls; returns the number of occurrences.
 QString highlightText(const QString& doc, const QString& text);
 
-/// Keeps the element found for `key` in `mode` and returns its handle (0 when none).
-QString elementByKey(const QString& doc, const QString& key, int mode);
+/// Keeps the element found for `key` in `mode` for page object `pageId` and returns its handle
+/// (0 when none).
+QString elementByKey(const QString& doc, const QString& pageId, const QString& key, int mode);
+/// Forgets every element kept for page object `pageId`; returns how many there were.
+QString releaseElements(const QString& doc, const QString& pageId);
 /// Clicks the element found for `key` in `mode` (0..4, `exact` for modes 3 and 4).
 QString clickLinkByKey(const QString& doc, const QString& key, int mode, bool exact);
+/// The text and address ([text, href]) of the element that clickLinkByKey() would click;
+/// null when there is none.
+QString describeLinkByKey(const QString& doc, const QString& key, int mode, bool exact);
 /// Writes `value` into the element found for `key` in `mode` (1: name, else id).
 QString setValueByKey(const QString& doc, const QString& key, int mode, const QString& value);
 

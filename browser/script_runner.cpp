@@ -18,7 +18,7 @@ struct PendingResult {
 
 }  // namespace
 
-QVariant runScriptSync(QWebEnginePage* page, const QString& script) {
+QVariant runScriptSync(QWebEnginePage* page, const QString& script, int timeoutMs) {
   if (!page) return {};
   QPointer<QWebEnginePage> guard(page);
   // The callback may arrive after this call has given up (time-out) or never; it only touches
@@ -38,7 +38,7 @@ QVariant runScriptSync(QWebEnginePage* page, const QString& script) {
   timeout.setSingleShot(true);
   QObject::connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
   QObject::connect(page, &QObject::destroyed, &loop, &QEventLoop::quit);
-  timeout.start(kScriptTimeoutMs);
+  timeout.start(timeoutMs);
   loop.exec();
   if (!guard || !result->done) return {};
   return result->value;

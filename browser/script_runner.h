@@ -11,10 +11,15 @@ namespace quillet {
 /// (the same limit that applies to a hung browser window).
 inline constexpr int kScriptTimeoutMs = 1000;
 
+/// How long a check whose answer decides an outcome (a share's success, a refused address)
+/// waits for a busy page: a late answer must not pass for "not found". Real time, not scaled.
+inline constexpr int kOutcomeAnswerTimeoutMs = 10000;
+
 /// Runs `script` in the page's isolated application world and waits for its result while
 /// window events keep being dispatched. Returns an invalid QVariant when the page is null,
-/// is destroyed during the call, or does not answer within kScriptTimeoutMs.
-QVariant runScriptSync(QWebEnginePage* page, const QString& script);
+/// is destroyed during the call, or does not answer within `timeoutMs`.
+QVariant runScriptSync(QWebEnginePage* page, const QString& script,
+                       int timeoutMs = kScriptTimeoutMs);
 
 /// Runs `script` in the isolated world without waiting for it (safe from destructors).
 void runScriptAsync(QWebEnginePage* page, const QString& script);

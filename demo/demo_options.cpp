@@ -50,6 +50,14 @@ DemoCommandLine parseDemoCommandLine(const std::vector<std::string>& arguments) 
       line.help = true;
       continue;
     }
+    if (name == "--inert-login") {
+      if (inlineValue) {
+        refuse("--inert-login takes no value");
+      } else {
+        line.options.inertLogin = true;
+      }
+      continue;
+    }
     auto value = [&]() -> std::optional<std::string> {
       if (inlineValue) return inlineValue;
       if (i + 1 < arguments.size()) return arguments[++i];
@@ -136,6 +144,12 @@ DemoCommandLine parseDemoCommandLine(const std::vector<std::string>& arguments) 
           line.options.seed = seed;
         }
       }
+    } else if (name == "--moved-layout") {
+      if (inlineValue) {
+        refuse("--moved-layout takes no value");
+      } else {
+        line.options.movedLayout = true;
+      }
     } else {
       refuse("unknown option \"" + arguments[i] + "\" (try --help)");
     }
@@ -162,7 +176,14 @@ Options:
   --stall-ms MS          how long a stalled page keeps loading (default 300000)
   --drop-rate R          share of requests answered by closing the connection
   --fail-item ID         shares of item ID always fail (repeatable)
+  --inert-login          the login form's button does nothing: a sign-in
+                         attempt leaves the form on the page unchanged
   --seed N               seed of the fault draws, for repeatable runs
+  --moved-layout         a redesigned share page, for trying site profiles:
+                         the link to the dialog reads "转发宝贝", the address
+                         is text box 3 and its button is button 3 (a tag box
+                         and a paste button come first), and a share that
+                         went through says "宝贝已转发" (no "成功")
   --help                 show this text
 
 Pages: /logon (sign-in and start page), /share, /item/ID (ID 1 to 100000),

@@ -28,8 +28,13 @@ struct DemoOptions {
   int latencyMinMs = 0;        // every request waits a uniform time in [min, max] first
   int latencyMaxMs = 0;
   int stallMs = 300000;               // how long a stalled page keeps loading
+  bool inertLogin = false;            // the login form's button does nothing at all
   std::set<int> failItems;            // shares of these items always fail
   std::optional<std::uint64_t> seed;  // fault draws; random when not given
+  // The moved layout: the share page's link reads "转发宝贝", the share dialog
+  // has a tag box and a paste button before the address box and its button,
+  // and a share that went through answers "宝贝已转发".
+  bool movedLayout = false;
 
   // The accounts in force (the default one when none was given).
   std::vector<DemoAccount> effectiveAccounts() const;

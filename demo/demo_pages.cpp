@@ -82,7 +82,7 @@ std::string itemTitle(int id) {
   return std::string(name) + " No." + std::to_string(id);
 }
 
-std::string loginPage(std::string_view notice, std::string_view tail) {
+std::string loginPage(std::string_view notice, std::string_view tail, bool inertButton) {
   std::string body = "<div class=\"top\"><span class=\"brand\">分享站</span>";
   body += kSearchForm;
   body += "</div>\n<div class=\"box\"><h2>会员登录</h2>\n";
@@ -97,7 +97,10 @@ std::string loginPage(std::string_view notice, std::string_view tail) {
       "autocomplete=\"off\"></label> "
       "<img class=\"captcha\" src=\"/css/checkCode.php?\" width=\"80\" height=\"24\" alt=\"\" "
       "title=\"看不清？点一下换一张\" onclick=\"this.src='/css/checkCode.php?'+Date.now()\"></p>\n"
-      "<p><input type=\"submit\" value=\"登录\"></p>\n"
+      "<p><input type=\"";
+  body += inertButton ? "button" : "submit";
+  body +=
+      "\" value=\"登录\"></p>\n"
       "</form></div>\n";
   return frame("会员登录", body, tail);
 }
@@ -114,13 +117,29 @@ std::string startPage(std::string_view user, int port, std::string_view tail) {
   return frame("首页", body, tail);
 }
 
-std::string sharePage(std::string_view user, int sharesMade, std::string_view tail) {
+namespace {
+
+std::string sharePageWith(std::string_view user, int sharesMade, std::string_view opener,
+                          std::string_view tail) {
   std::string body = signedInTop();
   body += "<div class=\"box\"><h2>" + htmlEscaped(user) + " 的分享</h2>\n";
   body += "<p>已分享 " + std::to_string(sharesMade) + " 件宝贝。</p>\n";
-  body += "<p><a href=\"#share\" id=\"open-share\">分享宝贝</a></p></div>\n";
-  body += "<script src=\"/js/share.js\"></script>\n";
+  body += "<p>";
+  body += opener;
+  body += "</p></div>\n<script src=\"/js/share.js\"></script>\n";
   return frame("我的分享", body, tail);
+}
+
+}  // namespace
+
+std::string sharePage(std::string_view user, int sharesMade, std::string_view tail) {
+  return sharePageWith(user, sharesMade, "<a href=\"#share\" id=\"open-share\">分享宝贝</a>", tail);
+}
+
+std::string movedSharePage(std::string_view user, int sharesMade, std::string_view tail) {
+  return sharePageWith(user, sharesMade,
+                       "<a href=\"#share\" id=\"open-share\" data-layout=\"moved\">转发宝贝</a>",
+                       tail);
 }
 
 std::string signedOutPage(std::string_view tail) {
@@ -224,6 +243,17 @@ std::string_view shareScript() {
     var dialog = make('div', { id: 'share-dialog', 'class': 'dialog' });
     dialog.appendChild(make('h3', {}, '分享到我的主页'));
     var line = make('p');
+    if (opener.getAttribute('data-layout') === 'moved') {
+      // The moved layout: a tag box and a button that empties the address
+      // come before the address box and its button.
+      var tags = make('p');
+      tags.appendChild(make('label', { 'for': 'share-tag' }, '标签：'));
+      tags.appendChild(make('input', { type: 'text', id: 'share-tag', name: 'tag', size: '20' }));
+      var clear = make('input', { type: 'button', id: 'share-clear', value: '清空链接' });
+      tags.appendChild(clear);
+      dialog.appendChild(tags);
+      clear.addEventListener('click', function () { address.value = ''; });
+    }
     line.appendChild(make('label', { 'for': 'share-url' }, '宝贝链接：'));
     var address = make('input', { type: 'text', id: 'share-url', name: 'itemUrl', size: '48' });
     var submit = make('input', { type: 'button', id: 'share-submit', value: '确定' });

@@ -33,6 +33,7 @@ constexpr const char* kCaptchaWrong = "验证码错误";
 constexpr const char* kWrongLink = "宝贝链接好像不对";
 constexpr const char* kShareMade = "分享成功";
 constexpr const char* kShareFailed = "分享失败，请稍后再试";
+constexpr const char* kShareMadeMoved = "宝贝已转发";  // the moved layout's wording
 
 std::string trimmed(const std::string& text) {
   const auto first = text.find_first_not_of(" \t\r\n");
@@ -193,8 +194,8 @@ struct DemoSite::Impl {
   void onLogonPage(const httplib::Request& request, httplib::Response& response) {
     ensureSession(request, response);
     const std::string user = signedInUser(request);
-    sendHtml(response,
-             user.empty() ? loginPage({}, pageTail()) : startPage(user, port, pageTail()));
+    sendHtml(response, user.empty() ? loginPage({}, pageTail(), options.inertLogin)
+                                    : startPage(user, port, pageTail()));
   }
 
   void onLogin(const httplib::Request& request, httplib::Response& response) {
@@ -220,7 +221,7 @@ struct DemoSite::Impl {
       notice = kCaptchaWrong;
     }
     if (notice) {
-      sendHtml(response, loginPage(notice, pageTail()));
+      sendHtml(response, loginPage(notice, pageTail(), options.inertLogin));
       return;
     }
     // A fresh session id on sign-in, so an id known before it is worth nothing after.
@@ -259,7 +260,9 @@ struct DemoSite::Impl {
       response.set_redirect("/logon", 302);
       return;
     }
-    sendHtml(response, sharePage(user, sharesMadeBy(user), pageTail()));
+    const int made = sharesMadeBy(user);
+    sendHtml(response, options.movedLayout ? movedSharePage(user, made, pageTail())
+                                           : sharePage(user, made, pageTail()));
   }
 
   void onShareCheck(const httplib::Request& request, httplib::Response& response) {
@@ -323,7 +326,8 @@ struct DemoSite::Impl {
       }
       records.push_back(record);
     }
-    response.set_content(answerJson(record.ok, record.ok ? kShareMade : kShareFailed), kJson);
+    const char* made = options.movedLayout ? kShareMadeMoved : kShareMade;
+    response.set_content(answerJson(record.ok, record.ok ? made : kShareFailed), kJson);
   }
 
   // The stalled resource: trickles one space a second (which also finds out

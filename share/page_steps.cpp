@@ -6,11 +6,12 @@
 #include "browser/browser_control.h"
 #include "browser/indexed_page.h"
 #include "browser/keyed_page.h"
+#include "browser/script_runner.h"
 #include "share/address_list_model.h"
-#include "share/comment_pool.h"
 #include "share/failed_addresses.h"
 #include "share/share_settings.h"
-#include "share/time_scale.h"
+#include "site/comment_pool.h"
+#include "site/time_scale.h"
 
 namespace quillet {
 namespace {
@@ -98,7 +99,10 @@ StepOutcome PageSteps::enterAddress() {
       return StepOutcome::Stopped;
     }
 
+    // A page kept busy by its own scripts answers late; a late answer is
+    // still the answer, not "no notice".
     IndexedPage check;
+    check.setAnswerTimeout(kOutcomeAnswerTimeoutMs);
     check.Attach(parts_.browserWindow);
     if (!check.HighlightText(profile_.wrongLinkNotice)) return StepOutcome::Done;
     list.setCell(state_.currentRow - 1, AddressListModel::StatusColumn, kWrongAddress);
@@ -112,11 +116,9 @@ StepOutcome PageSteps::enterAddress() {
 QString PageSteps::pickComment() {
   const QStringList pool = parts_.settings->comments();
   const QStringList& texts = pool.isEmpty() ? commentPoolTexts() : pool;
-  std::uniform_int_distribution<int> pickItem(0, static_cast<int>(texts.size()) - 1);
-  std::uniform_int_distribution<int> pickNumber(0, 9999);
-  const int n = pickItem(random_);
-  parts_.report->commentChosen(n);
-  return texts.at(n) + QString::number(pickNumber(random_));
+  const CommentPick pick = quillet::pickComment(static_cast<int>(texts.size()), random_);
+  parts_.report->commentChosen(pick.index);
+  return pick.textFrom(texts);
 }
 
 StepOutcome PageSteps::publish() {
@@ -140,7 +142,10 @@ StepOutcome PageSteps::publish() {
 }
 
 void PageSteps::checkResult() {
+  // Reading a busy page's late answer as "not found" would record a real
+  // share as failed, and a re-send would then share it twice.
   IndexedPage page;
+  page.setAnswerTimeout(kOutcomeAnswerTimeoutMs);
   page.Attach(parts_.browserWindow);
   const bool shared = page.HighlightText(profile_.successMark);
   const int row = state_.currentRow - 1;

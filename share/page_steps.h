@@ -6,7 +6,7 @@
 #include <random>
 
 #include "share/run_context.h"
-#include "share/site_profile.h"
+#include "site/site_profile.h"
 
 class QWidget;
 

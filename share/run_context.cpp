@@ -7,8 +7,8 @@
 #include <limits>
 #include <utility>
 
-#include "share/pump_wait.h"
-#include "share/time_scale.h"
+#include "site/pump_wait.h"
+#include "site/time_scale.h"
 
 namespace quillet {
 

@@ -9,7 +9,7 @@
 #include "share/failed_addresses.h"
 #include "share/page_steps.h"
 #include "share/run_context.h"
-#include "share/site_profile.h"
+#include "site/site_profile.h"
 
 class QWidget;
 

@@ -53,6 +53,7 @@ void LoginFlow::show(const LoginReport& report) {
       break;
     case LoginOutcome::Unreachable:
     case LoginOutcome::NoAnswer:
+    case LoginOutcome::NotSignedIn:
       break;
   }
   showCaptcha(report.captchaPicture);

@@ -8,8 +8,8 @@
 #include <QString>
 #include <QTabWidget>
 
-#include "share/site_profile.h"
 #include "signin/site_login.h"
+#include "site/site_profile.h"
 
 namespace quillet {
 
@@ -40,6 +40,7 @@ class LoginFlow : public QObject {
   static QString successText() { return SiteLogin::successText(); }
   static QString unreachableText() { return SiteLogin::unreachableText(); }
   static QString noAnswerText() { return SiteLogin::noAnswerText(); }
+  static QString notSignedInText() { return SiteLogin::notSignedInText(); }
 
   /// Tab pages switched by a successful sign-in.
   static constexpr int kLoginPage = 0;

@@ -5,11 +5,16 @@
 
 namespace quillet {
 
-bool showsLoginForm(QWidget* browserWindow, const SiteProfile& profile) {
-  IndexedPage page;
-  if (!page.Attach(browserWindow)) return false;
-  return page.elementProperty(QStringLiteral("textBoxes"), profile.passwordBox,
-                              QStringLiteral("type")) == QLatin1String("password");
+bool showsLoginForm(const IndexedPage& page) {
+  const QString textBoxes = QStringLiteral("textBoxes");
+  const int count = page.count(textBoxes);
+  for (int i = 1; i <= count; ++i) {
+    if (page.elementProperty(textBoxes, i, QStringLiteral("type"))
+            .compare(QLatin1String("password"), Qt::CaseInsensitive) == 0) {
+      return true;
+    }
+  }
+  return false;
 }
 
 SessionState checkSession(QWidget* browserWindow, const SiteProfile& profile, int loadLimitMs) {
@@ -19,7 +24,9 @@ SessionState checkSession(QWidget* browserWindow, const SiteProfile& profile, in
   IndexedPage waiter;
   waiter.WaitUntilComplete(browserWindow, loadLimitMs);
   if (browser->isLoading() || browser->showsErrorPage()) return SessionState::Unreachable;
-  return showsLoginForm(browserWindow, profile) ? SessionState::SignedOut : SessionState::SignedIn;
+  IndexedPage page;
+  if (!page.Attach(browserWindow)) return SessionState::Unreachable;
+  return showsLoginForm(page) ? SessionState::SignedOut : SessionState::SignedIn;
 }
 
 }  // namespace quillet

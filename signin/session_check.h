@@ -2,9 +2,11 @@
 
 #include <QWidget>
 
-#include "share/site_profile.h"
+#include "site/site_profile.h"
 
 namespace quillet {
+
+class IndexedPage;
 
 /// What the start page said about the browser's session.
 enum class SessionState {
@@ -15,10 +17,10 @@ enum class SessionState {
 
 /// Opens the site's start page in the browser below `browserWindow`, waits
 /// until it has loaded (at most `loadLimitMs`) and tells whether it shows the
-/// login form: a password box where the profile puts the form's password.
+/// login form.
 SessionState checkSession(QWidget* browserWindow, const SiteProfile& profile, int loadLimitMs);
 
-/// True when the page shown now holds the login form.
-bool showsLoginForm(QWidget* browserWindow, const SiteProfile& profile);
+/// True when `page` is a login form: a password box among its text boxes.
+bool showsLoginForm(const IndexedPage& page);
 
 }  // namespace quillet

@@ -6,12 +6,14 @@
 
 #include "browser/browser_control.h"
 #include "browser/indexed_page.h"
+#include "browser/script_runner.h"
 #include "browser/window_document.h"
 #include "net/fetch_with_timeout.h"
-#include "share/pump_wait.h"
 #include "signin/cookie_bridge.h"
 #include "signin/fetch_image.h"
 #include "signin/remembered_account.h"
+#include "signin/session_check.h"
+#include "site/pump_wait.h"
 
 namespace quillet {
 namespace {
@@ -52,6 +54,9 @@ QString SiteLogin::unreachableText() {
 QString SiteLogin::noAnswerText() {
   return QStringLiteral("网站没有及时响应，请重试");
 }
+QString SiteLogin::notSignedInText() {
+  return QStringLiteral("登录没有成功，请重试");
+}
 
 QString SiteLogin::hintFor(LoginOutcome outcome) {
   switch (outcome) {
@@ -65,6 +70,8 @@ QString SiteLogin::hintFor(LoginOutcome outcome) {
       return unreachableText();
     case LoginOutcome::NoAnswer:
       return noAnswerText();
+    case LoginOutcome::NotSignedIn:
+      return notSignedInText();
   }
   return unreachableText();
 }
@@ -103,7 +110,10 @@ LoginReport SiteLogin::checkShownPage(const LoginRequest& request) {
 }
 
 LoginOutcome SiteLogin::judge(const DocumentRef* submittedOn) {
+  // A page kept busy by its own scripts answers late; its late answer is
+  // still the outcome, not an absent notice.
   IndexedPage page;
+  page.setAnswerTimeout(kOutcomeAnswerTimeoutMs);
   if (submittedOn == nullptr || !page.Attach(browserWindow_.data()) ||
       browserShowsErrorPage(browserWindow_.data())) {
     return LoginOutcome::Unreachable;
@@ -116,6 +126,9 @@ LoginOutcome SiteLogin::judge(const DocumentRef* submittedOn) {
   }
   if (page.HighlightText(profile_.loginWrongAccountMark)) return LoginOutcome::WrongAccount;
   if (page.HighlightText(profile_.loginCaptchaMark)) return LoginOutcome::WrongCaptcha;
+  // The submit changed nothing the site would say: the form is still there,
+  // so the attempt did not sign in.
+  if (showsLoginForm(page)) return LoginOutcome::NotSignedIn;
   return LoginOutcome::SignedIn;
 }
 

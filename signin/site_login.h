@@ -5,7 +5,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "share/site_profile.h"
+#include "site/site_profile.h"
 
 namespace quillet {
 
@@ -19,6 +19,7 @@ enum class LoginOutcome {
   WrongCaptcha,  // the site asked for the captcha again
   Unreachable,   // no page of the site could be shown
   NoAnswer,      // the form was sent but the site had not answered in time
+  NotSignedIn,   // the answer named no error, yet the login form is still there
 };
 
 /// What happens to the remembered account after a successful sign-in.
@@ -60,6 +61,7 @@ class SiteLogin {
   static QString successText();       // "登录成功"
   static QString unreachableText();   // the site's page could not be reached at all
   static QString noAnswerText();      // the site had not answered when the wait ended
+  static QString notSignedInText();  // "登录没有成功，请重试": the login form is still there
   static QString hintFor(LoginOutcome outcome);
 
   /// Submits the login form with `request` and reports the outcome. A

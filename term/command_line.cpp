@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "site/profile_file.h"
 #include "term/exit_status.h"
 
 namespace quillet::term {
@@ -17,6 +18,10 @@ CommandLine::CommandLine(QString name, QString synopsis, const QString& descript
                QStringLiteral("Data folder: remembered account, browser session (browser/), "
                               "captcha picture. Default as for the window."),
                QStringLiteral("DIR")),
+      profile_(QStringLiteral("profile"),
+               QStringLiteral("Site profile file (TOML). Default: site.toml in the data folder "
+                              "when it exists, else the built-in profile."),
+               QStringLiteral("FILE")),
       help_({QStringLiteral("h"), QStringLiteral("help")},
             QStringLiteral("Show this help and exit.")) {
   parser_.setApplicationDescription(description);
@@ -43,7 +48,7 @@ CommandLine::Verdict CommandLine::refuse(const QString& reason) const {
 
 CommandLine::Verdict CommandLine::parse(const QStringList& arguments, const QString& programDir,
                                         int positional) {
-  parser_.addOptions({site_, dataDir_, help_});
+  parser_.addOptions({site_, dataDir_, profile_, help_});
   QStringList argv{QStringLiteral("quillet")};
   argv += arguments;
   if (!parser_.parse(argv)) return refuse(parser_.errorText());
@@ -62,8 +67,17 @@ CommandLine::Verdict CommandLine::parse(const QStringList& arguments, const QStr
   QStringList common{QStringLiteral("quillet")};
   if (parser_.isSet(site_)) common << QStringLiteral("--site") << parser_.value(site_);
   if (parser_.isSet(dataDir_)) common << QStringLiteral("--data-dir") << parser_.value(dataDir_);
+  if (parser_.isSet(profile_)) common << QStringLiteral("--profile") << parser_.value(profile_);
   config_ = parseAppConfig(common, programDir);
   if (config_.exitNow) return refuse(config_.message.trimmed());
+
+  const ProfileLoad load = loadSiteProfile(config_.profilePath, config_.dataDir);
+  if (!load.ok()) {
+    std::fprintf(stderr, "%s\n", load.errorText().toUtf8().constData());
+    return {false, kExitUsage};
+  }
+  config_.profile = *load.profile;
+  config_.profile.siteBase = config_.siteBase;
   return {true, kExitOk};
 }
 

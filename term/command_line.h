@@ -25,7 +25,8 @@ class CommandLine {
     int exitStatus = 0;
   };
   /// Parses the arguments after the subcommand's name and settles the site
-  /// address and the data folder. --help prints the help on standard output
+  /// address, the data folder and the site profile (a refused profile file:
+  /// its messages on standard error, exit 2). --help prints the help on standard output
   /// (exit 0); a refused command line prints the reason and the usage line on
   /// standard error (exit 2). `positional` is how many positional arguments
   /// the subcommand takes.
@@ -39,6 +40,9 @@ class CommandLine {
 
   /// The site and data folder settled by parse().
   const AppConfig& config() const { return config_; }
+  /// The site profile in force (--profile, else site.toml in the data
+  /// folder, else the built-in one), with the site's address of --site.
+  const SiteProfile& profile() const { return config_.profile; }
 
  private:
   QString name_;
@@ -46,6 +50,7 @@ class CommandLine {
   QCommandLineParser parser_;
   QCommandLineOption site_;
   QCommandLineOption dataDir_;
+  QCommandLineOption profile_;
   QCommandLineOption help_;
   AppConfig config_;
 };

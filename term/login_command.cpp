@@ -112,8 +112,7 @@ int LoginCommand::execute(const QStringList& arguments) {
   }
 
   HeadlessBrowser session(line.config().stateDir);
-  SiteProfile profile;
-  profile.siteBase = line.config().siteBase;
+  const SiteProfile& profile = line.profile();
   // A sign-in starts from a signed-out session, as the window's start-up
   // does: the account asked for replaces whichever the session held.
   for (const QString& address : {profile.logoutUrl(), profile.logonUrl()}) {
@@ -150,6 +149,7 @@ int LoginCommand::execute(const QStringList& arguments) {
       case LoginOutcome::SignedIn:
         return kExitOk;
       case LoginOutcome::WrongAccount:
+      case LoginOutcome::NotSignedIn:
         return kExitNotSignedIn;
       case LoginOutcome::Unreachable:
       case LoginOutcome::NoAnswer:

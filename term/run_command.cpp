@@ -9,11 +9,11 @@
 
 #include "browser/browser_control.h"
 #include "share/address_list_model.h"
-#include "share/comment_pool.h"
 #include "share/share_engine.h"
-#include "share/time_scale.h"
 #include "signin/session_check.h"
 #include "signin/site_login.h"
+#include "site/site_profile.h"
+#include "site/time_scale.h"
 #include "term/command_line.h"
 #include "term/exit_status.h"
 #include "term/headless_browser.h"
@@ -95,8 +95,7 @@ int RunCommand::execute(const QStringList& arguments) {
     return kExitUsage;
   }
   HeadlessBrowser session(line.config().stateDir);
-  SiteProfile profile;
-  profile.siteBase = line.config().siteBase;
+  const SiteProfile& profile = line.profile();
   // From here a signal ends the run in order: before the pass, without
   // starting it; within it, at the engine's next step boundary.
   StopSignals stops;
@@ -117,7 +116,7 @@ int RunCommand::execute(const QStringList& arguments) {
   settings.period = periodText;
   settings.loop = line.parser().isSet(loopOption);
   settings.comment = line.parser().isSet(commentOption);
-  settings.pool = commentPoolTexts();
+  settings.pool = profile.comments;
   settings.jitterMaxMicros = std::llround(*jitter * 1e6);
   TerminalDialogs dialogs;
   ShareEngine engine(list, settings, session.browser(), profile, dialogs);

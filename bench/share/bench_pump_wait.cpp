@@ -8,8 +8,8 @@
 #include <ctime>
 #include <vector>
 
-#include "share/pump_wait.h"
-#include "share/time_scale.h"
+#include "site/pump_wait.h"
+#include "site/time_scale.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <map>
 
-#include "share/pump_wait.h"
-#include "share/time_scale.h"
+#include "site/pump_wait.h"
+#include "site/time_scale.h"
 #include "tests/share/share_harness.h"
 
 using namespace quillet;

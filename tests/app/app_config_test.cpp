@@ -5,6 +5,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextStream>
+
+#include "app/profile_gate.h"
+#include "share/recording_dialogs.h"
+#include "site/comment_pool.h"
 
 using namespace quillet;
 
@@ -46,6 +51,8 @@ class AppConfigTest : public QObject {
     QTest::newRow("site without value") << QStringList{"--site"};
     QTest::newRow("ftp site") << QStringList{"--site", "ftp://files.test"};
     QTest::newRow("no host") << QStringList{"--site", "http://"};
+    QTest::newRow("profile without file") << QStringList{"--profile"};
+    QTest::newRow("profile empty") << QStringList{"--profile="};
   }
   void refusals() {
     QFETCH(QStringList, arguments);
@@ -59,7 +66,7 @@ class AppConfigTest : public QObject {
     AppConfig help = parseAppConfig({"quillet", "--help"}, dir_.path());
     QVERIFY(help.exitNow);
     QCOMPARE(help.exitCode, 0);
-    for (const char* option : {"--site", "--data-dir", "--version"})
+    for (const char* option : {"--site", "--data-dir", "--profile", "--version"})
       QVERIFY2(help.message.contains(QLatin1String(option)), option);
     AppConfig version = parseAppConfig({"quillet", "--version"}, dir_.path());
     QVERIFY(version.exitNow);
@@ -120,7 +127,47 @@ class AppConfigTest : public QObject {
     QCOMPARE(config.stateDir, dir_.filePath(QStringLiteral("state/quillet")));
   }
 
+  // The profile the window runs with: the built-in one, site.toml in the data
+  // folder, or --profile; a refused one is reported on stderr and in a
+  // message box, and the run does not start.
+  void siteProfileForTheWindow() {
+    QTemporaryDir data;
+    QVERIFY(data.isValid());
+    RecordingDialogs dialogs;
+    QString errText;
+    QTextStream err(&errText);
+
+    AppConfig config = parseAppConfig({"quillet", "--data-dir", data.path()}, dir_.path());
+    QVERIFY(loadProfileForWindow(config, dialogs, err));
+    QCOMPARE(config.profile.comments, commentPoolTexts());
+
+    const QString inData = data.filePath(QStringLiteral("site.toml"));
+    QVERIFY(writeFile(inData, "comments = [\"只有一条\"]\n"));
+    QVERIFY(loadProfileForWindow(config, dialogs, err));
+    QCOMPARE(config.profile.comments, QStringList{QStringLiteral("只有一条")});
+    QVERIFY(dialogs.messages().isEmpty());
+    QVERIFY(errText.isEmpty());
+
+    const QString bad = data.filePath(QStringLiteral("bad.toml"));
+    QVERIFY(writeFile(bad, "# moved fields\n\naddressBox = 0\n"));
+    config = parseAppConfig({"quillet", "--data-dir", data.path(), "--profile", bad}, dir_.path());
+    QVERIFY(!config.exitNow);
+    QCOMPARE(config.profilePath, bad);
+    QVERIFY(!loadProfileForWindow(config, dialogs, err));
+    const QString line =
+        bad + QStringLiteral(":3: addressBox must be a whole number of at least 1");
+    QCOMPARE(dialogs.messages().size(), 1);
+    QVERIFY2(dialogs.lastMessage().text.endsWith(line), qPrintable(dialogs.lastMessage().text));
+    QCOMPARE(errText.trimmed(), dialogs.lastMessage().text);
+    QCOMPARE(kBadProfileExitCode, 2);
+  }
+
  private:
+  static bool writeFile(const QString& path, const QByteArray& text) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+  }
+
   QTemporaryDir dir_;
 };
 

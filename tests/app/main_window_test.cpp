@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -20,7 +21,7 @@
 #include "app/splash_window.h"
 #include "browser/browser_control.h"
 #include "share/address_list_model.h"
-#include "share/time_scale.h"
+#include "site/time_scale.h"
 
 using namespace quillet;
 
@@ -37,6 +38,8 @@ class MainWindowTest : public QObject {
   void addressListColumns();
   void commentPool();
   void splashFillsThenClosesOnTick101();
+  void splashClosedEarlyStillShowsTheWindow_data();
+  void splashClosedEarlyStillShowsTheWindow();
 
  private:
   MainWindow* window_ = nullptr;
@@ -221,6 +224,43 @@ void MainWindowTest::splashFillsThenClosesOnTick101() {
   QVERIFY(!splash.isVisible());   // ... and closes the loading window
   QCOMPARE(SplashWindow::splashTicks(), 0);
   QCOMPARE(bar->value(), 100);
+}
+
+void MainWindowTest::splashClosedEarlyStillShowsTheWindow_data() {
+  QTest::addColumn<bool>("byEscape");
+  QTest::newRow("Esc") << true;
+  QTest::newRow("window manager close") << false;
+}
+
+// Closing the loading window before its 101st tick only ends the animation:
+// the main window still appears, and the tick does not run on.
+void MainWindowTest::splashClosedEarlyStillShowsTheWindow() {
+  QFETCH(bool, byEscape);
+  // Full-length ticks, so that the close surely comes before the last one.
+  const double scale = timeScale();
+  setTimeScale(1.0);
+  const auto restore = qScopeGuard([scale] { setTimeScale(scale); });
+  QWidget target;
+  SplashWindow splash(&target);
+  auto* bar = splash.findChild<QProgressBar*>(QStringLiteral("进度条1"));
+  auto* clock = splash.findChild<QTimer*>(QStringLiteral("时钟1"));
+  QVERIFY(bar && clock);
+  splash.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&splash));
+  QTRY_VERIFY_WITH_TIMEOUT(SplashWindow::splashTicks() >= 3, 10000);
+  QVERIFY(bar->value() < 100);
+  if (byEscape) {
+    QTest::keyClick(&splash, Qt::Key_Escape);
+  } else {
+    QVERIFY(splash.close());
+  }
+  QVERIFY(!splash.isVisible());
+  QVERIFY(target.isVisible());
+  QVERIFY(!clock->isActive());
+  QCOMPARE(SplashWindow::splashTicks(), 0);
+  const int stoppedAt = bar->value();
+  QTest::qWait(200);
+  QCOMPARE(bar->value(), stoppedAt);
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -13,6 +13,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+#include <QWebEngineHistory>
+#include <QWebEngineLoadingInfo>
+#include <QWebEnginePage>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -56,10 +60,13 @@ class MissionTest : public QObject {
   void startUpCreatesAndReadsRememberedFiles();
   void startUpKeepsExistingFilesUnchanged();
   void informationLabels();
+  void commentListShowsTheProfilesComments();
   void wholeMission();
 
  private:
-  std::unique_ptr<Application> startApplication(const QString& dataDir);
+  // `beforeStart` sees the application once its window exists, before start-up runs.
+  std::unique_ptr<Application> startApplication(
+      const QString& dataDir, const std::function<void(Application&)>& beforeStart = {});
 
   std::unique_ptr<DemoSite> site_;
   RecordingDialogs dialogs_;
@@ -73,19 +80,47 @@ void MissionTest::initTestCase() {
   QVERIFY(site_->start());
 }
 
-std::unique_ptr<Application> MissionTest::startApplication(const QString& dataDir) {
+std::unique_ptr<Application> MissionTest::startApplication(
+    const QString& dataDir, const std::function<void(Application&)>& beforeStart) {
   AppConfig config;
   config.siteBase = QString::fromStdString(site_->baseUrl());
   config.dataDir = dataDir;
   auto app = std::make_unique<Application>(config, &dialogs_);
+  if (beforeStart) beforeStart(*app);
   app->onMainWindowCreated();
   return app;
+}
+
+// 列表框1 lists the comments of the profile in force, whatever their number.
+void MissionTest::commentListShowsTheProfilesComments() {
+  QTemporaryDir data;
+  QVERIFY(data.isValid());
+  AppConfig config;
+  config.siteBase = QString::fromStdString(site_->baseUrl());
+  config.dataDir = data.path();
+  QStringList texts;
+  for (int i = 1; i <= 1000; ++i) texts << QStringLiteral("第%1条评论").arg(i);
+  config.profile.comments = texts;
+  Application app(config, &dialogs_);
+  QListWidget* list = app.window().commentPool;
+  QCOMPARE(list->count(), 1000);
+  QCOMPARE(list->item(0)->text(), texts.front());
+  QCOMPARE(list->item(999)->text(), texts.back());
 }
 
 void MissionTest::startUpCreatesAndReadsRememberedFiles() {
   QTemporaryDir data;
   QVERIFY(data.isValid());
-  auto app = startApplication(data.path());
+  // Every load the browser reports: its address and how it ended.
+  QStringList loads;
+  auto app = startApplication(data.path(), [&loads](Application& started) {
+    QObject::connect(started.window().browser->page(), &QWebEnginePage::loadingChanged,
+                     [&loads](const QWebEngineLoadingInfo& info) {
+                       if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) return;
+                       const bool ok = info.status() == QWebEngineLoadingInfo::LoadSucceededStatus;
+                       loads << info.url().path() + (ok ? QString() : QStringLiteral(" (cut)"));
+                     });
+  });
   MainWindow& w = app->window();
   QVERIFY(w.isVisible());  // shown by the loading window's last tick
 
@@ -107,6 +142,16 @@ void MissionTest::startUpCreatesAndReadsRememberedFiles() {
   // Start-up ends on the site's login page.
   QTRY_VERIFY_WITH_TIMEOUT(!w.browser->isLoading(), 20000);
   QCOMPARE(w.browser->url().path(), QStringLiteral("/logon"));
+  // Signed out first, and that page finished loading before the login page
+  // was asked for: a navigation cut short by the next leaves no entry.
+  QStringList visited;
+  for (const QWebEngineHistoryItem& item : w.browser->history()->items())
+    visited << item.originalUrl().path();
+  QCOMPARE(visited, (QStringList{QStringLiteral("/users/logout"), QStringLiteral("/logon")}));
+  // Each wait let its page finish: no load was cut short by the next one,
+  // and the sign-out page loaded once more after the loading window.
+  QCOMPARE(loads, (QStringList{QStringLiteral("/users/logout"), QStringLiteral("/users/logout"),
+                               QStringLiteral("/logon")}));
 }
 
 void MissionTest::startUpKeepsExistingFilesUnchanged() {

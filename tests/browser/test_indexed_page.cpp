@@ -271,6 +271,36 @@ class IndexedPageTest : public QObject {
     QCOMPARE(indexed.count(QStringLiteral("forms")), 2);
   }
 
+  // Navigations for which the engine reports no load at all: only the fragment changes (the
+  // document stays), or the address is one the engine drops. The wait after them, which has no
+  // time-out of its own, must end; a watchdog ends a wait that hangs by taking the browser away.
+  void waitEndsAfterANavigationWithoutALoad_data() {
+    QTest::addColumn<QString>("first");  // appended to the page's address
+    QTest::addColumn<QString>("next");   // likewise when it starts with '#'
+    QTest::newRow("fragment") << QString() << QStringLiteral("#bottom");
+    QTest::newRow("another fragment") << QStringLiteral("#top") << QStringLiteral("#bottom");
+    QTest::newRow("unknown scheme") << QString() << QStringLiteral("quillet-nowhere:item/1");
+    QTest::newRow("script address") << QString() << QStringLiteral("javascript:void(0)");
+  }
+  void waitEndsAfterANavigationWithoutALoad() {
+    QFETCH(QString, first);
+    QFETCH(QString, next);
+    const QString base = page("actions.html").toString();
+    QPointer<BrowserControl> control = new BrowserControl(nullptr, profile_);
+    QVERIFY(loadAndWait(*control, QUrl(base + first)));
+    QVERIFY(evalInPage(control->page(), QStringLiteral("window.marker = 7; 1")).isValid());
+    const QString address = next.startsWith(QLatin1Char('#')) ? base + next : next;
+    control->navigate(address);
+    QTimer::singleShot(20000, control.data(), [raw = control.data()] { delete raw; });
+    IndexedPage indexed;
+    indexed.WaitUntilComplete(control.data());
+    QVERIFY2(control, "the wait only ended because the browser was taken away");
+    QVERIFY(!control->isLoading());
+    // The same document is still shown: nothing was loaded.
+    QCOMPARE(evalInPage(control->page(), QStringLiteral("window.marker")).toInt(), 7);
+    delete control.data();
+  }
+
   void waitEndsWhenTheBrowserIsDestroyed() {
     server_.holdHanging();
     // Right after the navigation starts: the wait must not take the page for finished.

@@ -5,6 +5,7 @@
 
 #include "browser/browser_control.h"
 #include "browser/keyed_page.h"
+#include "browser/script_runner.h"
 #include "tests/browser/browser_test_support.h"
 #include "tests/browser/page_server.h"
 
@@ -121,6 +122,39 @@ class KeyedPageTest : public QObject {
     QVERIFY(keyed.GetElementByKey(QStringLiteral("forwardMaga"), 1).isNull());
     QVERIFY(keyed.GetElementByKey(QStringLiteral("forwardMaga"), 0).click());
     QCOMPARE(log(), QStringLiteral("forwardMaga"));
+  }
+
+  // The elements a page object hands out are kept in the page only while that object lives:
+  // a document that stays open through many steps does not pile them up.
+  void elementsAreReleasedWithTheirPageObject() {
+    QVERIFY(loadAndWait(*control_, actions()));
+    const auto keptInPage = [this] {
+      return runScriptSync(control_->page(),
+                           QStringLiteral("globalThis.quilletState ? "
+                                          "globalThis.quilletState.elements.size : -1"))
+          .toInt();
+    };
+    KeyedPage other;
+    QVERIFY(other.Attach(control_.get()));
+    const ElementRef othersElement = other.GetElementByKey(QStringLiteral("forwardContent"), 1);
+    QVERIFY(!othersElement.isNull());
+    ElementRef kept;
+    {
+      KeyedPage keyed;
+      QVERIFY(keyed.Attach(control_.get()));
+      for (int i = 0; i < 50; ++i)
+        QVERIFY(!keyed.GetElementByKey(QStringLiteral("btn1"), 0).isNull());
+      kept = keyed.GetElementByKey(QStringLiteral("btn2"), 0);
+      QVERIFY(kept.click());
+      QCOMPARE(keptInPage(), 52);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(keptInPage(), 1, 5000);
+    QVERIFY(!kept.click());
+    QCOMPARE(kept.property(QStringLiteral("id")), QString());
+    // The other page object's element is untouched.
+    QVERIFY(othersElement.setValue(QStringLiteral("still mine")));
+    QCOMPARE(evalInPage(control_->page(), QStringLiteral("content.value")).toString(),
+             QStringLiteral("still mine"));
   }
 
   void staleDocumentIsNeverReached() {

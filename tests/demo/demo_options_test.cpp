@@ -22,6 +22,7 @@ TEST(DemoCommandLine, ReadsEveryOptionInBothSpellings) {
   const auto line = parseDemoCommandLine({"--port",
                                           "9000",
                                           "--fixed-captcha=1234",
+                                          "--inert-login",
                                           "--account",
                                           "小明:密:码",
                                           "--account=bob:pw",
@@ -46,6 +47,7 @@ TEST(DemoCommandLine, ReadsEveryOptionInBothSpellings) {
   EXPECT_FALSE(line.help);
   EXPECT_EQ(line.port, 9000);
   EXPECT_EQ(line.options.fixedCaptcha, "1234");
+  EXPECT_TRUE(line.options.inertLogin);
   ASSERT_EQ(line.options.accounts.size(), 2u);
   EXPECT_EQ(line.options.accounts[0].user, "小明");
   EXPECT_EQ(line.options.accounts[0].password, "密:码");
@@ -81,11 +83,23 @@ TEST(DemoCommandLine, RefusesWhatItCannotServe) {
                                                          {"--fail-item", "one"},
                                                          {"--seed", "-3"},
                                                          {"--stall-ms", "-1"},
+                                                         {"--inert-login=yes"},
                                                          {"--verbose"},
                                                          {"stray"}};
   for (const auto& arguments : refused) {
     EXPECT_FALSE(parseDemoCommandLine(arguments).error.empty()) << arguments[0];
   }
+}
+
+// The redesigned share page is a plain switch: off unless asked for.
+TEST(DemoCommandLine, MovedLayoutIsASwitch) {
+  EXPECT_FALSE(parseDemoCommandLine({}).options.movedLayout);
+  const auto line = parseDemoCommandLine({"--moved-layout", "--port", "9001"});
+  ASSERT_TRUE(line.error.empty()) << line.error;
+  EXPECT_TRUE(line.options.movedLayout);
+  EXPECT_EQ(line.port, 9001);
+  EXPECT_FALSE(parseDemoCommandLine({"--moved-layout=yes"}).error.empty());
+  EXPECT_NE(demoUsage().find("--moved-layout"), std::string::npos);
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include <QWebEngineProfile>
 
 #include "browser/indexed_page.h"
-#include "share/comment_pool.h"
 
 namespace quillet {
 bool pageShows(BrowserControl* browser, const QString& text) {
@@ -15,7 +14,7 @@ bool pageShows(BrowserControl* browser, const QString& text) {
   return page.Attach(browser) && page.HighlightText(text);
 }
 
-ShareHarness::ShareHarness(DemoOptions options)
+ShareHarness::ShareHarness(DemoOptions options, SiteProfile siteProfile)
     : profile(new QWebEngineProfile(QCoreApplication::instance())),
       period(new QLineEdit(QStringLiteral("21"), &window)),
       loop(new QCheckBox(QStringLiteral("循环分享"), &window)),
@@ -32,13 +31,12 @@ ShareHarness::ShareHarness(DemoOptions options)
                                                          failed, progress, imported, browser}) {
     layout->addWidget(widget);
   }
-  commentPool->addItems(commentPoolTexts());
+  commentPool->addItems(siteProfile.comments);
   window.resize(900, 700);
   site_->start();
 
-  SiteProfile profile;
-  profile.siteBase = siteBase();
-  engine = std::make_unique<ShareEngine>(list, settings, &window, profile, dialogs, &window);
+  siteProfile.siteBase = siteBase();
+  engine = std::make_unique<ShareEngine>(list, settings, &window, siteProfile, dialogs, &window);
   // The same bindings as the window's.
   QObject::connect(engine.get(), &ShareEngine::progressText, progress, &QLabel::setText);
   QObject::connect(engine.get(), &ShareEngine::importedText, imported, &QLabel::setText);

@@ -16,8 +16,8 @@
 #include "share/address_list_model.h"
 #include "share/recording_dialogs.h"
 #include "share/share_engine.h"
-#include "share/site_profile.h"
 #include "share/widget_share_settings.h"
+#include "site/site_profile.h"
 
 namespace quillet {
 
@@ -28,7 +28,8 @@ class ShareHarness {
  public:
   static constexpr const char* kCaptcha = "QW3E";
 
-  explicit ShareHarness(DemoOptions options = {});
+  /// The engine works with `siteProfile`, its address set to the demo site's.
+  explicit ShareHarness(DemoOptions options = {}, SiteProfile siteProfile = {});
   ~ShareHarness();
 
   bool siteRunning() const { return site_ && site_->isRunning(); }

@@ -9,9 +9,9 @@
 
 #include "share/failed_addresses.h"
 #include "share/page_steps.h"
-#include "share/pump_wait.h"
-#include "share/time_scale.h"
 #include "share_harness.h"
+#include "site/pump_wait.h"
+#include "site/time_scale.h"
 
 using namespace quillet;
 

@@ -6,9 +6,9 @@
 #include <QtTest>
 #include <map>
 
-#include "share/comment_pool.h"
-#include "share/pump_wait.h"
 #include "share_harness.h"
+#include "site/comment_pool.h"
+#include "site/pump_wait.h"
 
 using namespace quillet;
 

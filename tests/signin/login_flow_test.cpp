@@ -3,10 +3,12 @@
 #include <sys/stat.h>
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QNetworkCookie>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -18,9 +20,11 @@
 #include <memory>
 
 #include "browser/browser_control.h"
+#include "browser/indexed_page.h"
 #include "demo/demo_site.h"
 #include "signin/cookie_bridge.h"
 #include "signin/remembered_account.h"
+#include "site/time_scale.h"
 #include "test_servers.h"
 
 using namespace quillet;
@@ -281,6 +285,62 @@ class LoginFlowTest : public QObject {
     QCOMPARE(f_->hint->text(), QStringLiteral("用户名或密码错误"));
     QVERIFY(f_->tabsUntouched());
     QCOMPARE(readBytes(f_->account->userFilePath()), QByteArray("old user"));
+  }
+
+  // A login button that does nothing leaves the filled-in form on the page
+  // with no notice: that is no sign-in. Nothing is stored, the publish page
+  // stays closed, and the outcome is read only after the two-second wait
+  // (at full length here).
+  void anUnchangedLoginFormIsNotASuccess() {
+    f_.reset();
+    site_.reset();
+    DemoOptions inert = demoOptions();
+    inert.inertLogin = true;
+    site_ = std::make_unique<DemoSite>(inert);
+    QVERIFY(site_->start());
+    f_ = std::make_unique<Fixture>(site_->baseUrl(), site_.get());
+    QVERIFY(f_->open(site_->baseUrl()));
+    writeBytes(f_->account->userFilePath(), "old user");
+    writeBytes(f_->account->passwordFilePath(), "old password");
+    f_->remember->setChecked(true);
+    f_->fill(kUser, kPassword, QStringLiteral("1234"));
+
+    const double scale = timeScale();
+    setTimeScale(1.0);
+    const auto restore = qScopeGuard([scale] { setTimeScale(scale); });
+    QElapsedTimer clock;
+    clock.start();
+    f_->flow->OnLoginClicked();
+    const qint64 took = clock.elapsed();
+
+    QCOMPARE(f_->hint->text(), QStringLiteral("登录没有成功，请重试"));
+    QVERIFY2(took >= 2000, qPrintable(QStringLiteral("read after %1 ms").arg(took)));
+    QVERIFY(f_->tabsUntouched());
+    QCOMPARE(readBytes(f_->account->userFilePath()), QByteArray("old user"));
+    QCOMPARE(readBytes(f_->account->passwordFilePath()), QByteArray("old password"));
+    QCOMPARE(f_->userName->text(), kUser);
+    QCOMPARE(f_->password->text(), kPassword);
+    QVERIFY(site_->sessionUser(f_->sessionId).value_or("").empty());
+    // The form was filled in and is still on the page, as the click left it.
+    IndexedPage page;
+    QVERIFY(page.Attach(f_->browser));
+    QCOMPARE(page.elementProperty(QStringLiteral("textBoxes"), 2, QStringLiteral("value")), kUser);
+    QCOMPARE(f_->browser->url().path(), QStringLiteral("/logon"));
+    QVERIFY(!f_->picture->pixmap().isNull());  // a new captcha all the same
+  }
+
+  // An attempt with all three fields empty is a wrong account: nothing is
+  // stored and the publish page stays closed.
+  void anAttemptWithEveryFieldEmpty() {
+    f_->remember->setChecked(true);
+    f_->fill(QString(), QString(), QString());
+    f_->flow->OnLoginClicked();
+    QCOMPARE(f_->hint->text(), QStringLiteral("用户名或密码错误"));
+    QVERIFY(f_->tabsUntouched());
+    QCOMPARE(readBytes(f_->account->userFilePath()), QByteArray("old user"));
+    QCOMPARE(readBytes(f_->account->passwordFilePath()), QByteArray("old password"));
+    QVERIFY(site_->sessionUser(f_->sessionId).value_or("").empty());
+    QVERIFY(!f_->picture->pixmap().isNull());
   }
 
   // A submission the site never answers leaves the login form on screen;

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+
+#include "site/comment_pool.h"
 
 namespace quillet {
 
@@ -8,7 +11,8 @@ namespace quillet {
 /// paths below the site's base address, element positions (1-based, within
 /// the page object's typed collections), link texts, element names and the
 /// notices read back from pages. The defaults fit the share site; a site
-/// that moves its fields only needs a different profile.
+/// that moves its fields only needs a different profile, read from a TOML
+/// file (site/profile_file.h).
 struct SiteProfile {
   QString siteBase = QStringLiteral("http://127.0.0.1:8421");
 
@@ -35,9 +39,14 @@ struct SiteProfile {
   QString confirmElementName = QStringLiteral("forwardMaga");
   QString successMark = QStringLiteral("成功");
 
+  // The texts that a random comment is drawn from (1 to kMaxComments).
+  QStringList comments = commentPoolTexts();
+
   QString logonUrl() const { return siteBase + logonPath; }
   QString logoutUrl() const { return siteBase + logoutPath; }
   QString captchaUrl() const { return siteBase + captchaPath; }
+
+  bool operator==(const SiteProfile&) const = default;
 };
 
 }  // namespace quillet

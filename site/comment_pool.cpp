@@ -1,4 +1,4 @@
-#include "share/comment_pool.h"
+#include "site/comment_pool.h"
 
 namespace quillet {
 

@@ -1,4 +1,4 @@
-#include "share/pump_wait.h"
+#include "site/pump_wait.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -9,7 +9,7 @@
 #include <thread>
 #include <utility>
 
-#include "share/time_scale.h"
+#include "site/time_scale.h"
 
 namespace quillet {
 namespace {

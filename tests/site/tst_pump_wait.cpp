@@ -4,8 +4,8 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "share/pump_wait.h"
-#include "share/time_scale.h"
+#include "site/pump_wait.h"
+#include "site/time_scale.h"
 
 using namespace quillet;
 

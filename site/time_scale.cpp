@@ -1,4 +1,4 @@
-#include "share/time_scale.h"
+#include "site/time_scale.h"
 
 #include <atomic>
 #include <cmath>

@@ -1,0 +1,23 @@
+#include "app/profile_gate.h"
+
+#include <QTextStream>
+
+#include "app/app_config.h"
+#include "share/dialogs.h"
+#include "site/profile_file.h"
+
+namespace quillet {
+
+bool loadProfileForWindow(AppConfig& config, Dialogs& dialogs, QTextStream& err) {
+  const ProfileLoad load = loadSiteProfile(config.profilePath, config.dataDir);
+  if (load.ok()) {
+    config.profile = *load.profile;
+    return true;
+  }
+  const QString text = QStringLiteral("The site profile is refused:\n") + load.errorText();
+  err << text << Qt::endl;
+  dialogs.information(nullptr, defaultMessageTitle(), text);
+  return false;
+}
+
+}  // namespace quillet

@@ -1,0 +1,242 @@
+// The site profile file: what a user's TOML file may say, every way it is
+// refused (with the line to look at), and the printed defaults read back.
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "site/comment_pool.h"
+#include "site/profile_file.h"
+
+using namespace quillet;
+
+namespace {
+
+const QString kFile = QStringLiteral("site.toml");
+
+ProfileLoad parse(const char* text) {
+  return parseSiteProfile(QByteArray(text), kFile);
+}
+
+QByteArray poolOf(int count) {
+  QByteArray text = "comments = [\n";
+  for (int i = 0; i < count; ++i) text += "  \"评论" + QByteArray::number(i) + "\",\n";
+  return text + "]\n";
+}
+
+bool writeFile(const QString& path, const QByteArray& text) {
+  QFile file(path);
+  return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+}
+
+}  // namespace
+
+class ProfileFileTest : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void refusedWithLineAndKey_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QStringList>("errors");
+    const auto at = [](int line, const char* what) {
+      return kFile + u':' + QString::number(line) + QLatin1String(": ") + QString::fromUtf8(what);
+    };
+    QTest::newRow("unknown key") << QByteArray("addressBox = 2\n\nadressBox = 3\n")
+                                 << QStringList{at(3, "unknown key 'adressBox'")};
+    QTest::newRow("a table is no key") << QByteArray("successMark = \"成功\"\n[share]\nx = 1\n")
+                                       << QStringList{at(2, "unknown key 'share'")};
+    QTest::newRow("position as text")
+        << QByteArray("# mine\naddressBox = \"2\"\n")
+        << QStringList{at(2, "addressBox must be a whole number of at least 1")};
+    QTest::newRow("position zero")
+        << QByteArray("startPageLink = 2\nloginButton = 0\n")
+        << QStringList{at(2, "loginButton must be a whole number of at least 1")};
+    QTest::newRow("position negative")
+        << QByteArray("\n\n\naddressSubmitButton = -1\n")
+        << QStringList{at(4, "addressSubmitButton must be a whole number of at least 1")};
+    QTest::newRow("position fractional")
+        << QByteArray("captchaBox = 2.0\n")
+        << QStringList{at(1, "captchaBox must be a whole number of at least 1")};
+    QTest::newRow("position too large")
+        << QByteArray("userNameBox = 99999999999\n")
+        << QStringList{at(1, "userNameBox must be a whole number of at most 100000")};
+    QTest::newRow("link mode out of range")
+        << QByteArray("shareLinkMode = 5\nshareLinkMode2 = -1\n")
+        << QStringList{at(1, "shareLinkMode must be a whole number from 0 to 4"),
+                       at(2, "unknown key 'shareLinkMode2'")};
+    QTest::newRow("link mode negative")
+        << QByteArray("shareLinkMode = -1\n")
+        << QStringList{at(1, "shareLinkMode must be a whole number from 0 to 4")};
+    QTest::newRow("text as number")
+        << QByteArray("\nshareLinkText = 3\n")
+        << QStringList{at(2, "shareLinkText must be a text that is not empty")};
+    QTest::newRow("empty text") << QByteArray("successMark = \"\"\n")
+                                << QStringList{
+                                       at(1, "successMark must be a text that is not empty")};
+    QTest::newRow("path without slash")
+        << QByteArray("logonPath = \"logon\"\n")
+        << QStringList{at(1, "logonPath must be a text that starts with /")};
+    QTest::newRow("empty pool") << QByteArray("\ncomments = []\n")
+                                << QStringList{at(2, "comments must be a list of 1 to 1000 texts")};
+    QTest::newRow("pool not a list")
+        << QByteArray("comments = \"好\"\n")
+        << QStringList{at(1, "comments must be a list of 1 to 1000 texts")};
+    QTest::newRow("pool too large")
+        << poolOf(1001) << QStringList{at(1, "comments must be a list of 1 to 1000 texts")};
+    QTest::newRow("empty comment")
+        << QByteArray("comments = [\n  \"好\",\n  \"  \",\n  4,\n]\n")
+        << QStringList{at(3, "comments[2] must be a text that is not empty"),
+                       at(4, "comments[3] must be a text that is not empty")};
+    QTest::newRow("every error, in line order")
+        << QByteArray("successMark = \"\"\nfoo = 1\naddressBox = 0\n")
+        << QStringList{at(1, "successMark must be a text that is not empty"),
+                       at(2, "unknown key 'foo'"),
+                       at(3, "addressBox must be a whole number of at least 1")};
+  }
+
+  void refusedWithLineAndKey() {
+    QFETCH(QByteArray, text);
+    QFETCH(QStringList, errors);
+    const ProfileLoad load = parseSiteProfile(text, kFile);
+    QVERIFY(!load.ok());
+    QCOMPARE(load.errors, errors);
+  }
+
+  void syntaxErrorsNameTheirLine_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("line");
+    QTest::newRow("missing value") << QByteArray("addressBox = 2\nbutton =\n") << 2;
+    QTest::newRow("unclosed string") << QByteArray("\n\nsuccessMark = \"成功\n") << 3;
+    QTest::newRow("key twice") << QByteArray("addressBox = 2\naddressBox = 3\n") << 2;
+    QTest::newRow("not UTF-8") << QByteArray("successMark = \"\xff\xfe\"\n") << 1;
+    // The end of the file is where the last text stands.
+    QTest::newRow("unclosed list") << QByteArray("comments = [\n\"a\",\n") << 2;
+  }
+
+  void syntaxErrorsNameTheirLine() {
+    QFETCH(QByteArray, text);
+    QFETCH(int, line);
+    const ProfileLoad load = parseSiteProfile(text, kFile);
+    QVERIFY(!load.ok());
+    QCOMPARE(load.errors.size(), 1);
+    const QString prefix = kFile + u':' + QString::number(line) + QLatin1String(": syntax error: ");
+    QVERIFY2(load.errors.front().startsWith(prefix), qPrintable(load.errors.front()));
+    QVERIFY(load.errors.front().size() > prefix.size());  // says what is wrong
+  }
+
+  void keysLeftOutKeepTheBuiltInValues() {
+    const ProfileLoad load = parse(
+        "# a site that moved its share link\n"
+        "shareLinkText = \"转发宝贝\"\n"
+        "addressBox = 3\n"
+        "shareLinkMode = 4\n");
+    QVERIFY2(load.ok(), qPrintable(load.errorText()));
+    SiteProfile expected;
+    expected.shareLinkText = QStringLiteral("转发宝贝");
+    expected.addressBox = 3;
+    expected.shareLinkMode = 4;
+    QCOMPARE(*load.profile, expected);
+    QVERIFY(parse("").ok());
+    QCOMPARE(*parse("").profile, SiteProfile{});
+  }
+
+  void printedDefaultsReadBackAsTheBuiltInProfile() {
+    const QString text = defaultProfileToml();
+    const ProfileLoad load = parseSiteProfile(text.toUtf8(), kFile);
+    QVERIFY2(load.ok(), qPrintable(load.errorText()));
+    QCOMPARE(*load.profile, SiteProfile{});
+    QCOMPARE(load.profile->comments, commentPoolTexts());
+    QCOMPARE(load.profile->comments.size(), 10);
+    // A starting point for a user: every line that is not a key explains.
+    for (const QString& line : text.split(u'\n')) {
+      if (line.isEmpty() || line.startsWith(u'#') || line.startsWith(QLatin1String("  \"")) ||
+          line == QLatin1String("]")) {
+        continue;
+      }
+      QVERIFY2(line.contains(QLatin1String(" = ")), qPrintable(line));
+    }
+  }
+
+  // Every field written and read back, with texts that need escaping: a
+  // field the writer or the reader forgot would keep its built-in value.
+  void everyFieldSurvivesTheRoundTrip() {
+    SiteProfile changed;
+    changed.logonPath = QStringLiteral("/a/logon");
+    changed.logoutPath = QStringLiteral("/a/out");
+    changed.captchaPath = QStringLiteral("/code.png?\"x\"");
+    changed.userNameBox = 11;
+    changed.passwordBox = 12;
+    changed.captchaBox = 13;
+    changed.loginButton = 14;
+    changed.loginWrongAccountMark = QStringLiteral("wrong \\ account");
+    changed.loginCaptchaMark = QStringLiteral("tab\there");
+    changed.startPageLink = 15;
+    changed.shareLinkText = QStringLiteral("转发\n宝贝");
+    changed.shareLinkMode = 0;
+    changed.addressBox = 16;
+    changed.addressSubmitButton = 17;
+    changed.wrongLinkNotice = QStringLiteral("链接\u0001不对");
+    changed.commentFieldName = QStringLiteral("c");
+    changed.confirmElementName = QStringLiteral("d");
+    changed.successMark = QStringLiteral("已转发 \U0001F600");
+    changed.comments = {QStringLiteral("one \"quoted\""), QStringLiteral("two")};
+    const ProfileLoad load = parseSiteProfile(profileToml(changed).toUtf8(), kFile);
+    QVERIFY2(load.ok(), qPrintable(load.errorText()));
+    QCOMPARE(*load.profile, changed);
+  }
+
+  void poolsOfOneAndOfAThousand() {
+    const ProfileLoad one = parseSiteProfile(poolOf(1), kFile);
+    QVERIFY2(one.ok(), qPrintable(one.errorText()));
+    QCOMPARE(one.profile->comments, QStringList{QStringLiteral("评论0")});
+    const ProfileLoad thousand = parseSiteProfile(poolOf(1000), kFile);
+    QVERIFY2(thousand.ok(), qPrintable(thousand.errorText()));
+    QCOMPARE(thousand.profile->comments.size(), 1000);
+    QCOMPARE(thousand.profile->comments.back(), QStringLiteral("评论999"));
+  }
+
+  void fileFromOptionElseDataFolderElseBuiltIn() {
+    QTemporaryDir data;
+    QVERIFY(data.isValid());
+    const QString inData = QDir(data.path()).filePath(QStringLiteral("site.toml"));
+
+    ProfileLoad load = loadSiteProfile(QString(), data.path());
+    QVERIFY(load.ok());
+    QCOMPARE(*load.profile, SiteProfile{});
+
+    QVERIFY(writeFile(inData, "addressBox = 5\n"));
+    load = loadSiteProfile(QString(), data.path());
+    QVERIFY(load.ok());
+    QCOMPARE(load.profile->addressBox, 5);
+
+    const QString given = QDir(data.path()).filePath(QStringLiteral("other.toml"));
+    QVERIFY(writeFile(given, "addressBox = 7\n"));
+    load = loadSiteProfile(given, data.path());
+    QVERIFY(load.ok());
+    QCOMPARE(load.profile->addressBox, 7);
+
+    // A bad file in the data folder is refused, never quietly skipped.
+    QVERIFY(writeFile(inData, "addressBox = 0\n"));
+    load = loadSiteProfile(QString(), data.path());
+    QVERIFY(!load.ok());
+    QCOMPARE(load.errorText(),
+             inData + QStringLiteral(":1: addressBox must be a whole number of at least 1"));
+
+    const QString missing = QDir(data.path()).filePath(QStringLiteral("missing.toml"));
+    load = loadSiteProfile(missing, data.path());
+    QVERIFY(!load.ok());
+    QVERIFY2(load.errorText().startsWith(missing + QStringLiteral(": cannot be read")),
+             qPrintable(load.errorText()));
+    load = loadSiteProfile(data.path(), QString());  // a folder is no profile
+    QVERIFY(!load.ok());
+
+    const QString huge = QDir(data.path()).filePath(QStringLiteral("huge.toml"));
+    QVERIFY(writeFile(huge, QByteArray(2 * 1024 * 1024, '#')));
+    load = loadSiteProfile(huge, QString());
+    QVERIFY(!load.ok());
+    QVERIFY(load.errorText().startsWith(huge + u':'));
+  }
+};
+
+QTEST_GUILESS_MAIN(ProfileFileTest)
+#include "tst_profile_file.moc"
