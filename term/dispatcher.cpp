@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "term/check_command.h"
 #include "term/login_command.h"
 #include "term/run_command.h"
 #include "term/subcommand_list.h"
@@ -14,6 +15,8 @@ namespace {
 std::unique_ptr<Subcommand> makeSubcommand(const QString& name, const QString& programDir) {
   if (name == QLatin1String("login")) return std::make_unique<LoginCommand>(programDir);
   if (name == QLatin1String("run")) return std::make_unique<RunCommand>(programDir);
+  if (name == QLatin1String("check")) return std::make_unique<CheckCommand>(programDir);
+  if (name == QLatin1String("profile")) return std::make_unique<ProfileCommand>(programDir);
   return nullptr;
 }
 
