@@ -260,6 +260,50 @@ class RunCommandTest : public QObject {
     }
   }
 
+  // check: a dry run in the kept session shares nothing; signed out it
+  // exits 3. A refused profile file stops every subcommand with its
+  // file:line message (exit 2); the printed built-in profile is accepted back.
+  void siteCheckAndProfiles() {
+    const ProcessResult check = runQuillet({QStringLiteral("check"), QStringLiteral("--site"),
+                                            site(), QStringLiteral("--data-dir"), signedIn_.path()},
+                                           {}, headlessEnvironment(kTimeScale));
+    QVERIFY2(check.exitCode == 0, qPrintable(describe(check)));
+    QVERIFY(check.out.count(QStringLiteral(": ok\n")) >= 3);
+    QVERIFY(site_->shares().empty());
+
+    QTemporaryDir fresh;
+    const ProcessResult signedOut = runQuillet({QStringLiteral("check"), QStringLiteral("--site"),
+                                                site(), QStringLiteral("--data-dir"), fresh.path()},
+                                               {}, headlessEnvironment(kTimeScale));
+    QVERIFY2(signedOut.exitCode == 3, qPrintable(describe(signedOut)));
+
+    const ProcessResult printed =
+        runQuillet({QStringLiteral("profile"), QStringLiteral("--print-default")});
+    QCOMPARE(printed.exitCode, 0);
+    const QString good = fresh.filePath(QStringLiteral("good.toml"));
+    const QString bad = fresh.filePath(QStringLiteral("bad.toml"));
+    QVERIFY(writeFile(good, printed.out.toUtf8()));
+    QVERIFY(writeFile(bad, "# fine\nno_such_key = 1\n"));
+    const QString list = fresh.filePath(QStringLiteral("list.txt"));
+    QVERIFY(writeFile(list, item(1).toUtf8() + "\n"));
+    for (const QString& command :
+         {QStringLiteral("login"), QStringLiteral("run"), QStringLiteral("check")}) {
+      QStringList args{command};
+      if (command == QLatin1String("run")) args << list;
+      args << QStringLiteral("--site") << site() << QStringLiteral("--data-dir") << signedIn_.path()
+           << QStringLiteral("--profile") << bad;
+      const ProcessResult refused = runQuillet(args, {}, headlessEnvironment(kTimeScale));
+      QVERIFY2(refused.exitCode == 2, qPrintable(command + u'\n' + describe(refused)));
+      QVERIFY2(refused.err.contains(bad + QStringLiteral(":2:")), qPrintable(refused.err));
+    }
+    const ProcessResult withGood = runQuillet(
+        {QStringLiteral("check"), QStringLiteral("--site"), site(), QStringLiteral("--data-dir"),
+         signedIn_.path(), QStringLiteral("--profile"), good},
+        {}, headlessEnvironment(kTimeScale));
+    QVERIFY2(withGood.exitCode == 0, qPrintable(describe(withGood)));
+    QVERIFY(site_->shares().empty());
+  }
+
   // --jitter S: each final pacing wait gets a uniform 0..S s more. The waits
   // are read from the run's own log (--verbose), not timed.
   void jitterStaysWithinItsBounds() {
