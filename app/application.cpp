@@ -7,7 +7,9 @@
 #include <QPushButton>
 #include <QUrl>
 #include <QWebEngineProfile>
+#include <cstdio>
 
+#include "app/address_list_menu.h"
 #include "app/balloon_tip.h"
 #include "app/clickable_label.h"
 #include "app/contact_info.h"
@@ -15,8 +17,12 @@
 #include "app/splash_window.h"
 #include "browser/browser_control.h"
 #include "browser/indexed_page.h"
+#include "journal/data_folder_lock.h"
 #include "share/dialogs.h"
+#include "share/list_actions.h"
+#include "share/pass_title.h"
 #include "share/share_engine.h"
+#include "share/share_journal.h"
 #include "share/widget_share_settings.h"
 #include "signin/cookie_bridge.h"
 #include "signin/login_flow.h"
@@ -52,6 +58,10 @@ Application::Application(const AppConfig& config, Dialogs* dialogs, QObject* par
       std::make_unique<WidgetShareSettings>(w.period, w.loopSharing, w.addComment, w.commentPool);
   share_ = std::make_unique<ShareEngine>(*w.addressList, *shareSettings_, w.browser, profile_,
                                          *dialogs_, &w);
+  journal_ = std::make_unique<ShareJournal>(*w.addressList, share_->failedAddresses(), *share_,
+                                            *dialogs_, &w);
+  listActions_ = std::make_unique<ListActions>(*w.addressList, *dialogs_, &w);
+  passTitle_ = std::make_unique<PassTitle>(*share_, *w.addressList, *shareSettings_);
 
   LoginControls login;
   login.userName = w.userName;
@@ -76,6 +86,9 @@ void Application::bindEvents() {
   connect(w.publishButton, &QPushButton::clicked, share_.get(), &ShareEngine::onPublishClicked);
   connect(w.resendButton, &QPushButton::clicked, share_.get(), &ShareEngine::onResendClicked);
   bindShareReports();
+  listMenu_ = new AddressListMenu(&w, w.addressView, w.statusParts[1], *share_, *listActions_,
+                                  share_->failedAddresses());
+  connect(passTitle_.get(), &PassTitle::titleChanged, &w, &QWidget::setWindowTitle);
   connect(w.contactLabel, &ClickableLabel::leftPressed, this, &Application::onContactLabelPressed);
   connect(w.updateLabel, &ClickableLabel::leftPressed, this, &Application::onUpdateLabelPressed);
 }
@@ -93,12 +106,31 @@ void Application::bindShareReports() {
   });
 }
 
+QString Application::stateDir() const {
+  return config_.stateDir.isEmpty() ? config_.dataDir : config_.stateDir;
+}
+
+bool Application::lockDataFolder() {
+  lock_ = std::make_unique<DataFolderLock>(stateDir());
+  // A folder that cannot be written cannot be shared either: the journal
+  // says what that means when it fails to open, and the program goes on.
+  if (lock_->tryLock() || !lock_->heldByAnother()) return true;
+  const QString text = lock_->errorText();
+  std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+  std::fflush(stderr);
+  dialogs_->warning(window_.get(), defaultMessageTitle(), text);
+  return false;
+}
+
 void Application::onMainWindowCreated() {
   MainWindow& w = *window_;
   {
     SplashWindow splash(&w);
     splash.exec();
   }
+  // The list as the last session left it, before anything else can change it.
+  const QString imported = journal_->openAndRestore(stateDir());
+  if (!imported.isEmpty()) w.statusParts[2]->setText(imported);
 
   account_->ensureFiles();
   w.userName->setText(account_->userName());
@@ -115,6 +147,8 @@ void Application::onMainWindowCreated() {
   }
 
   share_->resetRunState();
+  const QString interrupted = journal_->resumeRunState();
+  if (!interrupted.isEmpty()) w.statusParts[1]->setText(interrupted);
 }
 
 void Application::onContactLabelPressed() {

@@ -8,7 +8,12 @@
 
 namespace quillet {
 
+class AddressListMenu;
+class DataFolderLock;
 class Dialogs;
+class ListActions;
+class PassTitle;
+class ShareJournal;
 class LoginFlow;
 class MainWindow;
 class RememberedAccount;
@@ -31,18 +36,29 @@ class Application : public QObject {
   ShareEngine& shareEngine() { return *share_; }
   LoginFlow& loginFlow() { return *login_; }
 
+  /// Takes the data folder for this process. When another Quillet holds it,
+  /// says so on standard error and in a message box and returns false (the
+  /// program then exits with status 1). A folder that cannot be written is
+  /// no reason to stop: the journal reports it and stays off.
+  bool lockDataFolder();
+
   /// The start-up sequence after the window is made: loading window (which
-  /// shows the main window when it closes), remembered account, browser to
-  /// the logout page and then the login page, run state reset.
+  /// shows the main window when it closes), the journal's list restored,
+  /// remembered account, browser to the logout page and then the login page,
+  /// run state reset (then set to an interrupted pass's place, if any).
   void onMainWindowCreated();
 
  private:
   void bindEvents();
   void bindShareReports();
+  // The journal and the browser profile live here (the data folder unless
+  // the configuration says otherwise).
+  QString stateDir() const;
   void onContactLabelPressed();
   void onUpdateLabelPressed();
 
   AppConfig config_;
+  std::unique_ptr<DataFolderLock> lock_;
   SiteProfile profile_;
   std::unique_ptr<Dialogs> ownDialogs_;
   Dialogs* dialogs_;
@@ -51,6 +67,10 @@ class Application : public QObject {
   std::unique_ptr<WidgetShareSettings> shareSettings_;
   std::unique_ptr<ShareEngine> share_;
   std::unique_ptr<LoginFlow> login_;
+  std::unique_ptr<ShareJournal> journal_;
+  std::unique_ptr<ListActions> listActions_;
+  std::unique_ptr<PassTitle> passTitle_;
+  AddressListMenu* listMenu_ = nullptr;  // owned by the window
 };
 
 }  // namespace quillet

@@ -79,6 +79,7 @@ int main(int argc, char* argv[]) {
   }
 
   quillet::Application quillet(config);
+  if (!quillet.lockDataFolder()) return 1;
   // Closing the window ends the process at once, even inside a share pass or
   // a download: nothing is saved and nothing is asked.
   QObject::connect(&quillet.window(), &quillet::MainWindow::closing, [] {

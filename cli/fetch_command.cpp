@@ -68,8 +68,12 @@ Options:
   -v, --verbose            show the conversation with the server on standard error
   -h, --help               show this help
 
-Exit status: 0 when a response arrived, 1 when the request failed, 2 at the time-out,
-64 when the command line is wrong.
+With -e the body is converted once it is whole, so it is held in memory: a body larger than
+256 MiB then fails the request (without -e the body is written as it arrives, at any size).
+
+Exit status: 0 when a response arrived, 1 when the request failed, 2 at the time-out, 3 when
+the answer broke off after its headers (what arrived is written, and "incomplete answer: ..."
+says why on standard error), 64 when the command line is wrong.
 )";
 }
 
@@ -145,10 +149,14 @@ int runFetch(const std::vector<std::string>& args) {
   std::string receivedHeaders = kNotWritten;
   std::string receivedCookies;
   std::string result;
+  std::string incomplete;
+  FetchExtras extras;
+  extras.incomplete = &incomplete;
   if (encoding) {
+    // Converting needs the whole body, which is then held within the engine's in-memory limit.
     result =
         FetchWithTimeout(address, method, line.value("proxy"), headers, body, line.value("cookie"),
-                         timeout, &receivedHeaders, encoding, &receivedCookies, follow);
+                         timeout, &receivedHeaders, encoding, &receivedCookies, follow, extras);
   } else {
     // Streamed as it arrives: a large download never has to fit in memory. The sink shares the
     // output file, which so stays open for a piece still under way at a time-out.
@@ -160,7 +168,7 @@ int runFetch(const std::vector<std::string>& args) {
           return false;
         },
         address, method, line.value("proxy"), headers, body, line.value("cookie"), timeout,
-        &receivedHeaders, &receivedCookies, follow);
+        &receivedHeaders, &receivedCookies, follow, extras);
     if (*writeFailed) {
       std::fprintf(stderr, "quillet-cli fetch: writing the body failed: %s\n",
                    std::strerror(errno));
@@ -172,6 +180,11 @@ int runFetch(const std::vector<std::string>& args) {
     std::fprintf(stderr, "quillet-cli fetch: %s: no complete answer in time: %s\n", address.c_str(),
                  GbkToUtf8(result).c_str());
     return kExitTimedOut;
+  }
+  if (receivedHeaders.empty() && !incomplete.empty()) {
+    std::fprintf(stderr, "quillet-cli fetch: %s: the request failed: %s\n", address.c_str(),
+                 incomplete.c_str());
+    return kExitFailed;
   }
   if (receivedHeaders.empty()) {
     std::fprintf(stderr,
@@ -196,6 +209,11 @@ int runFetch(const std::vector<std::string>& args) {
   if (const auto path = line.value("dump-cookies"); path && !writeFile(*path, receivedCookies)) {
     std::fprintf(stderr, "quillet-cli fetch: cannot write %s\n", path->c_str());
     return kExitFailed;
+  }
+  if (!incomplete.empty()) {
+    std::fprintf(stderr, "quillet-cli fetch: %s: incomplete answer: %s\n", address.c_str(),
+                 incomplete.c_str());
+    return kExitIncomplete;
   }
   return kExitOk;
 }

@@ -9,6 +9,7 @@ namespace quillet::cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitTimedOut = 2;
+inline constexpr int kExitIncomplete = 3;  // the answer broke off after its headers
 inline constexpr int kExitUsage = 64;
 
 /// `quillet-cli fetch URL [options]`: one FetchWithTimeout from the command line. Returns the

@@ -15,7 +15,9 @@ target_compile_definitions(quillet_options INTERFACE
 # Sanitizers for the modules that carry no Qt (text/, net/ and their tests).
 add_library(quillet_sanitize INTERFACE)
 if(QUILLET_SANITIZE)
-  target_compile_options(quillet_sanitize INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer)
+  # A finding ends the program with a failure, so that a test cannot pass over it.
+  target_compile_options(quillet_sanitize INTERFACE -fsanitize=address,undefined
+                         -fno-sanitize-recover=all -fno-omit-frame-pointer)
   target_link_options(quillet_sanitize INTERFACE -fsanitize=address,undefined)
 endif()
 

@@ -1,13 +1,15 @@
 #include "net/cookie_jar.h"
 
 #include <curl/curl.h>
+#include <libpsl.h>
 
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <limits>
 #include <map>
 #include <mutex>
-#include <sstream>
+#include <unordered_map>
 
 #include "net/curl_global.h"
 #include "net/url_text.h"
@@ -73,8 +75,51 @@ bool parseNetscapeLine(std::string line, Cookie& cookie) {
   return true;
 }
 
-bool sameIdentity(const Cookie& a, const Cookie& b) {
-  return a.sameIdentity(b);
+// What tells cookies apart in the jar: domain, path and name (none holds a tab).
+std::string identityKey(const Cookie& cookie) {
+  std::string key = cookie.domain;
+  key += '\t';
+  key += cookie.path;
+  key += '\t';
+  key += cookie.name;
+  return key;
+}
+
+std::string lowered(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+// An IPv4 address or a part of one ("0.0.1"), or an IPv6 literal: no name under which other
+// hosts could lie.
+bool isAddressLike(std::string_view name) {
+  if (name.find_first_of(":[]") != std::string_view::npos) return true;
+  return !name.empty() && name.find_first_not_of("0123456789.") == std::string_view::npos;
+}
+
+// The Public Suffix List as the system has it (the newer of libpsl's built-in copy and the
+// publicsuffix package's file). Loaded once and kept for the life of the process.
+const psl_ctx_t* publicSuffixes() {
+  static const psl_ctx_t* const list = [] {
+    const psl_ctx_t* latest = psl_latest(nullptr);
+    return latest != nullptr ? latest : psl_builtin();
+  }();
+  return list;
+}
+
+// Whether a cookie may be widened to `domain` (small letters, no leading dot): a name that
+// other sites share (a public suffix such as "com" or "co.uk") or a part of an address never is.
+bool isWidenableDomain(std::string_view domain) {
+  if (domain.empty() || isAddressLike(domain)) return false;
+  const psl_ctx_t* list = publicSuffixes();
+  const std::string name(domain);
+  return list == nullptr || !psl_is_public_suffix(list, name.c_str());
+}
+
+std::int64_t saturatingAdd(std::int64_t now, long long seconds) {
+  constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+  return seconds > kMax - now ? kMax : now + seconds;
 }
 
 }  // namespace
@@ -90,6 +135,9 @@ struct CookieJar::State {
   // What listeners were last told; publishChanges() reports the difference.
   std::mutex knownMutex;
   std::vector<Cookie> known;
+
+  // Stores `cookie` in libcurl's jar without telling anyone; false when it is refused.
+  bool store(const Cookie& cookie);
 
   std::mutex listenersMutex;
   std::map<int, Listener> listeners;
@@ -108,8 +156,10 @@ struct CookieJar::State {
 };
 
 CookieJar& CookieJar::instance() {
-  static CookieJar jar;
-  return jar;
+  // Never destroyed: a worker thread that is still winding down when the process exits may use
+  // the jar to the very end.
+  static CookieJar* const jar = new CookieJar;
+  return *jar;
 }
 
 CookieJar::CookieJar() : state_(std::make_unique<State>()) {
@@ -151,21 +201,32 @@ std::vector<Cookie> CookieJar::all() const {
   return cookies;
 }
 
-void CookieJar::set(const Cookie& cookie) {
-  if (cookie.domain.empty() || cookie.domain == "." || cookie.name.empty()) return;
+bool CookieJar::State::store(const Cookie& cookie) {
+  // A domain that begins with "#" is no host name, and in libcurl's cookie lines it would read as
+  // a comment or the HttpOnly mark.
+  if (cookie.domain.empty() || cookie.domain == "." || cookie.domain.starts_with('#') ||
+      cookie.name.empty()) {
+    return false;
+  }
   if (!fieldIsClean(cookie.domain) || !fieldIsClean(cookie.path) || !fieldIsClean(cookie.name) ||
       !fieldIsClean(cookie.value)) {
-    return;
+    return false;
+  }
+  // A domain cookie for a public suffix or a part of an address would go to every host under it.
+  if (cookie.domain.starts_with('.') && !isWidenableDomain(lowered(cookie.domain.substr(1)))) {
+    return false;
   }
   // An expiry already past is written as 1 (the epoch's first second), which libcurl reads as
   // "expired" rather than as 0, its mark of a session cookie.
   const std::int64_t expires =
       cookie.expires != 0 && cookie.expires <= nowSeconds() ? 1 : cookie.expires;
-  {
-    std::lock_guard lock(state_->easyMutex);
-    curl_easy_setopt(state_->easy, CURLOPT_COOKIELIST, netscapeLine(cookie, expires).c_str());
-  }
-  publishChanges();
+  std::lock_guard lock(easyMutex);
+  curl_easy_setopt(easy, CURLOPT_COOKIELIST, netscapeLine(cookie, expires).c_str());
+  return true;
+}
+
+void CookieJar::set(const Cookie& cookie) {
+  if (state_->store(cookie)) publishChanges();
 }
 
 void CookieJar::remove(const Cookie& cookie) {
@@ -174,7 +235,8 @@ void CookieJar::remove(const Cookie& cookie) {
   set(gone);
 }
 
-bool CookieJar::setFromHeader(const std::string& host, const std::string& nameValue) {
+std::optional<Cookie> CookieJar::parseSetCookie(const std::string& host,
+                                                const std::string& nameValue) {
   std::vector<std::string_view> parts;
   std::string_view rest = nameValue;
   for (;;) {
@@ -184,30 +246,29 @@ bool CookieJar::setFromHeader(const std::string& host, const std::string& nameVa
     rest.remove_prefix(semicolon + 1);
   }
   const std::size_t equals = parts[0].find('=');
-  if (equals == std::string_view::npos) return false;
+  if (equals == std::string_view::npos) return std::nullopt;
   Cookie cookie;
   cookie.name = std::string(TrimBlanks(parts[0].substr(0, equals)));
   cookie.value = std::string(TrimBlanks(parts[0].substr(equals + 1)));
-  if (cookie.name.empty() || host.empty()) return false;
+  if (cookie.name.empty() || host.empty()) return std::nullopt;
   cookie.domain = host;
   cookie.path.assign(1, '/');  // spelled so to spare GCC 12 a false -Wrestrict
   std::optional<std::int64_t> maxAge;
   for (std::size_t i = 1; i < parts.size(); ++i) {
     const std::string_view attribute = TrimBlanks(parts[i]);
     const std::size_t eq = attribute.find('=');
-    std::string key(TrimBlanks(attribute.substr(0, eq)));
-    std::transform(key.begin(), key.end(), key.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string key = lowered(std::string(TrimBlanks(attribute.substr(0, eq))));
     const std::string value(eq == std::string_view::npos ? std::string_view{}
                                                          : TrimBlanks(attribute.substr(eq + 1)));
     if (key == "path" && value.starts_with('/')) {
       cookie.path = value;
     } else if (key == "domain" && !value.empty()) {
-      std::string domain = value.starts_with('.') ? value.substr(1) : value;
-      std::transform(domain.begin(), domain.end(), domain.begin(),
-                     [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-      // A site may widen a cookie to a domain it belongs to, never to another site.
-      if (domain == host || (host.size() > domain.size() && host.ends_with("." + domain))) {
+      const std::string domain = lowered(value.starts_with('.') ? value.substr(1) : value);
+      // A site may widen a cookie to a domain it belongs to, never to another site, nor to a name
+      // that many sites share or a part of an address; the cookie then stays with its host.
+      const bool hostBelongs =
+          domain == host || (host.size() > domain.size() && host.ends_with("." + domain));
+      if (hostBelongs && !isAddressLike(host) && isWidenableDomain(domain)) {
         cookie.domain = "." + domain;
       }
     } else if (key == "expires" && !maxAge) {
@@ -218,7 +279,8 @@ bool CookieJar::setFromHeader(const std::string& host, const std::string& nameVa
       const long long seconds = std::strtoll(value.c_str(), &end, 10);
       if (end != value.c_str()) {
         maxAge = seconds;
-        cookie.expires = seconds <= 0 ? 1 : nowSeconds() + seconds;
+        // A Max-Age beyond what the clock can count means "for a very long time".
+        cookie.expires = seconds <= 0 ? 1 : saturatingAdd(nowSeconds(), seconds);
       }
     } else if (key == "secure") {
       cookie.secure = true;
@@ -226,8 +288,27 @@ bool CookieJar::setFromHeader(const std::string& host, const std::string& nameVa
       cookie.httpOnly = true;
     }
   }
-  set(cookie);
+  return cookie;
+}
+
+bool CookieJar::setFromHeader(const std::string& host, const std::string& nameValue) {
+  const std::optional<Cookie> cookie = parseSetCookie(host, nameValue);
+  if (!cookie) return false;
+  set(*cookie);
   return true;
+}
+
+std::size_t CookieJar::storeFromHeaders(const std::string& host,
+                                        const std::vector<std::string>& nameValues,
+                                        const std::atomic<bool>* cancel) {
+  std::size_t taken = 0;
+  for (const std::string& nameValue : nameValues) {
+    if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) break;
+    const std::optional<Cookie> cookie = parseSetCookie(host, nameValue);
+    if (cookie && state_->store(*cookie)) ++taken;
+  }
+  publishChanges();
+  return taken;
 }
 
 void CookieJar::clear() {
@@ -257,15 +338,21 @@ void CookieJar::publishChanges() {
   {
     std::lock_guard lock(state_->knownMutex);
     std::vector<Cookie> current = all();
+    // One pass over each list through an index of the other, so that a jar of many cookies
+    // publishes in time proportional to its size.
+    std::unordered_map<std::string, const Cookie*> currentByKey;
+    currentByKey.reserve(current.size());
+    for (const Cookie& cookie : current) currentByKey.emplace(identityKey(cookie), &cookie);
+    std::unordered_map<std::string, const Cookie*> knownByKey;
+    knownByKey.reserve(state_->known.size());
     for (const Cookie& old : state_->known) {
-      const bool stillThere = std::any_of(current.begin(), current.end(),
-                                          [&](const Cookie& c) { return sameIdentity(c, old); });
-      if (!stillThere) changes.emplace_back(old, true);
+      std::string key = identityKey(old);
+      if (currentByKey.count(key) == 0) changes.emplace_back(old, true);
+      knownByKey.emplace(std::move(key), &old);
     }
     for (const Cookie& now : current) {
-      const auto old = std::find_if(state_->known.begin(), state_->known.end(),
-                                    [&](const Cookie& c) { return sameIdentity(c, now); });
-      if (old == state_->known.end() || !(*old == now)) changes.emplace_back(now, false);
+      const auto old = knownByKey.find(identityKey(now));
+      if (old == knownByKey.end() || !(*old->second == now)) changes.emplace_back(now, false);
     }
     state_->known = std::move(current);
   }

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,8 +37,9 @@ class CookieJar {
   std::vector<Cookie> all() const;
 
   /// Adds `cookie`, or replaces the stored one with the same domain, path and name. A cookie
-  /// without a domain or a name, or with a tab or line break in a field, is ignored. A cookie whose
-  /// `expires` lies in the past removes the stored one.
+  /// without a domain or a name, with a domain that begins with "#", with a tab or line break in a
+  /// field, or a domain cookie (".x") for a public suffix or a part of an address, is ignored. A
+  /// cookie whose `expires` lies in the past removes the stored one.
   void set(const Cookie& cookie);
 
   /// Removes the stored cookie with the same domain, path and name as `cookie`, if any.
@@ -43,9 +47,22 @@ class CookieJar {
 
   /// Stores a cookie the way a "Set-Cookie: " header line received from `host` would: `nameValue`
   /// is "name=value" followed by optional attributes ("; path=/; expires=...; domain=...;
-  /// max-age=...; secure; httponly"). A Domain attribute that `host` does not belong to is ignored
-  /// (the cookie stays host-only). Returns false when the text holds no "name=".
+  /// max-age=...; secure; httponly"). A Domain attribute that `host` does not belong to, that is a
+  /// public suffix ("com", "co.uk", after the Public Suffix List) or that is part of an address
+  /// (".0.0.1") is ignored: the cookie stays host-only. A Max-Age too large to add to the clock
+  /// means the latest time there is. Returns false when the text holds no "name=".
   bool setFromHeader(const std::string& host, const std::string& nameValue);
+
+  /// The cookies of one answer from `host`: every Set-Cookie value stored as setFromHeader()
+  /// would, and listeners told once at the end, in time proportional to the number of cookies.
+  /// Stops early, keeping what it stored, when `cancel` becomes true. Returns how many were stored.
+  std::size_t storeFromHeaders(const std::string& host, const std::vector<std::string>& nameValues,
+                               const std::atomic<bool>* cancel = nullptr);
+
+  /// The cookie that a Set-Cookie value from `host` describes, without storing it; nothing when
+  /// it holds no "name=". (A cookie with an expiry already past stands for a removal.)
+  static std::optional<Cookie> parseSetCookie(const std::string& host,
+                                              const std::string& nameValue);
 
   /// Removes every cookie (tests, sign-out).
   void clear();

@@ -18,12 +18,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How often the wait wakes up to run the pump while a fetch is outstanding.
-constexpr auto kPumpInterval = std::chrono::milliseconds(5);
-
 struct WaitPump {
   std::mutex mutex;
-  std::function<void()> pump;
+  FetchWaitPump pump;
   std::thread::id owner;
 };
 
@@ -32,7 +29,7 @@ WaitPump& waitPump() {
   return pump;
 }
 
-std::function<void()> pumpForThisThread() {
+FetchWaitPump pumpForThisThread() {
   WaitPump& wp = waitPump();
   std::lock_guard lock(wp.mutex);
   if (!wp.pump || wp.owner != std::this_thread::get_id()) return {};
@@ -59,7 +56,7 @@ std::string fetch(BodySink sink, std::string& address, std::optional<int> method
                   std::optional<std::string> body, std::optional<std::string> cookies,
                   std::optional<double> timeoutSeconds, std::string* receivedHeaders,
                   std::optional<int> responseEncoding, std::string* receivedCookies,
-                  std::optional<bool> followRedirects) {
+                  std::optional<bool> followRedirects, const FetchExtras& extras) {
   if (TrimBlanks(address).empty()) return {};
   if (!hasScheme(address)) address.insert(0, "http://");
 
@@ -72,6 +69,9 @@ std::string fetch(BodySink sink, std::string& address, std::optional<int> method
                       cookies.value_or(std::string()),
                       followRedirects.value_or(true) ? kFollowRedirectsText : "\xBC\xD9"};  // 假
   exchange->sink = std::move(sink);
+  exchange->maxBodyBytes = extras.maxBodyBytes;
+  const FetchWaitPump pump = pumpForThisThread();
+  if (pump) exchange->wake = pump.wake;
 
   std::thread worker;
   try {
@@ -84,21 +84,33 @@ std::string fetch(BodySink sink, std::string& address, std::optional<int> method
   const std::int64_t timeoutMs = timeoutMilliseconds(timeoutSeconds);
   const auto deadline = start + std::chrono::milliseconds(timeoutMs);
   bool timedOut = false;
+  const auto isDone = [&exchange] {
+    std::lock_guard lock(exchange->mutex);
+    return exchange->done;
+  };
   for (;;) {
-    const std::function<void()> pump = pumpForThisThread();
     bool finished;
-    {
+    if (pump) {
+      // The thread's own events are handled while it sleeps; the worker's wake-up or the
+      // deadline ends the sleep.
+      finished = isDone();
+      if (!finished && Clock::now() < deadline) pump.waitAndDispatch(deadline);
+      finished = isDone();
+    } else {
       std::unique_lock lock(exchange->mutex);
-      const auto until = pump ? std::min(deadline, Clock::now() + kPumpInterval) : deadline;
-      finished = exchange->finished.wait_until(lock, until, [&] { return exchange->done; });
+      finished = exchange->finished.wait_until(lock, deadline, [&] { return exchange->done; });
     }
     const double elapsedMs =
         std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     // A worker that finishes in the same pass in which the deadline is found past still counts
     // as too late.
     timedOut = elapsedMs - static_cast<double>(timeoutMs) >= -0.0000001;
-    if (pump) pump();
     if (timedOut || finished) break;
+  }
+  {
+    // The worker wakes this thread no more: the pump may be gone once this call has returned.
+    std::lock_guard lock(exchange->mutex);
+    exchange->wake = nullptr;
   }
 
   if (timedOut) {
@@ -108,6 +120,7 @@ std::string fetch(BodySink sink, std::string& address, std::optional<int> method
   }
   worker.join();
 
+  if (extras.incomplete != nullptr) *extras.incomplete = exchange->incomplete;
   HttpRequestRecord& record = exchange->record;
   if (record.size() != kHttpRecordSlots) return record.empty() ? std::string() : record[0];
   if (receivedHeaders != nullptr) *receivedHeaders = record[kSlotResponseHeaders];
@@ -131,7 +144,7 @@ std::string fetchTimeoutMessage() {
   return message;
 }
 
-void setFetchWaitPump(std::function<void()> pump) {
+void setFetchWaitPump(FetchWaitPump pump) {
   WaitPump& wp = waitPump();
   std::lock_guard lock(wp.mutex);
   wp.pump = std::move(pump);
@@ -143,10 +156,10 @@ std::string FetchWithTimeout(std::string& address, std::optional<int> method,
                              std::optional<std::string> body, std::optional<std::string> cookies,
                              std::optional<double> timeoutSeconds, std::string* receivedHeaders,
                              std::optional<int> responseEncoding, std::string* receivedCookies,
-                             std::optional<bool> followRedirects) {
+                             std::optional<bool> followRedirects, const FetchExtras& extras) {
   return fetch({}, address, method, std::move(proxy), std::move(headers), std::move(body),
                std::move(cookies), timeoutSeconds, receivedHeaders, responseEncoding,
-               receivedCookies, followRedirects);
+               receivedCookies, followRedirects, extras);
 }
 
 std::string FetchWithTimeoutToSink(BodySink sink, std::string& address, std::optional<int> method,
@@ -156,10 +169,10 @@ std::string FetchWithTimeoutToSink(BodySink sink, std::string& address, std::opt
                                    std::optional<std::string> cookies,
                                    std::optional<double> timeoutSeconds,
                                    std::string* receivedHeaders, std::string* receivedCookies,
-                                   std::optional<bool> followRedirects) {
+                                   std::optional<bool> followRedirects, const FetchExtras& extras) {
   return fetch(std::move(sink), address, method, std::move(proxy), std::move(headers),
                std::move(body), std::move(cookies), timeoutSeconds, receivedHeaders, std::nullopt,
-               receivedCookies, followRedirects);
+               receivedCookies, followRedirects, extras);
 }
 
 }  // namespace quillet

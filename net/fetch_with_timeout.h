@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -7,6 +9,15 @@
 #include "net/http_request.h"
 
 namespace quillet {
+
+/// What a caller may ask of a fetch beyond the original arguments, and what it may learn.
+struct FetchExtras {
+  /// The most body bytes held in memory (FetchWithTimeout); a larger body fails the request.
+  std::size_t maxBodyBytes = kMaxBodyInMemory;
+  /// When given: why the answer is not whole (it broke off after its headers, or its body
+  /// outgrew the limit); empty when it is, and untouched at a time-out.
+  std::string* incomplete = nullptr;
+};
 
 /// Fetches one address on a worker thread and gives up at a deadline, while the calling thread
 /// keeps dispatching its events through the installed wait pump (see setFetchWaitPump).
@@ -38,7 +49,8 @@ std::string FetchWithTimeout(std::string& address, std::optional<int> method = s
                              std::string* receivedHeaders = nullptr,
                              std::optional<int> responseEncoding = std::nullopt,
                              std::string* receivedCookies = nullptr,
-                             std::optional<bool> followRedirects = std::nullopt);
+                             std::optional<bool> followRedirects = std::nullopt,
+                             const FetchExtras& extras = {});
 
 /// FetchWithTimeout for bodies too large to hold: the body goes to `sink`, on the worker thread,
 /// piece by piece as it arrives, and the result is empty (or the time-out message at the
@@ -54,16 +66,31 @@ std::string FetchWithTimeoutToSink(BodySink sink, std::string& address,
                                    std::optional<double> timeoutSeconds = std::nullopt,
                                    std::string* receivedHeaders = nullptr,
                                    std::string* receivedCookies = nullptr,
-                                   std::optional<bool> followRedirects = std::nullopt);
+                                   std::optional<bool> followRedirects = std::nullopt,
+                                   const FetchExtras& extras = {});
 
 /// The GBK bytes of the message FetchWithTimeout returns at its deadline (no terminating zero).
 std::string fetchTimeoutMessage();
 
-/// Installs the process-wide pump that FetchWithTimeout calls every few milliseconds while it
-/// waits, so that a GUI thread keeps handling its events (the GUI layer installs a call of
-/// QCoreApplication::processEvents). The pump runs only on the thread that installed it; other
-/// threads wait without it. An empty function removes the pump. A pump may itself start a further
+/// How a thread with events of its own (a GUI thread) waits for a fetch: it sleeps in its event
+/// dispatcher and handles its events as they come, and the worker wakes it when it finishes. No
+/// part of the wait polls.
+struct FetchWaitPump {
+  /// Sleeps until an event for the thread arrives, `until` passes or wake() is called, and
+  /// handles the events that arrived (the GUI layer lets Qt's event dispatcher wait for more
+  /// events). May return early for any reason; the fetch calls it again as long as it waits.
+  std::function<void(std::chrono::steady_clock::time_point until)> waitAndDispatch;
+  /// Makes a waitAndDispatch() under way, or the next one, return soon. Called on the worker
+  /// thread, only while a fetch of the installing thread waits.
+  std::function<void()> wake;
+
+  explicit operator bool() const { return waitAndDispatch && wake; }
+};
+
+/// Installs the process-wide pump through which FetchWithTimeout waits, so that a GUI thread
+/// keeps handling its events. The pump runs only on the thread that installed it; other threads
+/// wait on the worker alone. An empty pump removes it. A pump's events may start a further
 /// fetch; that nested call returns before the outer wait resumes.
-void setFetchWaitPump(std::function<void()> pump);
+void setFetchWaitPump(FetchWaitPump pump);
 
 }  // namespace quillet

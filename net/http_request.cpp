@@ -2,8 +2,10 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <optional>
 
 #include "net/cookie_jar.h"
@@ -50,10 +52,9 @@ struct CurlListDeleter {
 using CurlEasy = std::unique_ptr<CURL, CurlEasyDeleter>;
 using CurlList = std::unique_ptr<curl_slist, CurlListDeleter>;
 
-// The header lines of the composed header text, one per entry, as libcurl sends them. Line ends
-// are "\r\n" (a bare "\n" ends a line too, so that no line can carry a raw line break); empty
-// lines fall away.
-std::vector<std::string> headerLines(std::string_view text) {
+}  // namespace
+
+std::vector<std::string> RequestHeaderLines(std::string_view text) {
   std::vector<std::string> lines;
   while (!text.empty()) {
     const std::size_t end = text.find('\n');
@@ -64,6 +65,12 @@ std::vector<std::string> headerLines(std::string_view text) {
     text.remove_prefix(end + 1);
   }
   return lines;
+}
+
+namespace {
+
+bool hasLineBreak(std::string_view text) {
+  return text.find_first_of("\r\n") != std::string_view::npos;
 }
 
 bool isHeaderNamed(std::string_view line, std::string_view name) {
@@ -78,6 +85,10 @@ bool hasHeaderNamed(const std::vector<std::string>& lines, std::string_view name
   return false;
 }
 
+// How much of an announced body is reserved before any of it has arrived: the announcement is
+// the server's word only, so a larger body grows the buffer as its bytes come in.
+constexpr std::size_t kMaxUpFrontReserve = 1024 * 1024;
+
 // What one transfer (one hop of a redirect chain) hands back.
 struct Response {
   CURL* easy = nullptr;
@@ -87,51 +98,78 @@ struct Response {
   bool sawSetCookie = false;
   const std::atomic<bool>* cancel = nullptr;
   const BodySink* sink = nullptr;
+  std::size_t maxBody = kMaxBodyInMemory;
+  // Why a callback stopped the transfer: the body outgrew maxBody, or memory ran out. Nothing
+  // may unwind through libcurl's C frames, so callbacks catch everything and report it here.
+  std::string stopReason;
 };
 
 bool isRedirect(long status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
+size_t takeBody(Response& response, const char* data, size_t bytes) {
+  if (response.cancel != nullptr && response.cancel->load(std::memory_order_relaxed)) return 0;
+  // A redirect's body is held back: it only counts when the redirect is not followed.
+  if (response.sink != nullptr && *response.sink && !isRedirect(response.status)) {
+    return (*response.sink)(std::string_view(data, bytes)) ? bytes : 0;
+  }
+  if (bytes > response.maxBody - response.body.size()) {
+    response.stopReason = "the body is larger than the limit of " +
+                          std::to_string(response.maxBody) + " bytes held in memory";
+    return 0;
+  }
+  if (response.body.empty()) {
+    curl_off_t announced = -1;
+    curl_easy_getinfo(response.easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+    if (announced > 0) {
+      response.body.reserve(
+          std::min({static_cast<std::size_t>(announced), kMaxUpFrontReserve, response.maxBody}));
+    }
+  }
+  response.body.append(data, bytes);
+  return bytes;
+}
+
 size_t onBody(char* data, size_t size, size_t count, void* user) {
   auto* response = static_cast<Response*>(user);
-  const size_t bytes = size * count;
-  if (response->cancel != nullptr && response->cancel->load(std::memory_order_relaxed)) return 0;
-  // A redirect's body is held back: it only counts when the redirect is not followed.
-  if (response->sink != nullptr && *response->sink && !isRedirect(response->status)) {
-    return (*response->sink)(std::string_view(data, bytes)) ? bytes : 0;
+  try {
+    return takeBody(*response, data, size * count);
+  } catch (const std::bad_alloc&) {
+    response->stopReason = "out of memory for the body";
+  } catch (...) {
+    response->stopReason = "the body could not be taken";
   }
-  if (response->body.empty()) {
-    // One allocation for a body of announced size (within reason: the announcement is the
-    // server's word only).
-    curl_off_t announced = -1;
-    curl_easy_getinfo(response->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
-    constexpr curl_off_t kMaxReserve = 1024L * 1024L * 1024L;
-    if (announced > 0)
-      response->body.reserve(static_cast<std::size_t>(std::min(announced, kMaxReserve)));
+  return 0;
+}
+
+size_t takeHeader(Response& response, std::string_view line) {
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+  if (line.starts_with("HTTP/")) {
+    // Interim (100 Continue) and redirect responses come first; only the last block counts.
+    response.headerBlock.clear();
+    response.body.clear();
+    const std::size_t space = line.find(' ');
+    response.status = space == std::string_view::npos
+                          ? 0
+                          : std::atoi(std::string(line.substr(space + 1, 3)).c_str());
   }
-  response->body.append(data, bytes);
-  return bytes;
+  if (line.empty()) return 0;
+  if (isHeaderNamed(line, "Set-Cookie")) response.sawSetCookie = true;
+  response.headerBlock.append(line);
+  response.headerBlock.append("\r\n");
+  return 0;
 }
 
 size_t onHeader(char* data, size_t size, size_t count, void* user) {
   auto* response = static_cast<Response*>(user);
-  std::string_view line(data, size * count);
-  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
-  if (line.starts_with("HTTP/")) {
-    // Interim (100 Continue) and redirect responses come first; only the last block counts.
-    response->headerBlock.clear();
-    response->body.clear();
-    const std::size_t space = line.find(' ');
-    response->status = space == std::string_view::npos
-                           ? 0
-                           : std::atoi(std::string(line.substr(space + 1, 3)).c_str());
+  try {
+    takeHeader(*response, std::string_view(data, size * count));
+    return size * count;
+  } catch (...) {
+    response->stopReason = "out of memory for the header block";
   }
-  if (line.empty()) return size * count;
-  if (isHeaderNamed(line, "Set-Cookie")) response->sawSetCookie = true;
-  response->headerBlock.append(line);
-  response->headerBlock.append("\r\n");
-  return size * count;
+  return 0;
 }
 
 int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
@@ -141,17 +179,20 @@ int onProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 
 // The received-cookie text and the cookies of the header block: one "name=value;" piece for
 // every Set-Cookie line.
-std::string harvestCookies(const std::string& headerBlock, const std::string& host,
-                           bool storeInJar) {
+std::string harvestCookies(const std::string& headerBlock, const std::string& host, bool storeInJar,
+                           const std::atomic<bool>* cancel) {
   std::string received;
-  for (const std::string& line : headerLines(headerBlock)) {
+  std::vector<std::string> values;
+  for (const std::string& line : RequestHeaderLines(headerBlock)) {
     if (!isHeaderNamed(line, "Set-Cookie")) continue;
-    const std::string value(TrimBlanks(std::string_view(line).substr(11)));
+    std::string value(TrimBlanks(std::string_view(line).substr(11)));
     const std::size_t semicolon = value.find(';');
-    received += value.substr(0, semicolon);
+    received.append(value, 0, semicolon);
     received += ';';
-    if (storeInJar) CookieJar::instance().setFromHeader(host, value);
+    if (storeInJar) values.push_back(std::move(value));
   }
+  // All of them in one go: an answer may carry thousands.
+  if (!values.empty()) CookieJar::instance().storeFromHeaders(host, values, cancel);
   return received;
 }
 
@@ -214,11 +255,21 @@ HttpRequestPlan PlanHttpRequest(const HttpRequestRecord& input) {
   }
   if (!cookieText.empty()) headers += "Cookie: " + cookieText + "\r\n\r\n";
   plan.headerText = std::move(headers);
+
+  // A line break in a caller's text would end a header line early and start another one on the
+  // wire: the address (it also goes out as the Referer), the cookie text, the proxy, the user
+  // agent, or a bare CR inside one of the header text's lines.
+  plan.refused = hasLineBreak(address) || hasLineBreak(cookieText) ||
+                 hasLineBreak(record[kSlotProxy]) || hasLineBreak(plan.agent);
+  for (const std::string& line : RequestHeaderLines(plan.headerText)) {
+    if (hasLineBreak(line)) plan.refused = true;
+  }
   return plan;
 }
 
 void PerformHttpRequest(HttpRequestRecord& record, const std::atomic<bool>* cancel,
-                        const BodySink& sink) {
+                        const BodySink& sink, std::size_t maxBodyBytes, std::string* incomplete) {
+  if (incomplete != nullptr) incomplete->clear();
   normalizeRecord(record);
   const HttpRequestPlan plan = PlanHttpRequest(record);
   const std::string method = record[kSlotMethod];
@@ -233,10 +284,14 @@ void PerformHttpRequest(HttpRequestRecord& record, const std::atomic<bool>* canc
   };
   // Anything but these two is never sent.
   const bool post = method == "POST";
-  if ((!post && method != "GET") || plan.host.empty() || plan.port <= 0) return fail();
+  if ((!post && method != "GET") || plan.host.empty() || plan.port <= 0 || plan.refused) {
+    return fail();
+  }
 
   CookieJar& jar = CookieJar::instance();  // also initialises libcurl
-  const bool useJar = (plan.flags & kFlagNoCookies) == 0;
+  // A cookie text replaces the stored cookies (on https too, where the flag word does not say
+  // so): libcurl would otherwise send a second Cookie line of its own from the jar.
+  const bool useJar = (plan.flags & kFlagNoCookies) == 0 && TrimBlanks(cookieText).empty();
   CurlEasy easy(curl_easy_init());
   if (!easy) return fail();
   CURL* h = easy.get();
@@ -245,6 +300,9 @@ void PerformHttpRequest(HttpRequestRecord& record, const std::atomic<bool>* canc
   response.easy = h;
   response.cancel = cancel;
   response.sink = &sink;
+  response.maxBody = maxBodyBytes;
+  char curlError[CURL_ERROR_SIZE] = {};
+  curl_easy_setopt(h, CURLOPT_ERRORBUFFER, curlError);
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
   if (traceEnabled().load()) curl_easy_setopt(h, CURLOPT_VERBOSE, 1L);
   curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -275,7 +333,7 @@ void PerformHttpRequest(HttpRequestRecord& record, const std::atomic<bool>* canc
 
   // The composed header text goes out line by line as written. libcurl drops a line whose value
   // is blank, so a cookie text of blanks travels as libcurl's own cookie value instead.
-  std::vector<std::string> lines = headerLines(plan.headerText);
+  std::vector<std::string> lines = RequestHeaderLines(plan.headerText);
   const bool blankCookieText = !cookieText.empty() && TrimBlanks(cookieText).empty();
   if (blankCookieText) {
     std::erase_if(lines, [](const std::string& line) {
@@ -293,6 +351,7 @@ void PerformHttpRequest(HttpRequestRecord& record, const std::atomic<bool>* canc
   const std::string originalHost = plan.host;
   bool sendBody = post;
   std::string host = plan.host;
+  CURLcode result = CURLE_OK;
   for (int hop = 0;; ++hop) {
     CurlList list;
     for (const std::string& line : lines) {
@@ -322,8 +381,15 @@ void PerformHttpRequest(HttpRequestRecord& record, const std::atomic<bool>* canc
     }
     response.body.clear();
     response.headerBlock.clear();
-    const CURLcode result = curl_easy_perform(h);
+    curlError[0] = '\0';
+    result = curl_easy_perform(h);
     if (cancel != nullptr && cancel->load()) return;  // abandoned: the caller has moved on
+    // A body past the limit fails the request as a whole.
+    if (!response.stopReason.empty()) {
+      if (incomplete != nullptr) *incomplete = response.stopReason;
+      if (response.sawSetCookie) jar.publishChanges();
+      return fail();
+    }
     // Nothing came back. A transfer that broke off in the body keeps what arrived.
     if (response.headerBlock.empty()) return fail();
 
@@ -354,11 +420,20 @@ void PerformHttpRequest(HttpRequestRecord& record, const std::atomic<bool>* canc
   const std::string finalHost = effective != nullptr ? UrlHost(effective) : host;
   // With the jar attached libcurl has stored the received cookies already (with their proper
   // default path); without it they are stored here, as the record asks.
-  record[kSlotReceivedCookies] = harvestCookies(response.headerBlock, finalHost, !useJar);
+  if (result != CURLE_OK && incomplete != nullptr) {
+    // The answer broke off after its headers: a short body, a bad chunk, headers past libcurl's
+    // limit. What arrived is kept; the caller hears why it is not all.
+    *incomplete = curlError[0] != '\0' ? curlError : curl_easy_strerror(result);
+  }
+  record[kSlotReceivedCookies] = harvestCookies(response.headerBlock, finalHost, !useJar, cancel);
   record[kSlotResponseHeaders] = std::move(response.headerBlock);
   if (sink && !response.body.empty()) {
     // The final response was a redirect that is not followed: its held-back body is the body.
-    sink(response.body);
+    try {
+      sink(response.body);
+    } catch (...) {
+      if (incomplete != nullptr) *incomplete = "the body could not be taken";
+    }
     response.body.clear();
   }
   record[kSlotResponseBody] = std::move(response.body);

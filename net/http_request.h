@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "net/http_request_record.h"
 
@@ -36,7 +37,18 @@ struct HttpRequestPlan {
   std::uint32_t flags = 0;
   std::string headerText;  // the extra header lines followed by those the engine appends
   bool followRedirects = false;
+  // A CR or LF of a caller's text (address, cookie text, proxy, user agent, or a bare CR in a
+  // header line) would land inside a header line: such a request is never sent.
+  bool refused = false;
 };
+
+/// The header lines of a header text, one per entry, as they go out: lines end at "\r\n" or a
+/// bare "\n" (so that no line carries a line feed); empty lines fall away.
+std::vector<std::string> RequestHeaderLines(std::string_view text);
+
+/// The most body bytes a transfer holds in memory; a larger body fails the request. Bodies that
+/// go to a sink are not held and have no limit.
+inline constexpr std::size_t kMaxBodyInMemory = 256u * 1024u * 1024u;
 
 /// Computes the plan for `record` (normalised to seven slots first).
 HttpRequestPlan PlanHttpRequest(const HttpRequestRecord& record);
@@ -50,9 +62,14 @@ using BodySink = std::function<bool(std::string_view piece)>;
 /// completed or cut to seven slots first. Failures show as empty slots 0, 1 and 5; a transfer that
 /// breaks off in the body keeps what arrived. When `cancel` becomes true the transfer is abandoned
 /// and the record is left untouched. With a `sink` the body goes to it as it arrives (only the
-/// final response's body) and slot 0 stays empty. Blocking; meant for a worker thread.
+/// final response's body) and slot 0 stays empty. A body held in memory larger than
+/// `maxBodyBytes` fails the request. A refused plan (see HttpRequestPlan::refused) fails without
+/// sending anything. When `incomplete` is given it gets why the answer is not whole (it broke off
+/// after its headers, or its body outgrew the limit), and is left empty when it is.
+/// Blocking; meant for a worker thread. No exception leaves it through libcurl.
 void PerformHttpRequest(HttpRequestRecord& record, const std::atomic<bool>* cancel = nullptr,
-                        const BodySink& sink = {});
+                        const BodySink& sink = {}, std::size_t maxBodyBytes = kMaxBodyInMemory,
+                        std::string* incomplete = nullptr);
 
 /// Writes every transfer's conversation (connection, request and response headers, TLS) to
 /// standard error, for someone debugging a site. Off by default; process-wide.

@@ -13,11 +13,16 @@ void HttpWorkerEntry(std::shared_ptr<HttpExchange> exchange) {
       return !exchange->cancel.load() && exchange->sink(piece);
     };
   }
-  PerformHttpRequest(record, &exchange->cancel, sink);
+  std::string incomplete;
+  PerformHttpRequest(record, &exchange->cancel, sink, exchange->maxBodyBytes, &incomplete);
   {
     std::lock_guard lock(exchange->mutex);
-    if (!exchange->cancel.load()) exchange->record = std::move(record);
+    if (!exchange->cancel.load()) {
+      exchange->record = std::move(record);
+      exchange->incomplete = std::move(incomplete);
+    }
     exchange->done = true;
+    if (exchange->wake) exchange->wake();
   }
   exchange->finished.notify_all();
 }

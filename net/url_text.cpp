@@ -21,10 +21,24 @@ std::string_view withoutScheme(std::string_view address) {
   return address;
 }
 
-// Host and port: everything before the path, the query or the fragment.
+// Host and port: everything before the path, the query or the fragment, without the user
+// information ("user:password@") in front of them.
 std::string_view authorityOf(std::string_view address) {
   const std::string_view rest = withoutScheme(address);
-  return rest.substr(0, rest.find_first_of("/?#"));
+  std::string_view authority = rest.substr(0, rest.find_first_of("/?#"));
+  const std::size_t at = authority.rfind('@');
+  if (at != std::string_view::npos) authority.remove_prefix(at + 1);
+  return authority;
+}
+
+// The host part of an authority: a bracketed IPv6 literal with its brackets ("[::1]"), or
+// everything before the port's colon.
+std::string_view hostOf(std::string_view authority) {
+  if (authority.starts_with('[')) {
+    const std::size_t close = authority.find(']');
+    return close == std::string_view::npos ? authority : authority.substr(0, close + 1);
+  }
+  return authority.substr(0, authority.find(':'));
 }
 
 // The GBK bytes of "#引号", the stand-in for a double quote in TextBetween's markers.
@@ -66,9 +80,7 @@ bool IsSecureAddress(std::string_view address) {
 }
 
 std::string UrlHost(std::string_view address) {
-  std::string_view host = authorityOf(address);
-  host = host.substr(0, host.find(':'));
-  std::string lower(host);
+  std::string lower(hostOf(authorityOf(address)));
   std::transform(lower.begin(), lower.end(), lower.begin(), lowerAscii);
   return lower;
 }
@@ -83,12 +95,13 @@ std::string UrlPath(std::string_view address) {
 
 int UrlPort(std::string_view address) {
   const std::string_view authority = authorityOf(address);
+  const std::string_view afterHost = authority.substr(hostOf(authority).size());
   const int defaultPort = IsSecureAddress(address) ? 443 : 80;
-  const std::size_t colon = authority.find(':');
-  if (colon == std::string_view::npos || colon + 1 == authority.size()) return defaultPort;
+  if (afterHost.empty() || afterHost == ":") return defaultPort;
+  if (afterHost.front() != ':') return 0;  // "[::1]x": no port text where one belongs
   int port = 0;
-  for (std::size_t i = colon + 1; i < authority.size(); ++i) {
-    const char c = authority[i];
+  for (std::size_t i = 1; i < afterHost.size(); ++i) {
+    const char c = afterHost[i];
     if (c < '0' || c > '9') break;
     port = port * 10 + (c - '0');
     if (port > 65535) return 0;

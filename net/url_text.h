@@ -12,17 +12,18 @@ namespace quillet {
 /// True when `address` begins with "https://" in any case.
 bool IsSecureAddress(std::string_view address);
 
-/// The host of an address, in small letters: without scheme (recognised in any case), port, path
-/// or query. "HTTP://Example.com:81/a?b" gives "example.com".
+/// The host of an address, in small letters: without scheme (recognised in any case), user
+/// information, port, path or query. "HTTP://user:pw@Example.com:81/a?b" gives "example.com"; an
+/// IPv6 literal keeps its brackets: "http://[::1]:8080/" gives "[::1]".
 std::string UrlHost(std::string_view address);
 
 /// The request path with query and fragment: from the first "/", "?" or "#" after the host to the
 /// end; "/" when there is none. A query right after the host gets a "/" in front ("/?q=1").
 std::string UrlPath(std::string_view address);
 
-/// The port written in the address, or the scheme's default (443 for https, 80 otherwise) when
-/// none is written. A port text is read as its leading decimal digits; 0 when it has none or the
-/// number is too large to be a port.
+/// The port written in the address (after the host, so "http://[::1]:8080/" gives 8080), or the
+/// scheme's default (443 for https, 80 otherwise) when none is written. A port text is read as its
+/// leading decimal digits; 0 when it has none or the number is too large to be a port.
 int UrlPort(std::string_view address);
 
 /// The text between the first `leftMarker` found from `start` (1-based, the beginning when left

@@ -1,6 +1,6 @@
 #include "net/worker_reaper.h"
 
-#include "net/cookie_jar.h"
+#include <chrono>
 
 namespace quillet {
 
@@ -9,10 +9,7 @@ WorkerReaper& WorkerReaper::instance() {
   return reaper;
 }
 
-// Made after the jar, so destroyed before it: the last workers are joined while the jar stands.
-WorkerReaper::WorkerReaper() {
-  CookieJar::instance();
-}
+WorkerReaper::WorkerReaper() = default;
 
 WorkerReaper::~WorkerReaper() {
   std::vector<Entry> entries;
@@ -20,9 +17,23 @@ WorkerReaper::~WorkerReaper() {
     std::lock_guard lock(mutex_);
     entries.swap(entries_);
   }
+  for (Entry& entry : entries) entry.exchange->cancel.store(true);
+  // Cancelled workers end within moments; one stuck where cancelling does not reach (a name
+  // look-up, say) must not hold the process at its exit. It is let go: everything it still uses
+  // (its exchange, the cookie jar, libcurl) stays valid until the process is gone.
+  const auto deadline = std::chrono::steady_clock::now() + kExitGrace;
   for (Entry& entry : entries) {
-    entry.exchange->cancel.store(true);
-    if (entry.thread.joinable()) entry.thread.join();
+    bool done;
+    {
+      std::unique_lock lock(entry.exchange->mutex);
+      done = entry.exchange->finished.wait_until(lock, deadline,
+                                                 [&entry] { return entry.exchange->done; });
+    }
+    if (done) {
+      entry.thread.join();
+    } else {
+      entry.thread.detach();
+    }
   }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -10,10 +11,13 @@
 namespace quillet {
 
 /// Keeps the worker threads whose callers gave up on them until they have wound down, and joins
-/// them: finished ones whenever another is handed over, the rest at process exit (after
-/// cancelling them), so that no worker outlives the cookie jar it uses.
+/// them: finished ones whenever another is handed over, the rest at process exit after
+/// cancelling them. The exit waits at most kExitGrace for them; a worker still running then is
+/// detached (what it uses lives until the process ends).
 class WorkerReaper {
  public:
+  static constexpr std::chrono::milliseconds kExitGrace{2000};
+
   static WorkerReaper& instance();
 
   /// Takes over `worker`, whose exchange has been cancelled.

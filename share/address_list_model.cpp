@@ -52,6 +52,14 @@ void AddressListModel::insertRows(int position, const QStringList& addresses) {
   endInsertRows();
 }
 
+void AddressListModel::deleteRows(int position, int count) {
+  if (position < 0 || position >= rowCountInt() || count <= 0) return;
+  count = std::min(count, rowCountInt() - position);
+  beginRemoveRows(QModelIndex(), position, position + count - 1);
+  rows_.erase(rows_.begin() + position, rows_.begin() + position + count);
+  endRemoveRows();
+}
+
 void AddressListModel::clear() {
   if (rows_.empty()) return;
   beginResetModel();

@@ -36,6 +36,9 @@ class AddressListModel : public QAbstractTableModel {
   /// Inserts one new row per address, in the given order, starting at
   /// `position` (clamped), as a single model operation.
   void insertRows(int position, const QStringList& addresses);
+  /// Deletes `count` rows from `position` on (clamped to the list), as a
+  /// single model operation; the rows below move up.
+  void deleteRows(int position, int count);
   /// Deletes every row.
   void clear();
   /// Sets one column of every row to the empty text (one change signal).

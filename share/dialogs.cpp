@@ -16,6 +16,15 @@ void QtDialogs::information(QWidget* parent, const QString& title, const QString
   QMessageBox::information(parent, title, text);
 }
 
+void QtDialogs::warning(QWidget* parent, const QString& title, const QString& text) {
+  QMessageBox::warning(parent, title, text);
+}
+
+QString QtDialogs::getSaveFileName(QWidget* parent, const QString& caption,
+                                   const QString& suggestedPath, const QString& filter) {
+  return QFileDialog::getSaveFileName(parent, caption, suggestedPath, filter);
+}
+
 QString defaultMessageTitle() {
   const QString name = QGuiApplication::applicationDisplayName();
   return name.isEmpty() ? QStringLiteral("Quillet") : name;

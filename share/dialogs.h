@@ -18,6 +18,14 @@ class Dialogs {
 
   /// A message box with an OK button and the information icon.
   virtual void information(QWidget* parent, const QString& title, const QString& text) = 0;
+
+  /// A message box with an OK button and the warning icon.
+  virtual void warning(QWidget* parent, const QString& title, const QString& text) = 0;
+
+  /// The save-file dialog, offering `suggestedPath` and the type `filter`
+  /// (QFileDialog's filter syntax). The chosen path, or empty when cancelled.
+  virtual QString getSaveFileName(QWidget* parent, const QString& caption,
+                                  const QString& suggestedPath, const QString& filter) = 0;
 };
 
 /// The real dialogs: QFileDialog and QMessageBox.
@@ -25,6 +33,9 @@ class QtDialogs : public Dialogs {
  public:
   QString getOpenFileName(QWidget* parent) override;
   void information(QWidget* parent, const QString& title, const QString& text) override;
+  void warning(QWidget* parent, const QString& title, const QString& text) override;
+  QString getSaveFileName(QWidget* parent, const QString& caption, const QString& suggestedPath,
+                          const QString& filter) override;
 };
 
 /// The title of a message box that has no title of its own: the program's

@@ -8,8 +8,20 @@ QString RecordingDialogs::getOpenFileName(QWidget* /*parent*/) {
 }
 
 void RecordingDialogs::information(QWidget* /*parent*/, const QString& title, const QString& text) {
-  messages_.append(Message{title, text});
+  messages_.append(Message{title, text, false});
   if (onMessage_) onMessage_(messages_.last());
+}
+
+void RecordingDialogs::warning(QWidget* /*parent*/, const QString& title, const QString& text) {
+  messages_.append(Message{title, text, true});
+  if (onMessage_) onMessage_(messages_.last());
+}
+
+QString RecordingDialogs::getSaveFileName(QWidget* /*parent*/, const QString& /*caption*/,
+                                          const QString& suggestedPath, const QString& /*filter*/) {
+  ++saveDialogCount_;
+  lastSuggested_ = suggestedPath;
+  return saveNames_.isEmpty() ? QString() : saveNames_.takeFirst();
 }
 
 }  // namespace quillet

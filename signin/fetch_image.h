@@ -1,9 +1,13 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
 namespace quillet {
+
+/// The largest picture FetchImageAs takes; a larger answer gives empty bytes.
+inline constexpr std::size_t kMaxCaptchaBytes = 10u * 1024u * 1024u;
 
 /// Downloads the image at `address` (through FetchWithTimeout, which may
 /// rewrite the address in place: a missing scheme gets "http://") and

@@ -11,6 +11,7 @@
 #include "net/fetch_with_timeout.h"
 #include "signin/cookie_bridge.h"
 #include "signin/fetch_image.h"
+#include "signin/fetch_wait_pump.h"
 #include "signin/remembered_account.h"
 #include "signin/session_check.h"
 #include "site/pump_wait.h"
@@ -80,7 +81,7 @@ SiteLogin::SiteLogin(QWidget* browserWindow, SiteProfile profile, RememberedAcco
     : browserWindow_(browserWindow), profile_(std::move(profile)), account_(account) {
   // The captcha download waits on this thread; keep the window alive
   // meanwhile.
-  setFetchWaitPump([] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
+  setFetchWaitPump(QtFetchWaitPump());
 }
 
 LoginReport SiteLogin::submit(const LoginRequest& request) {

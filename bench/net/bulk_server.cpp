@@ -1,5 +1,6 @@
 // A minimal HTTP/1.1 server for the download benchmarks: answers "GET /bytes/N" with N bytes
 // from memory, as fast as the loopback takes them, one thread per connection, then closes.
+// "GET /silent" is never answered (for waits that run into their deadline).
 // Usage: quillet-bench-bulk-server PORTFILE   (listens on 127.0.0.1 and a free port, writes the
 // port to PORTFILE, serves until killed)
 #include <arpa/inet.h>
@@ -46,6 +47,12 @@ void serve(int fd) {
       return;
     }
     request.append(buffer, static_cast<std::size_t>(n));
+  }
+  if (request.starts_with("GET /silent")) {
+    while (recv(fd, buffer, sizeof buffer, 0) > 0) {
+    }
+    close(fd);
+    return;
   }
   std::size_t size = 0;
   const std::size_t at = request.find("/bytes/");

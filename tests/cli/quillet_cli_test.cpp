@@ -182,6 +182,40 @@ TEST_F(QuilletCliTest, FetchTimeOutAndFailureExitNonZero) {
   EXPECT_NE(unwritable.err.find("/nonexistent/dir/file"), std::string::npos);
 }
 
+// An answer that breaks off after its headers is no success: what arrived is written, standard
+// error says why, and the exit status is its own. With or without a conversion.
+TEST_F(QuilletCliTest, FetchIncompleteAnswerHasItsOwnStatus) {
+  const auto once = [](std::string answer) {
+    return [answer](RawConnection& connection) {
+      connection.readRequest();
+      connection.send(answer);
+    };
+  };
+  RawHttpServer shortBody(once("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly ten.."));
+  RawHttpServer badChunk(
+      once("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nfirst\r\nzz\r\n"));
+
+  const CliRun cut = run({"fetch", shortBody.url("/"), "--dump-headers", path("headers")});
+  EXPECT_EQ(cut.status, 3);
+  EXPECT_EQ(cut.out, "only ten..");
+  EXPECT_NE(cut.err.find("incomplete answer: "), std::string::npos) << cut.err;
+  EXPECT_TRUE(slurp(path("headers")).starts_with("HTTP/1.1 200 OK\r\n"));
+
+  const CliRun converted = run({"fetch", shortBody.url("/"), "-e", "utf8"});
+  EXPECT_EQ(converted.status, 3);
+  EXPECT_EQ(converted.out, "only ten..");
+  EXPECT_NE(converted.err.find("incomplete answer: "), std::string::npos) << converted.err;
+
+  const CliRun chunk = run({"fetch", badChunk.url("/")});
+  EXPECT_EQ(chunk.status, 3);
+  EXPECT_NE(chunk.err.find("incomplete answer: "), std::string::npos) << chunk.err;
+
+  // A cookie text with a line break is refused before anything is sent.
+  const CliRun injected = run({"fetch", shortBody.url("/"), "-b", "a=1\r\nX-Evil: 1"});
+  EXPECT_EQ(injected.status, 1);
+  EXPECT_EQ(shortBody.connections(), 2u);
+}
+
 TEST_F(QuilletCliTest, TextConversionsFromStandardInput) {
   EXPECT_EQ(run({"text", "utf8-to-gbk"}, "a\xE4\xB8\xAD").out, "a\xD6\xD0");
   EXPECT_EQ(run({"text", "big5-to-gbk"}, "\xB0\xEA").out, "\x87\xF8");

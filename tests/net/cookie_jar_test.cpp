@@ -106,6 +106,9 @@ TEST_F(CookieJarTest, BadCookiesAreIgnored) {
   jar.set({"h.test", "/", "a", "line\nbreak"});
   jar.set({"h.test", "/", "t\tab", "1"});
   jar.set({"h.test", "/", "past", "1", false, false, 1000});
+  // Found by fuzzing: a domain that libcurl's cookie lines would read as their HttpOnly mark.
+  jar.set({"#HttpOnly_h.test", "/", "marked", "1"});
+  EXPECT_TRUE(jar.setFromHeader("#h.test", "comment=1"));
   EXPECT_TRUE(jar.all().empty());
   jar.set({"h.test", "/", "empty", ""});
   ASSERT_EQ(jar.all().size(), 1u);
@@ -221,6 +224,69 @@ TEST_F(CookieJarTest, ManyThreadsAtOnce) {
   EXPECT_EQ(std::count_if(events.begin(), events.end(),
                           [](const std::string& e) { return e.ends_with("=v"); }),
             60);
+}
+
+// A Domain attribute that names a public suffix or a part of an address would hand the cookie to
+// every host under it; the cookie stays with the host that set it. Whether the cookie comes as
+// header text, over the wire with a cookie text of the caller's, or straight into the jar.
+TEST_F(CookieJarTest, NoCookieForAPublicSuffixOrAnAddressPart) {
+  CookieJar& jar = CookieJar::instance();
+  EXPECT_TRUE(jar.setFromHeader("www.example.co.uk", "uk=1; Domain=co.uk"));
+  EXPECT_TRUE(jar.setFromHeader("www.example.co.uk", "dotuk=1; Domain=.CO.UK"));
+  EXPECT_TRUE(jar.setFromHeader("shop.example.com", "com=1; Domain=com"));
+  EXPECT_TRUE(jar.setFromHeader("127.0.0.1", "ip=1; Domain=.0.0.1"));
+  EXPECT_TRUE(jar.setFromHeader("user.github.io", "priv=1; Domain=github.io"));
+  EXPECT_EQ(find("uk")->domain, "www.example.co.uk");
+  EXPECT_EQ(find("dotuk")->domain, "www.example.co.uk");
+  EXPECT_EQ(find("com")->domain, "shop.example.com");
+  EXPECT_EQ(find("ip")->domain, "127.0.0.1");
+  EXPECT_EQ(find("priv")->domain, "user.github.io");
+  // The registrable domain itself is fine.
+  EXPECT_TRUE(jar.setFromHeader("www.example.co.uk", "site=1; Domain=example.co.uk"));
+  EXPECT_EQ(find("site")->domain, ".example.co.uk");
+
+  jar.set({".com", "/", "wide", "1"});
+  jar.set({".0.0.1", "/", "wideip", "1"});
+  EXPECT_FALSE(find("wide").has_value());
+  EXPECT_FALSE(find("wideip").has_value());
+
+  RawHttpServer server(answerWith(
+      RawHttpServer::response("200 OK", "Set-Cookie: wire=1; Domain=.0.0.1; path=/\r\n", "")));
+  std::string address = server.url("/");
+  FetchWithTimeout(address, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+                   std::string("mine=1"));
+  EXPECT_EQ(find("wire")->domain, "127.0.0.1");
+}
+
+// A Max-Age beyond what the clock can count is a cookie for a very long time, not an overflow
+// that drops it or deletes the stored one.
+TEST_F(CookieJarTest, HugeMaxAgeMeansForALongTime) {
+  CookieJar& jar = CookieJar::instance();
+  EXPECT_TRUE(jar.setFromHeader("h.test", "keep=old"));
+  EXPECT_TRUE(jar.setFromHeader("h.test", "keep=new; Max-Age=9223372036854775807"));
+  ASSERT_TRUE(find("keep").has_value());
+  EXPECT_EQ(find("keep")->value, "new");
+  EXPECT_GT(find("keep")->expires, inOneHour() + 100LL * 365 * 24 * 3600);
+  EXPECT_TRUE(jar.setFromHeader("h.test", "more=1; Max-Age=99999999999999999999999"));
+  EXPECT_TRUE(find("more").has_value());
+  EXPECT_TRUE(jar.setFromHeader("h.test", "keep=gone; Max-Age=-9223372036854775808"));
+  EXPECT_FALSE(find("keep").has_value());
+}
+
+// One answer with thousands of cookies, taken with a cookie text of the caller's (so the engine
+// stores them itself): all are stored, and the listeners hear each once.
+TEST_F(CookieJarTest, ThousandsOfCookiesInOneAnswer) {
+  constexpr int kCount = 5000;
+  std::string lines;
+  for (int i = 0; i < kCount; ++i) lines += "Set-Cookie: c" + std::to_string(i) + "=v\r\n";
+  RawHttpServer server(answerWith(RawHttpServer::response("200 OK", lines, "body")));
+  Recorder recorder;
+  std::string address = server.url("/");
+  EXPECT_EQ(FetchWithTimeout(address, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+                             std::string("x=1"), 120),
+            "body");
+  EXPECT_EQ(CookieJar::instance().all().size(), static_cast<std::size_t>(kCount));
+  EXPECT_EQ(recorder.events().size(), static_cast<std::size_t>(kCount));
 }
 
 }  // namespace

@@ -3,7 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <functional>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include "net/cookie_jar.h"
 #include "net/worker_reaper.h"
@@ -18,6 +23,48 @@ using testing::RawConnection;
 using testing::RawHttpServer;
 using testing::requestBody;
 using testing::requestTarget;
+
+// A thread's own event queue, as a GUI thread has one: events are posted from any thread and
+// handled by the owning thread while a fetch waits through the queue's pump.
+class EventQueue {
+ public:
+  void post(std::function<void()> event) {
+    std::lock_guard lock(mutex_);
+    events_.push_back(std::move(event));
+    changed_.notify_all();
+  }
+  FetchWaitPump pump() {
+    FetchWaitPump pump;
+    pump.waitAndDispatch = [this](Clock::time_point until) { waitAndDispatch(until); };
+    pump.wake = [this] {
+      std::lock_guard lock(mutex_);
+      woken_ = true;
+      changed_.notify_all();
+    };
+    return pump;
+  }
+  // How many times a fetch slept in the queue.
+  int waits() const { return waits_.load(); }
+
+ private:
+  void waitAndDispatch(Clock::time_point until) {
+    ++waits_;
+    std::vector<std::function<void()>> ready;
+    {
+      std::unique_lock lock(mutex_);
+      changed_.wait_until(lock, until, [this] { return woken_ || !events_.empty(); });
+      woken_ = false;
+      ready.swap(events_);
+    }
+    for (const auto& event : ready) event();
+  }
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::function<void()>> events_;
+  bool woken_ = false;
+  std::atomic<int> waits_{0};
+};
 
 class FetchWithTimeoutTest : public ::testing::Test {
  protected:
@@ -209,20 +256,50 @@ TEST_F(FetchWithTimeoutTest, PumpRunsOnTheInstallingThreadOnly) {
     if (connection.waitForStop(150)) return;
     connection.send(RawHttpServer::response("200 OK", "", "slow"));
   });
-  std::atomic<int> pumped{0};
-  setFetchWaitPump([&] { ++pumped; });
+  EventQueue events;
+  setFetchWaitPump(events.pump());
   std::string address = slow.url("/");
   EXPECT_EQ(FetchWithTimeout(address), "slow");
-  EXPECT_GT(pumped.load(), 0);
+  EXPECT_GT(events.waits(), 0);
 
   // Another thread waits without the pump.
-  const int before = pumped.load();
+  const int before = events.waits();
   std::thread other([&] {
     std::string otherAddress = slow.url("/");
     EXPECT_EQ(FetchWithTimeout(otherAddress), "slow");
   });
   other.join();
-  EXPECT_EQ(pumped.load(), before);
+  EXPECT_EQ(events.waits(), before);
+}
+
+// The wait does not poll: it sleeps until the worker finishes, handling the thread's own events
+// as they arrive, and ends as soon as the answer is there rather than at the deadline.
+TEST_F(FetchWithTimeoutTest, WaitSleepsUntilTheWorkerOrAnEvent) {
+  RawHttpServer slow([](RawConnection& connection) {
+    connection.readRequest();
+    if (connection.waitForStop(400)) return;
+    connection.send(RawHttpServer::response("200 OK", "", "slow"));
+  });
+  EventQueue events;
+  setFetchWaitPump(events.pump());
+  std::atomic<bool> fetching{false};
+  bool handledWhileFetching = false;
+  std::thread poster([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    events.post([&] { handledWhileFetching = fetching.load(); });
+  });
+  std::string address = slow.url("/");
+  fetching = true;
+  // Had the worker's wake-up gone unheard, the wait would sleep to the deadline and report a
+  // time-out.
+  EXPECT_EQ(FetchWithTimeout(address, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+                             std::nullopt, 30),
+            "slow");
+  fetching = false;
+  poster.join();
+  EXPECT_TRUE(handledWhileFetching);
+  // One sleep up to the posted event, one up to the worker's wake-up (a few more at most).
+  EXPECT_LE(events.waits(), 4);
 }
 
 TEST_F(FetchWithTimeoutTest, PumpMayStartANestedFetch) {
@@ -232,10 +309,9 @@ TEST_F(FetchWithTimeoutTest, PumpMayStartANestedFetch) {
     connection.send(RawHttpServer::response("200 OK", "", target));
   });
   std::string inner;
-  bool started = false;
-  setFetchWaitPump([&] {
-    if (started) return;
-    started = true;
+  EventQueue events;
+  setFetchWaitPump(events.pump());
+  events.post([&] {
     std::string address = server.url("/inner");
     inner = FetchWithTimeout(address);
   });
@@ -244,18 +320,39 @@ TEST_F(FetchWithTimeoutTest, PumpMayStartANestedFetch) {
   EXPECT_EQ(inner, "/inner");
 }
 
-TEST_F(FetchWithTimeoutTest, PumpKeepsRunningUntilTheDeadline) {
+TEST_F(FetchWithTimeoutTest, SilentServerSleepsToTheDeadline) {
   RawHttpServer silent([](RawConnection& connection) {
     connection.readRequest();
     connection.waitForStop();
   });
-  int calls = 0;
-  setFetchWaitPump([&] { ++calls; });
+  EventQueue events;
+  setFetchWaitPump(events.pump());
   std::string address = silent.url("/");
   EXPECT_EQ(FetchWithTimeout(address, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
                              std::nullopt, 0.3),
             fetchTimeoutMessage());
-  EXPECT_GT(calls, 1);
+  EXPECT_GE(events.waits(), 1);
+  EXPECT_LE(events.waits(), 3);
+}
+
+// A worker that cancelling cannot reach (here: stuck in its body sink) must not hold the
+// process at its exit. Run in a child process that exits after the time-out.
+TEST_F(FetchWithTimeoutTest, ExitDoesNotWaitForAStuckWorker) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  RawHttpServer server(answerWith(RawHttpServer::response("200 OK", "", "body")));
+  const auto stuck = [&server] {
+    std::string address = server.url("/");
+    const std::string result = FetchWithTimeoutToSink(
+        [](std::string_view) {
+          std::mutex never;
+          std::unique_lock lock(never);
+          std::condition_variable().wait(lock);  // no one ever notifies it
+          return true;
+        },
+        address, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, 0.2);
+    std::exit(result == fetchTimeoutMessage() ? 0 : 1);
+  };
+  EXPECT_EXIT(stuck(), ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(FetchWithTimeoutTest, SinkTakesTheFinalBodyPieceByPiece) {

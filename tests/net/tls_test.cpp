@@ -59,6 +59,13 @@ class TlsTest : public ::testing::Test {
         response.set_content("hello over tls, cookie " + request.get_header_value("Cookie"),
                              "text/plain");
       });
+      server.Get("/cookies", [](const httplib::Request& request, httplib::Response& response) {
+        std::string lines;
+        for (std::size_t i = 0; i < request.get_header_value_count("Cookie"); ++i)
+          lines += "[" + request.get_header_value("Cookie", i) + "]";
+        response.set_header("Set-Cookie", "fresh=2; path=/");
+        response.set_content(lines, "text/plain");
+      });
       server.Get("/redirect", [](const httplib::Request&, httplib::Response& response) {
         response.set_redirect("/hello");
       });
@@ -125,6 +132,26 @@ TEST_F(TlsTest, SecureRequestsFollowRedirectsAndIgnoreTheProxy) {
   HttpRequestRecord record = get(server.url("/redirect"), false, "127.0.0.1:9");
   PerformHttpRequest(record);
   EXPECT_EQ(record[0], "hello over tls, cookie ");
+}
+
+// A cookie text replaces the stored cookies on https as on http: one Cookie line goes out, not
+// the text's and another one from the jar. Received cookies are still stored.
+TEST_F(TlsTest, CookieTextIsTheOnlyCookieLine) {
+  Server server(file("server.pem"), file("server.key"));
+  setTrustedCertificates(file("ca.pem"));
+  HttpRequestRecord first = get(server.url("/hello"));
+  PerformHttpRequest(first);
+  ASSERT_EQ(first[1], "tls=1;");
+
+  HttpRequestRecord withText = get(server.url("/cookies"));
+  withText[kSlotCookies] = "mine=1";
+  PerformHttpRequest(withText);
+  EXPECT_EQ(withText[0], "[mine=1]");
+  HttpRequestRecord fromJar = get(server.url("/cookies"));
+  PerformHttpRequest(fromJar);
+  EXPECT_NE(fromJar[0].find("fresh=2"), std::string::npos) << fromJar[0];
+  EXPECT_NE(fromJar[0].find("tls=1"), std::string::npos) << fromJar[0];
+  EXPECT_EQ(fromJar[0].find("]["), std::string::npos) << fromJar[0];
 }
 
 }  // namespace

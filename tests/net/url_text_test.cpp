@@ -45,8 +45,15 @@ INSTANTIATE_TEST_SUITE_P(
         AddressCase{"http://a.com:81x/", "a.com", "/", 81, false},
         AddressCase{"http://a.com:x/", "a.com", "/", 0, false},
         AddressCase{"http://a.com:99999/", "a.com", "/", 0, false},
-        AddressCase{"http://a.com:/", "a.com", "/", 80, false},
-        AddressCase{"", "", "/", 80, false}));
+        AddressCase{"http://a.com:/", "a.com", "/", 80, false}, AddressCase{"", "", "/", 80, false},
+        // IPv6 literals keep their brackets and their colons are not the port's.
+        AddressCase{"http://[::1]:8080/a", "[::1]", "/a", 8080, false},
+        AddressCase{"https://[FE80::1]/", "[fe80::1]", "/", 443, true},
+        AddressCase{"http://[::1]x/", "[::1]", "/", 0, false},
+        // User information is neither host nor port.
+        AddressCase{"http://user:pw@Host.example:81/p", "host.example", "/p", 81, false},
+        AddressCase{"http://user@[::1]:82?q", "[::1]", "/?q", 82, false},
+        AddressCase{"http://a:b@c@d.example/", "d.example", "/", 80, false}));
 
 TEST(TextBetween, MarkersCaseAndStart) {
   EXPECT_EQ(TextBetween("x User-Agent: abc\r\nNext", "user-agent:", "\r\n"), " abc");

@@ -13,6 +13,7 @@
 
 #include "net/cookie_jar.h"
 #include "net/fetch_with_timeout.h"
+#include "signin/fetch_wait_pump.h"
 #include "test_servers.h"
 
 using quillet::Cookie;
@@ -106,9 +107,7 @@ class CookieBridgeTest : public QObject {
   }
 
  private Q_SLOTS:
-  void initTestCase() {
-    quillet::setFetchWaitPump([] { QCoreApplication::processEvents(); });
-  }
+  void initTestCase() { quillet::setFetchWaitPump(quillet::QtFetchWaitPump()); }
 
   void init() {
     server_ = std::make_unique<CookieServer>();

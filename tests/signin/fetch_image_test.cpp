@@ -1,6 +1,10 @@
 #include "signin/fetch_image.h"
 
 #include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <string>
+#include <thread>
 
 #include "demo/demo_site.h"
 #include "test_servers.h"
@@ -42,6 +46,32 @@ TEST_F(FetchImageTest, APageThatIsNotAnImageGivesNothing) {
   EXPECT_EQ(FetchImageAs(address), std::string());
   std::string missing = site_.baseUrl() + "/no/such/picture.png";
   EXPECT_EQ(FetchImageAs(missing), std::string());
+}
+
+// A captcha is a small picture: an answer past the captcha limit is refused as it arrives rather
+// than held, even when it starts as a good picture; one just below the limit still counts.
+TEST_F(FetchImageTest, AnOversizedAnswerIsRefused) {
+  std::string address = captchaAddress();
+  const std::string png = FetchImageAs(address, std::nullopt, nullptr, 5);
+  ASSERT_GT(png.size(), 8u);
+  httplib::Server server;
+  server.Get(R"(/padded/(\d+))", [&png](const httplib::Request& request, httplib::Response& r) {
+    const std::size_t size = std::stoul(request.matches[1].str());
+    r.set_content(png + std::string(size - png.size(), '\0'), "image/png");
+  });
+  const int port = server.bind_to_any_port("127.0.0.1");
+  std::thread serving([&server] { server.listen_after_bind(); });
+  const std::string base = "http://127.0.0.1:" + std::to_string(port);
+
+  std::string below = base + "/padded/" + std::to_string(kMaxCaptchaBytes);
+  std::string headers;
+  EXPECT_FALSE(FetchImageAs(below, std::nullopt, &headers, 5).empty());
+  EXPECT_FALSE(headers.empty());
+  std::string over = base + "/padded/" + std::to_string(kMaxCaptchaBytes + 1);
+  EXPECT_EQ(FetchImageAs(over, std::nullopt, &headers, 5), std::string());
+  EXPECT_EQ(headers, "");  // the request failed as a whole
+  server.stop();
+  serving.join();
 }
 
 // The time-out message that comes back from a server that never answers is

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include "journal/journal_types.h"
+
+namespace quillet {
+
+/// The results table as CSV (RFC 4180): UTF-8 with a byte-order mark (so
+/// that spreadsheet programs read Chinese text correctly), CRLF line ends,
+/// the header 地址,状态,发布时间, then one line per row in list order. A
+/// field is quoted when it holds a comma, a quote, a line break or leading
+/// or trailing blanks; quotes inside are doubled.
+QByteArray resultsCsv(const QList<JournalRow>& rows);
+
+/// The failed addresses, one a line (UTF-8 with a byte-order mark, which
+/// the address import recognises, so the file can be imported again).
+QByteArray failedAddressesText(const QStringList& addresses);
+
+/// Writes `bytes` to `path` whole or not at all (a save file that replaces
+/// the target only once everything is on the disk). False with `error`
+/// set to the system's reason when the file cannot be written.
+bool writeExportFile(const QString& path, const QByteArray& bytes, QString& error);
+
+}  // namespace quillet

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+class QSqlDatabase;
+
+namespace quillet {
+
+/// The schema version that this program writes.
+inline constexpr int kJournalSchemaVersion = 1;
+
+/// What an opened journal file turned out to be.
+enum class SchemaState {
+  Current,  // ours, at kJournalSchemaVersion (or brought up to it)
+  Empty,    // no tables at all: a new file
+  Newer,    // ours, written by a later version of the program
+  Foreign,  // an SQLite database of something else
+};
+
+/// Reads the schema version of an open database; fails (returns false) when
+/// the file cannot be read as a database at all.
+bool inspectSchema(QSqlDatabase& db, SchemaState& state, int& version, QString& error);
+
+/// Creates the tables of a new journal or migrates an older one, up to
+/// kJournalSchemaVersion, in one transaction.
+bool createOrMigrateSchema(QSqlDatabase& db, int fromVersion, QString& error);
+
+}  // namespace quillet

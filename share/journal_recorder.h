@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+
+#include "journal/journal_types.h"
+
+class QModelIndex;
+
+namespace quillet {
+
+class AddressListModel;
+class Journal;
+
+/// Keeps the journal a durable copy of the address list: every change the
+/// model announces is committed in the slot that hears of it. The model's
+/// signals are delivered directly, so the change is on the disk before the
+/// code that made it goes on (and before a pass takes its next page step).
+class JournalRecorder : public QObject {
+  Q_OBJECT
+
+ public:
+  JournalRecorder(Journal& journal, AddressListModel& list, QObject* parent = nullptr);
+
+  /// Puts restored rows into the list without writing them back.
+  void loadRows(const QList<JournalRow>& rows);
+
+  /// The confirm of `row` was clicked: its step is recorded now, its result
+  /// (status and time, written into the list one cell after the other) is
+  /// held back and committed whole by finishRow(), so that one commit makes
+  /// the outcome durable. Until then the journal says "confirm clicked".
+  void confirmClicked(int row);
+  /// The row's result is complete in the list: commit it (or, for a row
+  /// without a held-back result, settle its step).
+  void finishRow(int row);
+  /// Commits a held-back result as it stands (the pass ended without
+  /// finishing the row).
+  void flush();
+
+  /// The list as the journal stores it.
+  static QList<JournalRow> rowsOf(const AddressListModel& list, int first, int count);
+
+ private:
+  void onRowsInserted(const QModelIndex& parent, int first, int last);
+  void onRowsRemoved(const QModelIndex& parent, int first, int last);
+  void onModelReset();
+  void onDataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight);
+
+  Journal& journal_;
+  AddressListModel& list_;
+  bool loading_ = false;
+  int pendingRow_ = -1;  // the row whose result is held back, or -1
+};
+
+}  // namespace quillet

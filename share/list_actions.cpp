@@ -1,0 +1,98 @@
+#include "share/list_actions.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <algorithm>
+
+#include "journal/csv_export.h"
+#include "share/address_list_model.h"
+#include "share/dialogs.h"
+#include "share/journal_recorder.h"
+
+namespace quillet {
+
+ListActionState listActionState(const ListSituation& s) {
+  ListActionState a;
+  a.pause = s.running && !s.paused;
+  a.resume = s.running && s.paused;
+  a.stop = s.running;
+  a.startHere = !s.running && s.selectedRows == 1;
+  a.clearStatus = s.selectedRows > 0;
+  a.deleteRows = !s.running && s.selectedRows > 0;
+  a.clearList = !s.running && s.rowCount > 0;
+  a.exportResults = s.rowCount > 0;
+  a.exportFailed = s.failedCount > 0;
+  return a;
+}
+
+ListActions::ListActions(AddressListModel& list, Dialogs& dialogs, QWidget* dialogParent)
+    : list_(list), dialogs_(dialogs), dialogParent_(dialogParent) {}
+
+QString ListActions::deleteRefusedText() {
+  return QStringLiteral("正在分享中，不能删除地址（请先停止）");
+}
+
+QString ListActions::clearRefusedText() {
+  return QStringLiteral("正在分享中，不能清空列表（请先停止）");
+}
+
+QString ListActions::exportTitle() {
+  return QStringLiteral("导出结果");
+}
+
+QString ListActions::exportFailedTitle() {
+  return QStringLiteral("导出失败地址");
+}
+
+void ListActions::clearStatus(const QList<int>& rows) {
+  for (const int row : rows) list_.setCell(row, AddressListModel::StatusColumn, QString());
+}
+
+QString ListActions::deleteRows(const QList<int>& rows, bool running) {
+  if (running) return deleteRefusedText();
+  QList<int> sorted = rows;
+  std::sort(sorted.begin(), sorted.end(), std::greater<>());
+  sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+  // From the bottom up, one removal per run of adjacent rows.
+  for (qsizetype i = 0; i < sorted.size();) {
+    qsizetype j = i + 1;
+    while (j < sorted.size() && sorted[j] == sorted[j - 1] - 1) ++j;
+    const int first = sorted[j - 1];
+    list_.deleteRows(first, sorted[i] - first + 1);
+    i = j;
+  }
+  return {};
+}
+
+QString ListActions::clearList(bool running) {
+  if (running) return clearRefusedText();
+  list_.clear();
+  return {};
+}
+
+bool ListActions::save(const QString& caption, const QString& suggestedName, const QString& filter,
+                       const QByteArray& bytes) {
+  const QString path = dialogs_.getSaveFileName(
+      dialogParent_, caption, QDir(QDir::homePath()).filePath(suggestedName), filter);
+  if (path.isEmpty()) return false;
+  QString error;
+  if (writeExportFile(path, bytes, error)) return true;
+  dialogs_.warning(dialogParent_, caption,
+                   QStringLiteral("无法写入文件%1：%2").arg(QDir::toNativeSeparators(path), error));
+  return false;
+}
+
+bool ListActions::exportResults() {
+  const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmm"));
+  return save(exportTitle(), QStringLiteral("分享结果-%1.csv").arg(stamp),
+              QStringLiteral("CSV 文件 (*.csv)"),
+              resultsCsv(JournalRecorder::rowsOf(list_, 0, list_.rowCountInt())));
+}
+
+bool ListActions::exportFailed(const QStringList& failedAddresses) {
+  const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmm"));
+  return save(exportFailedTitle(), QStringLiteral("失败地址-%1.txt").arg(stamp),
+              QStringLiteral("文本文件 (*.txt)"), failedAddressesText(failedAddresses));
+}
+
+}  // namespace quillet

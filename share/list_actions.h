@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace quillet {
+
+class AddressListModel;
+class Dialogs;
+
+/// Which of the address list's context-menu actions make sense right now.
+struct ListActionState {
+  bool pause = false;        // "暂停": a pass runs and is not paused
+  bool resume = false;       // "继续": a pass is paused
+  bool stop = false;         // "停止": a pass runs
+  bool startHere = false;    // "从此行开始分享": idle, one row selected
+  bool clearStatus = false;  // "清除状态": rows selected
+  bool deleteRows = false;   // "删除所选行": idle, rows selected
+  bool clearList = false;    // "清空列表": idle, the list has rows
+  bool exportResults = false;
+  bool exportFailed = false;
+};
+
+/// The state of the list and the pass that decides the actions.
+struct ListSituation {
+  bool running = false;
+  bool paused = false;
+  int rowCount = 0;
+  int selectedRows = 0;
+  int failedCount = 0;
+};
+
+ListActionState listActionState(const ListSituation& situation);
+
+/// The address list's own operations behind its context menu (the pass
+/// control goes to the engine). Texts that refuse an action go to the
+/// progress part of the status bar, as the engine's refusals do.
+class ListActions {
+ public:
+  ListActions(AddressListModel& list, Dialogs& dialogs, QWidget* dialogParent);
+
+  /// "清除状态": empties the status of `rows` (their times stay).
+  void clearStatus(const QList<int>& rows);
+  /// "删除所选行": removes `rows`. Refused while a pass runs (returns the
+  /// refusal text; empty when done).
+  QString deleteRows(const QList<int>& rows, bool running);
+  /// "清空列表". Refused while a pass runs, as above.
+  QString clearList(bool running);
+
+  /// "导出结果…": asks where, then writes the list as CSV. False when
+  /// cancelled or the file could not be written (the user was told why).
+  bool exportResults();
+  /// "导出失败地址…": the failed addresses, one a line.
+  bool exportFailed(const QStringList& failedAddresses);
+
+  static QString deleteRefusedText();
+  static QString clearRefusedText();
+  static QString exportTitle();
+  static QString exportFailedTitle();
+
+ private:
+  bool save(const QString& caption, const QString& suggestedName, const QString& filter,
+            const QByteArray& bytes);
+
+  AddressListModel& list_;
+  Dialogs& dialogs_;
+  QWidget* dialogParent_;
+};
+
+}  // namespace quillet

@@ -1,0 +1,50 @@
+#include "share/pass_title.h"
+
+#include "share/address_list_model.h"
+#include "share/share_engine.h"
+#include "share/share_settings.h"
+
+namespace quillet {
+
+PassTitle::PassTitle(ShareEngine& engine, const AddressListModel& list, ShareSettings& settings,
+                     QObject* parent)
+    : QObject(parent), list_(list), settings_(settings), last_(PassProgress::idleTitle()) {
+  tick_.setInterval(10000);
+  connect(&tick_, &QTimer::timeout, this, &PassTitle::update);
+  connect(&engine, &ShareEngine::passStarted, this, [this](int row) {
+    progress_.passStarted(row);
+    tick_.start();
+    update();
+  });
+  connect(&engine, &ShareEngine::addressEntered, this, [this](int row) {
+    // A wrong address skipped ahead moves the count on without a result.
+    if (row != progress_.currentRow()) progress_.rowStarted(row);
+    update();
+  });
+  connect(&engine, &ShareEngine::rowFinished, this, [this](int row) {
+    progress_.rowFinished(row);
+    update();
+  });
+  connect(&engine, &ShareEngine::pausedChanged, this, [this](bool paused) {
+    progress_.setPaused(paused);
+    update();
+  });
+  connect(&engine, &ShareEngine::runEnded, this, [this] {
+    progress_.passEnded();
+    tick_.stop();
+    update();
+  });
+}
+
+QString PassTitle::text() const {
+  return progress_.titleText(list_.rowCountInt(), settings_.periodText());
+}
+
+void PassTitle::update() {
+  const QString title = text();
+  if (title == last_) return;
+  last_ = title;
+  Q_EMIT titleChanged(title);
+}
+
+}  // namespace quillet
