@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "share/share_engine.h"
-#include "share/time_scale.h"
+#include "site/time_scale.h"
 
 namespace quillet {
 

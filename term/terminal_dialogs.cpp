@@ -14,3 +14,15 @@ void TerminalDialogs::information(QWidget*, const QString&, const QString& text)
 }
 
 }  // namespace quillet::term
+
+namespace quillet::term {
+
+void TerminalDialogs::warning(QWidget* parent, const QString& title, const QString& text) {
+  information(parent, title, text);
+}
+
+QString TerminalDialogs::getSaveFileName(QWidget*, const QString&, const QString&, const QString&) {
+  return {};
+}
+
+}  // namespace quillet::term

@@ -31,7 +31,7 @@
 #include "share/recording_dialogs.h"
 #include "share/share_engine.h"
 #include "share/share_journal.h"
-#include "share/time_scale.h"
+#include "site/time_scale.h"
 
 using namespace quillet;
 

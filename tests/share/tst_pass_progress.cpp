@@ -3,7 +3,7 @@
 #include <QtTest>
 
 #include "share/pass_progress.h"
-#include "share/time_scale.h"
+#include "site/time_scale.h"
 
 using namespace quillet;
 
