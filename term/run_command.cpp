@@ -8,8 +8,10 @@
 #include <optional>
 
 #include "browser/browser_control.h"
+#include "journal/data_folder_lock.h"
 #include "share/address_list_model.h"
 #include "share/share_engine.h"
+#include "share/share_journal.h"
 #include "signin/session_check.h"
 #include "signin/site_login.h"
 #include "site/site_profile.h"
@@ -51,7 +53,9 @@ int RunCommand::execute(const QStringList& arguments) {
           "Results go to standard output as rows finish (CSV 地址,状态,发布时间, or JSON lines); "
           "progress to standard error. SIGINT or SIGTERM stops at the next step.\n"
           "Exit status: 0 every row 成功, 1 some row 失败 or 地址错误, 2 usage, 3 not signed "
-          "in, 4 site unreachable, 130/143 stopped by SIGINT/SIGTERM."));
+          "in, 4 site unreachable, 5 the data folder is in use by another Quillet, 130/143 stopped "
+          "by "
+          "SIGINT/SIGTERM."));
   const QCommandLineOption periodOption(
       QStringLiteral("period"), QStringLiteral("Seconds per address, 21 or more (default 21)."),
       QStringLiteral("S"), QStringLiteral("21"));
@@ -68,11 +72,16 @@ int RunCommand::execute(const QStringList& arguments) {
       QStringLiteral("FILE"));
   const QCommandLineOption jsonOption(QStringLiteral("json"),
                                       QStringLiteral("Results as JSON lines instead of CSV."));
+  const QCommandLineOption resumeOption(
+      QStringLiteral("resume"),
+      QStringLiteral("Go on with the pass that was interrupted in this data folder (its list is "
+                     "in the journal; a row whose confirm was clicked but never read stays "
+                     "未确认 and is not sent again). Without an interrupted pass, FILE is run."));
   const QCommandLineOption verboseOption(
       QStringLiteral("verbose"),
       QStringLiteral("Also log the engine's status texts and each final pacing wait."));
   line.parser().addOptions({periodOption, loopOption, commentOption, jitterOption, csvOption,
-                            jsonOption, verboseOption});
+                            jsonOption, verboseOption, resumeOption});
   const CommandLine::Verdict verdict = line.parse(arguments, programDir_, 1);
   if (!verdict.proceed) return verdict.exitStatus;
 
@@ -93,6 +102,13 @@ int RunCommand::execute(const QStringList& arguments) {
   if (!QDir().mkpath(line.config().stateDir)) {
     say(QStringLiteral("无法创建数据文件夹：%1").arg(line.config().stateDir));
     return kExitUsage;
+  }
+  // One Quillet per data folder: a second one would share the browser's
+  // session and the journal with the first.
+  DataFolderLock lock(line.config().stateDir);
+  if (!lock.tryLock() && lock.heldByAnother()) {
+    say(lock.errorText());
+    return kExitFolderInUse;
   }
   HeadlessBrowser session(line.config().stateDir);
   const SiteProfile& profile = line.profile();
@@ -120,7 +136,23 @@ int RunCommand::execute(const QStringList& arguments) {
   settings.jitterMaxMicros = std::llround(*jitter * 1e6);
   TerminalDialogs dialogs;
   ShareEngine engine(list, settings, session.browser(), profile, dialogs);
-  if (engine.importFile(file) < 0) return kExitUsage;  // the reason is on standard error
+  // The list as the journal holds it, and every change recorded from here
+  // on before the pass takes its next page step.
+  ShareJournal journal(list, engine.failedAddresses(), engine, dialogs, nullptr);
+  journal.openAndRestore(line.config().stateDir);
+  const QString interrupted = journal.resumeRunState();
+  if (line.parser().isSet(resumeOption) && journal.resumeRow() >= 0) {
+    say(QStringLiteral("从第%1个地址继续上次中断的分享").arg(journal.resumeRow() + 1));
+  } else {
+    if (!interrupted.isEmpty())
+      say(interrupted.section(u'，', 0, 0) + QStringLiteral("；本次重新开始"));
+    if (line.parser().isSet(resumeOption)) say(QStringLiteral("没有中断的分享，按文件重新开始"));
+    // A run of FILE is a list of its own, as after 清空列表 and 导入地址.
+    list.clear();
+    engine.failedAddresses().clear();
+    engine.resetRunState();
+    if (engine.importFile(file) < 0) return kExitUsage;  // the reason is on standard error
+  }
 
   RunReport::Options reportOptions;
   reportOptions.json = line.parser().isSet(jsonOption);

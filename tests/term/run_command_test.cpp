@@ -260,6 +260,45 @@ class RunCommandTest : public QObject {
     }
   }
 
+  // SIGKILL mid-pass loses nothing: `--resume` goes on from the journal and
+  // every item is shared exactly once. While the first run holds the data
+  // folder, a second one is refused with status 5.
+  void killThenResumeSharesEachItemOnce() {
+    QTemporaryDir work;
+    const QString list = work.filePath(QStringLiteral("list.txt"));
+    QByteArray lines;
+    for (int id = 81; id <= 88; ++id) lines += item(id).toUtf8() + '\n';
+    QVERIFY(writeFile(list, lines));
+    QProcess first;
+    first.setProcessEnvironment(headlessEnvironment(kTimeScale));
+    first.start(quillet::testing::quilletPath(), runArgs(list, signedIn_.path()));
+    QVERIFY(first.waitForStarted());
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += first.readAllStandardOutput()).count('\n') >= 3, 120000);
+
+    const ProcessResult second =
+        runQuillet(runArgs(list, signedIn_.path()), {}, headlessEnvironment(kTimeScale));
+    QVERIFY2(second.exitCode == 5, qPrintable(describe(second)));
+    QVERIFY(second.out.isEmpty());
+
+    first.kill();  // SIGKILL
+    QVERIFY(first.waitForFinished(10000));
+    QStringList args = runArgs(list, signedIn_.path());
+    args << QStringLiteral("--resume");
+    const ProcessResult resumed = runQuillet(args, {}, headlessEnvironment(kTimeScale));
+    QVERIFY2(resumed.exitCode == 0 || resumed.exitCode == 1, qPrintable(describe(resumed)));
+    QVERIFY2(resumed.err.contains(QStringLiteral("继续上次中断的分享")), qPrintable(resumed.err));
+
+    std::map<int, int> made;
+    for (const ShareRecord& share : site_->shares()) made[share.item] += share.ok ? 1 : 0;
+    for (int id = 81; id <= 88; ++id) {
+      QVERIFY2(made[id] == 1, qPrintable(QStringLiteral("item %1 shared %2 times\n%3")
+                                             .arg(id)
+                                             .arg(made[id])
+                                             .arg(describe(resumed))));
+    }
+  }
+
   // check: a dry run in the kept session shares nothing; signed out it
   // exits 3. A refused profile file stops every subcommand with its
   // file:line message (exit 2); the printed built-in profile is accepted back.
