@@ -179,6 +179,7 @@ int RunCommand::execute(const QStringList& arguments) {
   if (!started) return kExitUsage;  // refused: the reason is on standard error
 
   const int stopSignal = stops.received();
+  if (stopSignal != 0 && engine.currentRow() < list.rowCountInt()) journal.keepInterrupted();
   report.finish(stopSignal == SIGINT    ? QStringLiteral("SIGINT")
                 : stopSignal == SIGTERM ? QStringLiteral("SIGTERM")
                                         : QString());

@@ -258,6 +258,18 @@ class RunCommandTest : public QObject {
       QCOMPARE(row.value(1), QStringLiteral("成功"));
       QVERIFY2(record.count(row.value(0)) == 1, qPrintable(row.value(0)));
     }
+
+    // The journal kept the place: --resume shares the rest, each item once.
+    QStringList args = runArgs(list, signedIn_.path());
+    args << QStringLiteral("--resume");
+    const ProcessResult resumed = runQuillet(args, {}, headlessEnvironment(kTimeScale));
+    QVERIFY2(resumed.exitCode == 0, qPrintable(describe(resumed)));
+    QCOMPARE(parseCsv(resumed.out).size() - 1, 20 - rows.size());
+    std::map<int, int> made;
+    for (const ShareRecord& share : site_->shares()) made[share.item] += share.ok ? 1 : 0;
+    for (int id = 21; id <= 40; ++id) {
+      QVERIFY2(made[id] == 1, qPrintable(QStringLiteral("item %1: %2").arg(id).arg(made[id])));
+    }
   }
 
   // SIGKILL mid-pass loses nothing: `--resume` goes on from the journal and
