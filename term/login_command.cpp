@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "browser/browser_control.h"
+#include "journal/data_folder_lock.h"
 #include "signin/remembered_account.h"
 #include "signin/site_login.h"
 #include "term/command_line.h"
@@ -53,13 +54,15 @@ bool showCaptcha(const QByteArray& bytes, const QString& path) {
 }  // namespace
 
 int LoginCommand::execute(const QStringList& arguments) {
-  CommandLine line(QStringLiteral("login"), QStringLiteral("[options]"),
-                   QStringLiteral("Signs in to the share site in a hidden browser and keeps the "
-                                  "session in the data folder, for 'quillet run'.\n"
-                                  "The captcha picture is saved as captcha.png in the data folder "
-                                  "(and drawn on a terminal); its text is read from standard "
-                                  "input.\nExit status: 0 signed in, 2 usage, 3 refused (wrong "
-                                  "account, or a wrong captcha three times), 4 site unreachable."));
+  CommandLine line(
+      QStringLiteral("login"), QStringLiteral("[options]"),
+      QStringLiteral("Signs in to the share site in a hidden browser and keeps the "
+                     "session in the data folder, for 'quillet run'.\n"
+                     "The captcha picture is saved as captcha.png in the data folder "
+                     "(and drawn on a terminal); its text is read from standard "
+                     "input.\nExit status: 0 signed in, 2 usage, 3 refused (wrong "
+                     "account, or a wrong captcha three times), 4 site unreachable, 5 the data "
+                     "folder is in use by another Quillet."));
   const QCommandLineOption userOption(
       QStringLiteral("user"),
       QStringLiteral("User name (default: the remembered account, else a prompt)."),
@@ -111,6 +114,13 @@ int LoginCommand::execute(const QStringList& arguments) {
     password = *typed;
   }
 
+  // A sign-in signs the folder's session out first: never under a run
+  // that is using it.
+  DataFolderLock lock(line.config().stateDir);
+  if (!lock.tryLock() && lock.heldByAnother()) {
+    say(lock.errorText());
+    return kExitFolderInUse;
+  }
   HeadlessBrowser session(line.config().stateDir);
   const SiteProfile& profile = line.profile();
   // A sign-in starts from a signed-out session, as the window's start-up
