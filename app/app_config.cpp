@@ -6,6 +6,8 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include "term/subcommand_list.h"
+
 namespace quillet {
 namespace {
 
@@ -42,6 +44,13 @@ QString xdgBaseDir(const char* variable, const char* homeRelative) {
   const QString value = qEnvironmentVariable(variable);
   if (!value.isEmpty() && QDir::isAbsolutePath(value)) return value;
   return QDir::homePath() + u'/' + QLatin1String(homeRelative);
+}
+
+// The parser names the program only once an application object exists.
+QString helpText(const QCommandLineParser& parser) {
+  QString text = parser.helpText();
+  text.replace(QLatin1String("<executable_name>"), QLatin1String("quillet"));
+  return text + term::subcommandsHelp();
 }
 
 }  // namespace
@@ -88,12 +97,12 @@ AppConfig parseAppConfig(const QStringList& arguments, const QString& programDir
   if (!parser.parse(arguments)) {
     config.exitNow = true;
     config.exitCode = 2;
-    config.message = parser.errorText() + QLatin1String("\n\n") + parser.helpText();
+    config.message = parser.errorText() + QLatin1String("\n\n") + helpText(parser);
     return config;
   }
   if (parser.isSet(helpOption)) {
     config.exitNow = true;
-    config.message = parser.helpText();
+    config.message = helpText(parser);
     return config;
   }
   if (parser.isSet(versionOption)) {

@@ -42,9 +42,7 @@ Application::Application(const AppConfig& config, Dialogs* dialogs, QObject* par
 
   // The browser's cookies and site storage belong with the program's state,
   // not in the engine's default folder; set before any page uses the profile.
-  if (!config_.stateDir.isEmpty())
-    BrowserControl::defaultProfile()->setPersistentStoragePath(config_.stateDir +
-                                                               QLatin1String("/browser"));
+  if (!config_.stateDir.isEmpty()) BrowserControl::keepSessionIn(config_.stateDir);
 
   // The captcha download must travel with the browser's session on the site:
   // bridge the cookie stores before the browser loads its first page, since

@@ -15,6 +15,7 @@
 #include "app/main_window.h"
 #include "app/profile_gate.h"
 #include "share/dialogs.h"
+#include "term/dispatcher.h"
 
 namespace {
 
@@ -34,6 +35,12 @@ QString programDirectory(const char* argv0) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  // A subcommand runs in the terminal; without one the window opens.
+  if (argc > 1 && quillet::term::isSubcommand(argv[1])) {
+    prepareBrowserEngineEnvironment();
+    return quillet::term::runSubcommand(argc, argv, programDirectory(argv[0]));
+  }
+
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
   quillet::AppConfig config =

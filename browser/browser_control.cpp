@@ -67,6 +67,16 @@ QWebEngineProfile* BrowserControl::defaultProfile() {
   return profile;
 }
 
+void BrowserControl::keepSessionIn(const QString& stateDir) {
+  QWebEngineProfile* profile = defaultProfile();
+  const QString folder = stateDir + QLatin1String("/browser");
+  profile->setPersistentStoragePath(folder);
+  profile->setCachePath(folder + QLatin1String("/cache"));
+  // The site's session cookie has no expiry; kept anyway, it is what carries
+  // a sign-in from one run to the next.
+  profile->setPersistentCookiesPolicy(QWebEngineProfile::ForcePersistentCookies);
+}
+
 namespace {
 
 // Children in creation order; a hit below a child wins over the child's later siblings.

@@ -46,6 +46,11 @@ class BrowserControl : public QWebEngineView {
   /// application object, so that it outlives every page that uses it.
   static QWebEngineProfile* defaultProfile();
 
+  /// Keeps the default profile's cookies (session cookies too), site storage and cache in
+  /// `<stateDir>/browser/`, so that a signed-in session survives the process and two state
+  /// folders never share one. Call before the profile's first page loads.
+  static void keepSessionIn(const QString& stateDir);
+
  private:
   void onLoadingChanged(const QWebEngineLoadingInfo& info);
   void onUrlChanged(const QUrl& url);

@@ -107,6 +107,11 @@ void ShareJournal::onProgressText(const QString& text) {
   }
 }
 
+void ShareJournal::keepInterrupted() {
+  running_ = true;
+  recordRunState();
+}
+
 QString ShareJournal::resumeRunState() {
   runStateLive_ = true;
   if (snapshot_.resumeRow < 0) {

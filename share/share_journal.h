@@ -42,6 +42,10 @@ class ShareJournal : public QObject {
   /// state is recorded from here on.
   QString resumeRunState();
 
+  /// Records the pass that just stopped as still interrupted, at the place
+  /// the engine keeps: a terminal run ended by a signal goes on there with
+  /// --resume, as after a crash.
+  void keepInterrupted();
   bool isActive() const;
   /// Where the engine will go on, 0-based; -1 when nothing was interrupted.
   int resumeRow() const { return snapshot_.resumeRow; }

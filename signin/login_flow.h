@@ -8,11 +8,11 @@
 #include <QString>
 #include <QTabWidget>
 
+#include "signin/site_login.h"
 #include "site/site_profile.h"
 
 namespace quillet {
 
-class DocumentRef;
 class RememberedAccount;
 
 /// The widgets of the sign-in page that the login reads and writes.
@@ -27,21 +27,20 @@ struct LoginControls {
   QWidget* browserWindow = nullptr;
 };
 
-/// Signs in to the share site through its own login page in the hidden
-/// browser: fills the form, submits it, waits two seconds and reads the
-/// outcome from the page that answered. Every attempt ends with a new
-/// captcha picture, downloaded in the browser's session.
+/// The window's sign-in page: hands the fields to the site login (see
+/// SiteLogin) and shows its outcome: the hint, the fields it empties, the
+/// new captcha picture, and the publish page after a success.
 class LoginFlow : public QObject {
   Q_OBJECT
 
  public:
   /// Texts of the hint label.
-  static QString wrongAccountText();  // "用户名或密码错误"
-  static QString wrongCaptchaText();  // "验证码错误"
-  static QString successText();       // "登录成功"
-  static QString unreachableText();   // the site's page could not be reached at all
-  static QString noAnswerText();      // the site had not answered when the wait ended
-  static QString notSignedInText();  // "登录没有成功，请重试": the login form is still there
+  static QString wrongAccountText() { return SiteLogin::wrongAccountText(); }
+  static QString wrongCaptchaText() { return SiteLogin::wrongCaptchaText(); }
+  static QString successText() { return SiteLogin::successText(); }
+  static QString unreachableText() { return SiteLogin::unreachableText(); }
+  static QString noAnswerText() { return SiteLogin::noAnswerText(); }
+  static QString notSignedInText() { return SiteLogin::notSignedInText(); }
 
   /// Tab pages switched by a successful sign-in.
   static constexpr int kLoginPage = 0;
@@ -58,11 +57,12 @@ class LoginFlow : public QObject {
   /// empty picture when nothing came back in time.
   void RefreshCaptcha();
 
-  const SiteProfile& profile() const { return profile_; }
+  const SiteProfile& profile() const { return login_.profile(); }
 
  private:
-  void checkResult(const DocumentRef* submittedOn);
-  void reportNotSignedIn(const QString& text);
+  LoginRequest requestFromFields() const;
+  void show(const LoginReport& report);
+  void showCaptcha(const QByteArray& image);
 
   // The widgets may go away while a wait dispatches events (the window is
   // closed); every use checks that they are still there.
@@ -73,9 +73,7 @@ class LoginFlow : public QObject {
   QPointer<QCheckBox> remember_;
   QPointer<QLabel> hint_;
   QPointer<QTabWidget> tabs_;
-  QPointer<QWidget> browserWindow_;
-  SiteProfile profile_;
-  RememberedAccount& account_;
+  SiteLogin login_;
 };
 
 }  // namespace quillet

@@ -1,0 +1,32 @@
+#include "signin/session_check.h"
+
+#include "browser/browser_control.h"
+#include "browser/indexed_page.h"
+
+namespace quillet {
+
+bool showsLoginForm(const IndexedPage& page) {
+  const QString textBoxes = QStringLiteral("textBoxes");
+  const int count = page.count(textBoxes);
+  for (int i = 1; i <= count; ++i) {
+    if (page.elementProperty(textBoxes, i, QStringLiteral("type"))
+            .compare(QLatin1String("password"), Qt::CaseInsensitive) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+SessionState checkSession(QWidget* browserWindow, const SiteProfile& profile, int loadLimitMs) {
+  BrowserControl* browser = browserControlOf(browserWindow);
+  if (browser == nullptr) return SessionState::Unreachable;
+  browser->navigate(profile.logonUrl());
+  IndexedPage waiter;
+  waiter.WaitUntilComplete(browserWindow, loadLimitMs);
+  if (browser->isLoading() || browser->showsErrorPage()) return SessionState::Unreachable;
+  IndexedPage page;
+  if (!page.Attach(browserWindow)) return SessionState::Unreachable;
+  return showsLoginForm(page) ? SessionState::SignedOut : SessionState::SignedIn;
+}
+
+}  // namespace quillet

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QWidget>
+
+#include "site/site_profile.h"
+
+namespace quillet {
+
+class IndexedPage;
+
+/// What the start page said about the browser's session.
+enum class SessionState {
+  SignedIn,     // the start page came without the login form
+  SignedOut,    // the start page is the login form
+  Unreachable,  // the site could not be reached
+};
+
+/// Opens the site's start page in the browser below `browserWindow`, waits
+/// until it has loaded (at most `loadLimitMs`) and tells whether it shows the
+/// login form.
+SessionState checkSession(QWidget* browserWindow, const SiteProfile& profile, int loadLimitMs);
+
+/// True when `page` is a login form: a password box among its text boxes.
+bool showsLoginForm(const IndexedPage& page);
+
+}  // namespace quillet

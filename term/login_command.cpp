@@ -1,0 +1,175 @@
+#include "term/login_command.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <cstdio>
+#include <optional>
+
+#include "browser/browser_control.h"
+#include "journal/data_folder_lock.h"
+#include "signin/remembered_account.h"
+#include "signin/site_login.h"
+#include "term/command_line.h"
+#include "term/exit_status.h"
+#include "term/half_block_picture.h"
+#include "term/headless_browser.h"
+#include "term/terminal_input.h"
+
+namespace quillet::term {
+namespace {
+
+// How long the login page may take to load before the site counts as
+// unreachable. A network limit: not scaled.
+constexpr int kPageLoadLimitMs = 30'000;
+
+void say(const QString& text) {
+  std::fprintf(stderr, "%s\n", qPrintable(text));
+}
+
+// The password file's text without the line break an editor leaves at its end.
+std::optional<QString> readPasswordFile(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+  QByteArray bytes = file.readAll();
+  if (bytes.endsWith('\n')) bytes.chop(1);
+  if (bytes.endsWith('\r')) bytes.chop(1);
+  return QString::fromUtf8(bytes);
+}
+
+// Saves the picture as PNG and draws it when standard error is a terminal.
+// False when the bytes are no picture.
+bool showCaptcha(const QByteArray& bytes, const QString& path) {
+  QImage picture;
+  if (bytes.isEmpty() || !picture.loadFromData(bytes)) return false;
+  if (!picture.save(path, "PNG")) say(QStringLiteral("无法保存验证码图片：%1").arg(path));
+  if (stderrIsTerminal()) {
+    const QByteArray art = halfBlockPicture(picture);
+    std::fwrite(art.constData(), 1, size_t(art.size()), stderr);
+  }
+  say(QStringLiteral("验证码图片：%1").arg(path));
+  return true;
+}
+
+}  // namespace
+
+int LoginCommand::execute(const QStringList& arguments) {
+  CommandLine line(
+      QStringLiteral("login"), QStringLiteral("[options]"),
+      QStringLiteral("Signs in to the share site in a hidden browser and keeps the "
+                     "session in the data folder, for 'quillet run'.\n"
+                     "The captcha picture is saved as captcha.png in the data folder "
+                     "(and drawn on a terminal); its text is read from standard "
+                     "input.\nExit status: 0 signed in, 2 usage, 3 refused (wrong "
+                     "account, or a wrong captcha three times), 4 site unreachable, 5 the data "
+                     "folder is in use by another Quillet."));
+  const QCommandLineOption userOption(
+      QStringLiteral("user"),
+      QStringLiteral("User name (default: the remembered account, else a prompt)."),
+      QStringLiteral("NAME"));
+  const QCommandLineOption passwordFileOption(
+      QStringLiteral("password-file"),
+      QStringLiteral("Read the password from FILE (default: $QUILLET_PASSWORD, else the "
+                     "remembered account, else a prompt without echo)."),
+      QStringLiteral("FILE"));
+  const QCommandLineOption rememberOption(
+      QStringLiteral("remember"),
+      QStringLiteral("Remember the user and password in the data folder, as the window's "
+                     "\"记住账号和密码\" does."));
+  line.parser().addOptions({userOption, passwordFileOption, rememberOption});
+  const CommandLine::Verdict verdict = line.parse(arguments, programDir_, 0);
+  if (!verdict.proceed) return verdict.exitStatus;
+
+  const QString dataDir = line.config().dataDir;
+  for (const QString& folder : {dataDir, line.config().stateDir}) {
+    if (!QDir().mkpath(folder)) {
+      say(QStringLiteral("无法创建数据文件夹：%1").arg(folder));
+      return kExitUsage;
+    }
+  }
+  RememberedAccount account(dataDir);
+
+  QString user = line.parser().value(userOption);
+  if (user.isEmpty()) user = account.userName();
+  if (user.isEmpty()) {
+    const std::optional<QString> typed = promptLine(QStringLiteral("用户名："));
+    if (!typed || typed->isEmpty()) return line.refuse(QStringLiteral("no user name")).exitStatus;
+    user = *typed;
+  }
+
+  QString password;
+  if (line.parser().isSet(passwordFileOption)) {
+    const QString path = line.parser().value(passwordFileOption);
+    const std::optional<QString> text = readPasswordFile(path);
+    if (!text) return line.refuse(QStringLiteral("cannot read %1").arg(path)).exitStatus;
+    password = *text;
+  } else if (qEnvironmentVariableIsSet("QUILLET_PASSWORD")) {
+    password = qEnvironmentVariable("QUILLET_PASSWORD");
+  } else if (!account.password().isEmpty() && account.userName() == user) {
+    // The remembered password belongs to the remembered user only.
+    password = account.password();
+  } else {
+    const std::optional<QString> typed = promptLine(QStringLiteral("密码："), true);
+    if (!typed) return line.refuse(QStringLiteral("no password")).exitStatus;
+    password = *typed;
+  }
+
+  // A sign-in signs the folder's session out first: never under a run
+  // that is using it.
+  DataFolderLock lock(line.config().stateDir);
+  if (!lock.tryLock() && lock.heldByAnother()) {
+    say(lock.errorText());
+    return kExitFolderInUse;
+  }
+  HeadlessBrowser session(line.config().stateDir);
+  const SiteProfile& profile = line.profile();
+  // A sign-in starts from a signed-out session, as the window's start-up
+  // does: the account asked for replaces whichever the session held.
+  for (const QString& address : {profile.logoutUrl(), profile.logonUrl()}) {
+    session.browser()->navigate(address);
+    session.waitUntilLoaded(kPageLoadLimitMs);
+  }
+  if (session.browser()->isLoading() || session.browser()->showsErrorPage()) {
+    say(SiteLogin::unreachableText());
+    return kExitUnreachable;
+  }
+
+  SiteLogin login(session.browser(), profile, account);
+  const QString picturePath = QDir(dataDir).absoluteFilePath(QStringLiteral("captcha.png"));
+  QByteArray picture = login.downloadCaptcha();
+  for (int attempt = 1; attempt <= kCaptchaTries; ++attempt) {
+    if (!showCaptcha(picture, picturePath)) {
+      say(QStringLiteral("无法下载验证码，请稍后重试"));
+      return kExitUnreachable;
+    }
+    const std::optional<QString> captcha = promptLine(QStringLiteral("验证码："));
+    if (!captcha) {
+      say(QStringLiteral("没有读到验证码"));
+      return kExitNotSignedIn;
+    }
+    LoginRequest request;
+    request.user = user;
+    request.password = password;
+    request.captcha = captcha->trimmed();
+    request.remember =
+        line.parser().isSet(rememberOption) ? RememberChoice::Store : RememberChoice::Keep;
+    const LoginReport report = login.submit(request);
+    say(report.hint);
+    switch (report.outcome) {
+      case LoginOutcome::SignedIn:
+        return kExitOk;
+      case LoginOutcome::WrongAccount:
+      case LoginOutcome::NotSignedIn:
+        return kExitNotSignedIn;
+      case LoginOutcome::Unreachable:
+      case LoginOutcome::NoAnswer:
+        return kExitUnreachable;
+      case LoginOutcome::WrongCaptcha:
+        picture = report.captchaPicture;
+        break;
+    }
+  }
+  return kExitNotSignedIn;
+}
+
+}  // namespace quillet::term

@@ -1,0 +1,193 @@
+#include "term/run_command.h"
+
+#include <signal.h>
+
+#include <QDir>
+#include <cmath>
+#include <cstdio>
+#include <optional>
+
+#include "browser/browser_control.h"
+#include "journal/data_folder_lock.h"
+#include "share/address_list_model.h"
+#include "share/share_engine.h"
+#include "share/share_journal.h"
+#include "signin/session_check.h"
+#include "signin/site_login.h"
+#include "site/site_profile.h"
+#include "site/time_scale.h"
+#include "term/command_line.h"
+#include "term/exit_status.h"
+#include "term/headless_browser.h"
+#include "term/run_report.h"
+#include "term/run_settings.h"
+#include "term/stop_signals.h"
+#include "term/terminal_dialogs.h"
+
+namespace quillet::term {
+namespace {
+
+// How long the start page may take to load for the sign-in check before the
+// site counts as unreachable. A network limit: not scaled.
+constexpr int kStartPageLimitMs = 30'000;
+// The designed waits of one row before its final pacing wait, in seconds:
+// 4 + 2 + 2 + 2 + 6 + 1.6. For the time left before a row has finished.
+constexpr double kDesignedStepSeconds = 17.6;
+
+int exitStatusFor(int signalNumber) {
+  return signalNumber == SIGINT ? kExitInterrupted : kExitTerminated;
+}
+
+void say(const QString& text) {
+  std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+}
+
+}  // namespace
+
+int RunCommand::execute(const QStringList& arguments) {
+  CommandLine line(
+      QStringLiteral("run"), QStringLiteral("FILE [options]"),
+      QStringLiteral(
+          "Imports FILE (one item address per line, GBK or UTF-8) as 导入地址 does and shares "
+          "every address through the site, as 发表 does, with the session of 'quillet login'.\n"
+          "Results go to standard output as rows finish (CSV 地址,状态,发布时间, or JSON lines); "
+          "progress to standard error. SIGINT or SIGTERM stops at the next step.\n"
+          "Exit status: 0 every row 成功, 1 some row 失败 or 地址错误, 2 usage, 3 not signed "
+          "in, 4 site unreachable, 5 the data folder is in use by another Quillet, 130/143 stopped "
+          "by "
+          "SIGINT/SIGTERM."));
+  const QCommandLineOption periodOption(
+      QStringLiteral("period"), QStringLiteral("Seconds per address, 21 or more (default 21)."),
+      QStringLiteral("S"), QStringLiteral("21"));
+  const QCommandLineOption loopOption(
+      QStringLiteral("loop"), QStringLiteral("Start over at the end of the list (循环分享)."));
+  const QCommandLineOption commentOption(QStringLiteral("comment"),
+                                         QStringLiteral("Add a random comment to each share."));
+  const QCommandLineOption jitterOption(
+      QStringLiteral("jitter"),
+      QStringLiteral("Add a random 0 to S seconds to each address's final wait."),
+      QStringLiteral("S"));
+  const QCommandLineOption csvOption(
+      QStringLiteral("csv"), QStringLiteral("Also write the whole list as CSV to FILE at the end."),
+      QStringLiteral("FILE"));
+  const QCommandLineOption jsonOption(QStringLiteral("json"),
+                                      QStringLiteral("Results as JSON lines instead of CSV."));
+  const QCommandLineOption resumeOption(
+      QStringLiteral("resume"),
+      QStringLiteral("Go on with the pass that was interrupted in this data folder (its list is "
+                     "in the journal; a row whose confirm was clicked but never read stays "
+                     "未确认 and is not sent again). Without an interrupted pass, FILE is run."));
+  const QCommandLineOption verboseOption(
+      QStringLiteral("verbose"),
+      QStringLiteral("Also log the engine's status texts and each final pacing wait."));
+  line.parser().addOptions({periodOption, loopOption, commentOption, jitterOption, csvOption,
+                            jsonOption, verboseOption, resumeOption});
+  const CommandLine::Verdict verdict = line.parse(arguments, programDir_, 1);
+  if (!verdict.proceed) return verdict.exitStatus;
+
+  const QString periodText = line.parser().value(periodOption);
+  // Whether the period is long enough is the engine's own check, with the
+  // window's refusal text; a period that is no number at all is a usage error.
+  if (!secondsOption(periodText)) {
+    return line.refuse(QStringLiteral("--period takes seconds")).exitStatus;
+  }
+  std::optional<double> jitter = 0.0;
+  if (line.parser().isSet(jitterOption)) {
+    jitter = secondsOption(line.parser().value(jitterOption));
+    if (!jitter) return line.refuse(QStringLiteral("--jitter takes seconds, 0 or more")).exitStatus;
+  }
+  const QString file = line.parser().positionalArguments().constFirst();
+  const QString csvPath = line.parser().value(csvOption);
+
+  if (!QDir().mkpath(line.config().stateDir)) {
+    say(QStringLiteral("无法创建数据文件夹：%1").arg(line.config().stateDir));
+    return kExitUsage;
+  }
+  // One Quillet per data folder: a second one would share the browser's
+  // session and the journal with the first.
+  DataFolderLock lock(line.config().stateDir);
+  if (!lock.tryLock() && lock.heldByAnother()) {
+    say(lock.errorText());
+    return kExitFolderInUse;
+  }
+  HeadlessBrowser session(line.config().stateDir);
+  const SiteProfile& profile = line.profile();
+  // From here a signal ends the run in order: before the pass, without
+  // starting it; within it, at the engine's next step boundary.
+  StopSignals stops;
+  switch (checkSession(session.browser(), profile, kStartPageLimitMs)) {
+    case SessionState::SignedIn:
+      break;
+    case SessionState::SignedOut:
+      say(QStringLiteral("未登录：请先运行 quillet login"));
+      return kExitNotSignedIn;
+    case SessionState::Unreachable:
+      say(SiteLogin::unreachableText());
+      return kExitUnreachable;
+  }
+  if (stops.received() != 0) return exitStatusFor(stops.received());
+
+  AddressListModel list;
+  RunSettings settings;
+  settings.period = periodText;
+  settings.loop = line.parser().isSet(loopOption);
+  settings.comment = line.parser().isSet(commentOption);
+  settings.pool = profile.comments;
+  settings.jitterMaxMicros = std::llround(*jitter * 1e6);
+  TerminalDialogs dialogs;
+  ShareEngine engine(list, settings, session.browser(), profile, dialogs);
+  // The list as the journal holds it, and every change recorded from here
+  // on before the pass takes its next page step.
+  ShareJournal journal(list, engine.failedAddresses(), engine, dialogs, nullptr);
+  journal.openAndRestore(line.config().stateDir);
+  const QString interrupted = journal.resumeRunState();
+  if (line.parser().isSet(resumeOption) && journal.resumeRow() >= 0) {
+    say(QStringLiteral("从第%1个地址继续上次中断的分享").arg(journal.resumeRow() + 1));
+  } else {
+    if (!interrupted.isEmpty())
+      say(interrupted.section(u'，', 0, 0) + QStringLiteral("；本次重新开始"));
+    if (line.parser().isSet(resumeOption)) say(QStringLiteral("没有中断的分享，按文件重新开始"));
+    // A run of FILE is a list of its own, as after 清空列表 and 导入地址.
+    list.clear();
+    engine.failedAddresses().clear();
+    engine.resetRunState();
+    if (engine.importFile(file) < 0) return kExitUsage;  // the reason is on standard error
+  }
+
+  RunReport::Options reportOptions;
+  reportOptions.json = line.parser().isSet(jsonOption);
+  reportOptions.verbose = line.parser().isSet(verboseOption);
+  reportOptions.designedRowSeconds =
+      kDesignedStepSeconds + double(ShareEngine::pacingMicros(periodText)) / 1e6;
+  reportOptions.designedRowSeconds *= timeScale();
+  RunReport report(list, reportOptions);
+  settings.onPacingWait = [&report](std::int64_t micros) { report.pacingWait(micros); };
+
+  bool started = false;
+  QObject::connect(&engine, &ShareEngine::passStarted, [&](int row) {
+    started = true;
+    report.passStarted(row);
+  });
+  QObject::connect(&engine, &ShareEngine::rowFinished, [&](int row) { report.rowFinished(row); });
+  QObject::connect(&engine, &ShareEngine::progressText,
+                   [&](const QString& text) { report.statusText(text); });
+
+  QObject::connect(&stops, &StopSignals::stopRequested, &engine, &ShareEngine::requestStop);
+  // The pass runs here, to its end or to a stop; its waits keep the event
+  // loop, and with it the signal pipe, working.
+  engine.onPublishClicked();
+  if (!started) return kExitUsage;  // refused: the reason is on standard error
+
+  const int stopSignal = stops.received();
+  if (stopSignal != 0 && engine.currentRow() < list.rowCountInt()) journal.keepInterrupted();
+  report.finish(stopSignal == SIGINT    ? QStringLiteral("SIGINT")
+                : stopSignal == SIGTERM ? QStringLiteral("SIGTERM")
+                                        : QString());
+  if (!csvPath.isEmpty() && !RunReport::writeCsvFile(list, csvPath)) {
+    say(QStringLiteral("无法写入 %1").arg(csvPath));
+  }
+  if (stopSignal != 0) return exitStatusFor(stopSignal);
+  return report.failed() + report.wrongAddress() > 0 ? kExitRowsFailed : kExitOk;
+}
+
+}  // namespace quillet::term

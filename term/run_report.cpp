@@ -1,0 +1,129 @@
+#include "term/run_report.h"
+
+#include <QFile>
+
+#include "share/address_list_model.h"
+#include "term/terminal_input.h"
+
+namespace quillet::term {
+namespace {
+
+void writeOut(const QString& text) {
+  const QByteArray bytes = text.toUtf8();
+  std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+  // A script reading the pipe sees each row as soon as it is done.
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+RunReport::RunReport(const AddressListModel& list, Options options)
+    : list_(list), options_(options), live_(stderrIsTerminal()) {
+  if (!options_.json) writeOut(csvHeader());
+}
+
+RowResult RunReport::resultOf(const AddressListModel& list, int row) {
+  RowResult result;
+  result.row = row + 1;
+  result.address = list.cell(row, AddressListModel::AddressColumn);
+  result.status = list.cell(row, AddressListModel::StatusColumn);
+  result.time = list.cell(row, AddressListModel::PublishTimeColumn);
+  return result;
+}
+
+void RunReport::passStarted(int row) {
+  progress_.total = list_.rowCountInt();
+  progress_.row = row + 1;
+  rowsDoneThisPass_ = 0;
+  passClock_.start();
+  // A line of its own in either mode: the moment the first page step begins.
+  printErr(QStringLiteral("开始分享：第%1个地址起，共%2个").arg(row + 1).arg(progress_.total));
+  showProgress(false);
+}
+
+void RunReport::rowFinished(int row) {
+  const RowResult result = resultOf(list_, row);
+  writeOut(options_.json ? jsonLine(result) : csvRecord(result));
+  ++finished_;
+  ++rowsDoneThisPass_;
+  if (result.status == QStringLiteral("成功")) {
+    ++progress_.succeeded;
+  } else if (result.status == QStringLiteral("地址错误")) {
+    ++progress_.wrongAddress;
+  } else {
+    ++progress_.failed;
+  }
+  progress_.row = row + 1;
+  progress_.secondsLeft =
+      estimateSecondsLeft(passClock_.elapsed(), rowsDoneThisPass_, progress_.total - (row + 1),
+                          options_.designedRowSeconds);
+  showProgress(true);
+}
+
+void RunReport::statusText(const QString& text) {
+  static const QString kSharing = QStringLiteral("正在分享第");
+  if (text.startsWith(kSharing)) {
+    // "正在分享第N个地址": the row being worked on now.
+    bool ok = false;
+    const int row = text.mid(kSharing.size()).section(u'个', 0, 0).toInt(&ok);
+    if (ok) progress_.row = row;
+    if (live_) showProgress(false);
+    return;
+  }
+  if (!text.isEmpty()) printErr(text);
+}
+
+void RunReport::pacingWait(std::int64_t micros) {
+  if (options_.verbose) {
+    printErr(QStringLiteral("周期等待 %1 秒").arg(double(micros) / 1e6, 0, 'f', 3));
+  }
+}
+
+void RunReport::showProgress(bool newRow) {
+  if (live_) {
+    const QByteArray line = ("\r" + liveProgressLine(progress_) + "\x1b[K").toUtf8();
+    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+    std::fflush(stderr);
+    liveLineShown_ = true;
+  } else if (newRow) {
+    printErr(plainProgressLine(progress_));
+  }
+}
+
+void RunReport::printErr(const QString& text) {
+  if (liveLineShown_) {
+    // The live line gives way to the message and comes back below it.
+    std::fputs("\r\x1b[K", stderr);
+  }
+  std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+  if (liveLineShown_) {
+    const QByteArray line = (liveProgressLine(progress_) + "\x1b[K").toUtf8();
+    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+  }
+  std::fflush(stderr);
+}
+
+void RunReport::finish(const QString& stopped) {
+  if (liveLineShown_) {
+    std::fputc('\n', stderr);
+    liveLineShown_ = false;
+  }
+  QString summary = QStringLiteral("共%1个：成功 %2 失败 %3 地址错误 %4")
+                        .arg(finished_)
+                        .arg(progress_.succeeded)
+                        .arg(progress_.failed)
+                        .arg(progress_.wrongAddress);
+  if (!stopped.isEmpty()) summary = QStringLiteral("已停止（%1），").arg(stopped) + summary;
+  printErr(summary);
+}
+
+bool RunReport::writeCsvFile(const AddressListModel& list, const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+  QString text = csvHeader();
+  for (int row = 0; row < list.rowCountInt(); ++row) text += csvRecord(resultOf(list, row));
+  const QByteArray bytes = text.toUtf8();
+  return file.write(bytes) == bytes.size() && file.flush();
+}
+
+}  // namespace quillet::term

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QString>
+#include <cstdio>
+
+#include "term/progress_line.h"
+#include "term/result_lines.h"
+
+namespace quillet {
+class AddressListModel;
+}
+
+namespace quillet::term {
+
+/// What `quillet run` tells while a pass goes on: each finished row on
+/// standard output (CSV, or JSON lines), the progress on standard error (a
+/// live line on a terminal, one plain line per row otherwise) and the
+/// summary at the end.
+class RunReport {
+ public:
+  struct Options {
+    bool json = false;
+    bool verbose = false;
+    double designedRowSeconds = 0;  // for the time left before a row finished
+  };
+  RunReport(const AddressListModel& list, Options options);
+
+  /// A pass begins at the 0-based `row`.
+  void passStarted(int row);
+  /// The row's outcome is in the list: print it and count it.
+  void rowFinished(int row);
+  /// The engine's own status text ("正在分享第N个地址", "发布完毕", ...).
+  void statusText(const QString& text);
+  /// A designed pacing wait of `micros` (unscaled) starts.
+  void pacingWait(std::int64_t micros);
+  /// Ends the live line and prints the summary; `stopped` names the signal
+  /// that ended the run, if one did.
+  void finish(const QString& stopped);
+
+  int succeeded() const { return progress_.succeeded; }
+  int failed() const { return progress_.failed; }
+  int wrongAddress() const { return progress_.wrongAddress; }
+  int finishedRows() const { return finished_; }
+
+  /// Writes the whole list, header first, as CSV to `path`. False when the
+  /// file cannot be written.
+  static bool writeCsvFile(const AddressListModel& list, const QString& path);
+  /// One row of the list as reported.
+  static RowResult resultOf(const AddressListModel& list, int row);
+
+ private:
+  void showProgress(bool newRow);
+  void printErr(const QString& text);
+
+  const AddressListModel& list_;
+  Options options_;
+  bool live_;
+  bool liveLineShown_ = false;
+  PassProgress progress_;
+  int finished_ = 0;
+  int rowsDoneThisPass_ = 0;
+  QElapsedTimer passClock_;
+};
+
+}  // namespace quillet::term

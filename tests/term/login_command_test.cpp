@@ -1,0 +1,202 @@
+// `quillet login` run as a process against the demo site, as a user or a
+// script would run it: captcha text on standard input, the password from a
+// file or the environment, one data folder per account.
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "demo/demo_site.h"
+#include "tests/term/quillet_process.h"
+
+using namespace quillet;
+using quillet::testing::ProcessResult;
+using quillet::testing::runQuillet;
+
+namespace {
+
+constexpr char kCaptcha[] = "7139";
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QString describe(const ProcessResult& r) {
+  return QStringLiteral("exit %1\n--- stdout\n%2\n--- stderr\n%3")
+      .arg(r.exitCode)
+      .arg(r.out, r.err);
+}
+
+}  // namespace
+
+class LoginCommandTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<DemoSite> site_;
+
+  QString site() const { return QString::fromStdString(site_->baseUrl()); }
+
+  // The account the site has signed in for the session that fetched the
+  // last captcha picture: the session of the process that ran last.
+  QString lastSessionUser(std::string* sessionId = nullptr) const {
+    const auto captcha = site_->lastCaptcha();
+    if (!captcha) return QStringLiteral("<no captcha fetched>");
+    if (sessionId != nullptr) *sessionId = captcha->sessionId;
+    const auto user = site_->sessionUser(captcha->sessionId);
+    return user ? QString::fromStdString(*user) : QStringLiteral("<no session>");
+  }
+
+ private Q_SLOTS:
+  void initTestCase() {
+    DemoOptions options;
+    options.fixedCaptcha = kCaptcha;
+    options.accounts = {{"张三", "mima 123"}, {"lisi", "secret"}};
+    site_ = std::make_unique<DemoSite>(options);
+    QVERIFY(site_->start());
+  }
+
+  // Help goes to standard output with a usage line naming the program; a
+  // refused command line goes to standard error with status 2.
+  void commandLine() {
+    const ProcessResult help = runQuillet({QStringLiteral("--help")});
+    QCOMPARE(help.exitCode, 0);
+    QVERIFY(help.out.startsWith(QLatin1String("Usage: quillet ")));
+    QVERIFY2(help.out.contains(QLatin1String("\n  login ")), qPrintable(help.out));
+    QVERIFY(help.out.contains(QLatin1String("\n  run ")));
+
+    const ProcessResult loginHelp = runQuillet({QStringLiteral("login"), QStringLiteral("-h")});
+    QCOMPARE(loginHelp.exitCode, 0);
+    QVERIFY(loginHelp.out.startsWith(QLatin1String("Usage: quillet login ")));
+    QVERIFY(loginHelp.out.contains(QLatin1String("--password-file")));
+    QVERIFY(loginHelp.err.isEmpty());
+
+    for (const QStringList& bad :
+         {QStringList{QStringLiteral("login"), QStringLiteral("--no-such-option")},
+          QStringList{QStringLiteral("login"), QStringLiteral("extra")},
+          QStringList{QStringLiteral("login"), QStringLiteral("--site"), QStringLiteral("ftp://x")},
+          QStringList{QStringLiteral("login"), QStringLiteral("--password-file"),
+                      QStringLiteral("/nonexistent/pw"), QStringLiteral("--user"),
+                      QStringLiteral("u")},
+          QStringList{QStringLiteral("--no-such-option")}}) {
+      const ProcessResult r = runQuillet(bad);
+      QVERIFY2(r.exitCode == 2, qPrintable(bad.join(u' ') + u'\n' + describe(r)));
+      QVERIFY2(r.err.contains(QLatin1String("Usage: quillet")), qPrintable(describe(r)));
+      QVERIFY(r.out.isEmpty());
+    }
+  }
+
+  // A missing captcha first: the site asks again, a fresh picture is saved
+  // and the next line signs in. The password comes from a file (its final
+  // line break is no part of it); the picture is a real one.
+  void captchaFromStandardInputAndPasswordFromFile() {
+    QTemporaryDir data;
+    writeFile(data.filePath(QStringLiteral("pw")), "mima 123\n");
+    const ProcessResult r =
+        runQuillet({QStringLiteral("login"), QStringLiteral("--user"), QStringLiteral("张三"),
+                    QStringLiteral("--password-file"), data.filePath(QStringLiteral("pw")),
+                    QStringLiteral("--site"), site(), QStringLiteral("--data-dir"), data.path()},
+                   QByteArray(" \n") + kCaptcha + "\n");
+    QVERIFY2(r.exitCode == 0, qPrintable(describe(r)));
+    const qsizetype wrong = r.err.indexOf(QStringLiteral("验证码错误"));
+    QVERIFY2(wrong >= 0, qPrintable(describe(r)));
+    QVERIFY(r.err.indexOf(QStringLiteral("登录成功")) > wrong);
+    QCOMPARE(r.err.count(QStringLiteral("captcha.png")), 2);  // one picture per try
+    QVERIFY(r.out.isEmpty());
+
+    const QImage picture(data.filePath(QStringLiteral("captcha.png")), "PNG");
+    QCOMPARE(picture.size(), QSize(80, 24));
+    QCOMPARE(lastSessionUser(), QStringLiteral("张三"));
+    QVERIFY(QFile::exists(data.filePath(QStringLiteral("browser"))));
+    // Nothing was asked to be remembered.
+    QVERIFY(!QFile::exists(data.filePath(QStringLiteral("password.txt"))) ||
+            QFileInfo(data.filePath(QStringLiteral("password.txt"))).size() == 0);
+  }
+
+  // Two data folders, two accounts, two sessions: the second sign-in (its
+  // password from the environment) leaves the first one signed in.
+  void twoDataFoldersSideBySide() {
+    QTemporaryDir first;
+    QTemporaryDir second;
+    writeFile(first.filePath(QStringLiteral("pw")), "mima 123");
+    const ProcessResult a =
+        runQuillet({QStringLiteral("login"), QStringLiteral("--user"), QStringLiteral("张三"),
+                    QStringLiteral("--password-file"), first.filePath(QStringLiteral("pw")),
+                    QStringLiteral("--site"), site(), QStringLiteral("--data-dir"), first.path()},
+                   QByteArray(kCaptcha) + "\n");
+    QVERIFY2(a.exitCode == 0, qPrintable(describe(a)));
+    std::string firstSession;
+    QCOMPARE(lastSessionUser(&firstSession), QStringLiteral("张三"));
+
+    QProcessEnvironment env = quillet::testing::headlessEnvironment(0.1);
+    env.insert(QStringLiteral("QUILLET_PASSWORD"), QStringLiteral("secret"));
+    const ProcessResult b =
+        runQuillet({QStringLiteral("login"), QStringLiteral("--user"), QStringLiteral("lisi"),
+                    QStringLiteral("--remember"), QStringLiteral("--site"), site(),
+                    QStringLiteral("--data-dir"), second.path()},
+                   QByteArray(kCaptcha) + "\n", env);
+    QVERIFY2(b.exitCode == 0, qPrintable(describe(b)));
+    std::string secondSession;
+    QCOMPARE(lastSessionUser(&secondSession), QStringLiteral("lisi"));
+    QVERIFY(firstSession != secondSession);
+    QCOMPARE(site_->sessionUser(firstSession).value_or("<none>"), std::string("张三"));
+    // --remember keeps the account as the window's tick does.
+    QFile user(second.filePath(QStringLiteral("user.txt")));
+    QVERIFY(user.open(QIODevice::ReadOnly));
+    QCOMPARE(user.readAll(), QByteArray("lisi"));
+
+    // The remembered account then needs neither --user nor a password.
+    const ProcessResult again = runQuillet({QStringLiteral("login"), QStringLiteral("--site"),
+                                            site(), QStringLiteral("--data-dir"), second.path()},
+                                           QByteArray(kCaptcha) + "\n");
+    QVERIFY2(again.exitCode == 0, qPrintable(describe(again)));
+    QCOMPARE(lastSessionUser(), QStringLiteral("lisi"));
+  }
+
+  // Refusals: a wrong password ends at once (3); three missing captchas end
+  // after the third picture (3); standard input ending early (3); a site
+  // that cannot be reached (4).
+  void refusals() {
+    QTemporaryDir data;
+    QProcessEnvironment env = quillet::testing::headlessEnvironment(0.1);
+    env.insert(QStringLiteral("QUILLET_PASSWORD"), QStringLiteral("wrong"));
+    const QStringList args{QStringLiteral("login"),
+                           QStringLiteral("--user"),
+                           QStringLiteral("lisi"),
+                           QStringLiteral("--site"),
+                           site(),
+                           QStringLiteral("--data-dir"),
+                           data.path()};
+    const ProcessResult wrongPassword = runQuillet(args, QByteArray(kCaptcha) + "\n", env);
+    QVERIFY2(wrongPassword.exitCode == 3, qPrintable(describe(wrongPassword)));
+    QVERIFY(wrongPassword.err.contains(QStringLiteral("用户名或密码错误")));
+    QCOMPARE(wrongPassword.err.count(QStringLiteral("验证码：")), 1);
+
+    env.insert(QStringLiteral("QUILLET_PASSWORD"), QStringLiteral("secret"));
+    const ProcessResult threeMissing =
+        runQuillet(args, "\n\n\n" + QByteArray(kCaptcha) + "\n", env);
+    QVERIFY2(threeMissing.exitCode == 3, qPrintable(describe(threeMissing)));
+    QCOMPARE(threeMissing.err.count(QStringLiteral("验证码错误")), 3);
+    QVERIFY(!threeMissing.err.contains(QStringLiteral("登录成功")));
+
+    const ProcessResult noInput = runQuillet(args, QByteArray(), env);
+    QVERIFY2(noInput.exitCode == 3, qPrintable(describe(noInput)));
+
+    // A port nobody listens on: the one of a site that was stopped.
+    DemoSite gone;
+    QVERIFY(gone.start());
+    const QString goneBase = QString::fromStdString(gone.baseUrl());
+    gone.stop();
+    const ProcessResult unreachable =
+        runQuillet({QStringLiteral("login"), QStringLiteral("--user"), QStringLiteral("lisi"),
+                    QStringLiteral("--site"), goneBase, QStringLiteral("--data-dir"), data.path()},
+                   QByteArray(kCaptcha) + "\n", env);
+    QVERIFY2(unreachable.exitCode == 4, qPrintable(describe(unreachable)));
+    QVERIFY(unreachable.err.contains(QStringLiteral("无法连接到网站")));
+  }
+};
+
+QTEST_GUILESS_MAIN(LoginCommandTest)
+#include "login_command_test.moc"

@@ -1,0 +1,44 @@
+#include "tests/term/quillet_process.h"
+
+#include <QProcess>
+
+namespace quillet::testing {
+
+QString quilletPath() {
+  return QStringLiteral(QUILLET_PATH);
+}
+
+QProcessEnvironment headlessEnvironment(double timeScale) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "QUILLET_PASSWORD",
+                           "QUILLET_SITE", "QTWEBENGINE_CHROMIUM_FLAGS"}) {
+    env.remove(QString::fromLatin1(name));
+  }
+  env.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
+  env.insert(QStringLiteral("QUILLET_TIME_SCALE"), QString::number(timeScale));
+  return env;
+}
+
+ProcessResult runQuillet(const QStringList& arguments, const QByteArray& input,
+                         const QProcessEnvironment& environment, int limitMs) {
+  QProcess process;
+  process.setProcessEnvironment(environment);
+  process.start(quilletPath(), arguments);
+  ProcessResult result;
+  if (!process.waitForStarted(10'000)) return result;
+  process.write(input);
+  process.closeWriteChannel();
+  if (!process.waitForFinished(limitMs)) {
+    process.kill();
+    process.waitForFinished(5'000);
+    result.crashed = true;
+  } else {
+    result.crashed = process.exitStatus() != QProcess::NormalExit;
+    result.exitCode = process.exitCode();
+  }
+  result.out = QString::fromUtf8(process.readAllStandardOutput());
+  result.err = QString::fromUtf8(process.readAllStandardError());
+  return result;
+}
+
+}  // namespace quillet::testing

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+namespace quillet::testing {
+
+/// What a finished `quillet` process left behind.
+struct ProcessResult {
+  int exitCode = -1;
+  bool crashed = false;
+  QString out;
+  QString err;
+};
+
+/// The program built next to the tests.
+QString quilletPath();
+
+/// The environment a subcommand gets in these tests: no display and no
+/// platform asked for (the program must choose the offscreen one by itself),
+/// the engine's sandbox off, the designed waits at `timeScale`.
+QProcessEnvironment headlessEnvironment(double timeScale);
+
+/// Runs the program built next to the tests with `arguments`, `input` on its
+/// standard input, and waits for it to end (at most `limitMs`).
+ProcessResult runQuillet(const QStringList& arguments, const QByteArray& input = {},
+                         const QProcessEnvironment& environment = headlessEnvironment(0.1),
+                         int limitMs = 120'000);
+
+}  // namespace quillet::testing

@@ -1,0 +1,387 @@
+// `quillet run` as a process against the demo site: the kept session of a
+// `quillet login` run before it, results on standard output that equal the
+// site's record, the refusals, and a stop by SIGTERM mid-pass.
+#include <signal.h>
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <map>
+#include <memory>
+
+#include "demo/demo_site.h"
+#include "tests/share/share_harness.h"
+#include "tests/term/quillet_process.h"
+
+using namespace quillet;
+using quillet::testing::headlessEnvironment;
+using quillet::testing::ProcessResult;
+using quillet::testing::runQuillet;
+
+namespace {
+
+constexpr char kCaptcha[] = "7139";
+constexpr int kFailingItem = 502;
+// Short designed waits, yet long enough for the site's pages to answer.
+constexpr double kTimeScale = 0.1;
+
+QString describe(const ProcessResult& r) {
+  return QStringLiteral("exit %1\n--- stdout\n%2\n--- stderr\n%3")
+      .arg(r.exitCode)
+      .arg(r.out, r.err);
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+// Splits RFC 4180 records (CRLF line ends, quoted fields) into fields.
+QList<QStringList> parseCsv(const QString& text) {
+  QList<QStringList> records;
+  QStringList fields;
+  QString field;
+  bool quoted = false;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const QChar c = text.at(i);
+    if (quoted) {
+      if (c == u'"' && i + 1 < text.size() && text.at(i + 1) == u'"') {
+        field += u'"';
+        ++i;
+      } else if (c == u'"') {
+        quoted = false;
+      } else {
+        field += c;
+      }
+    } else if (c == u'"') {
+      quoted = true;
+    } else if (c == u',') {
+      fields << field;
+      field.clear();
+    } else if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n') {
+      fields << field;
+      records << fields;
+      fields.clear();
+      field.clear();
+      ++i;
+    } else {
+      field += c;
+    }
+  }
+  return records;
+}
+
+}  // namespace
+
+class RunCommandTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<DemoSite> site_;
+  QTemporaryDir signedIn_;  // the data folder `quillet login` signed in
+
+  QString site() const { return QString::fromStdString(site_->baseUrl()); }
+  QString item(int id) const { return QString::fromStdString(site_->itemUrl(id)); }
+
+  QStringList runArgs(const QString& list, const QString& dataDir) const {
+    return {QStringLiteral("run"),        list,   QStringLiteral("--site"), site(),
+            QStringLiteral("--data-dir"), dataDir};
+  }
+
+  // The site's record by address: the share of each address (one each here).
+  std::map<QString, ShareRecord> recordByAddress() const {
+    std::map<QString, ShareRecord> byAddress;
+    for (const ShareRecord& r : site_->shares()) {
+      byAddress[QString::fromStdString(r.address)] = r;
+    }
+    return byAddress;
+  }
+
+ private Q_SLOTS:
+  void initTestCase() {
+    DemoOptions options;
+    options.fixedCaptcha = kCaptcha;
+    options.failItems = {kFailingItem};
+    site_ = std::make_unique<DemoSite>(options);
+    QVERIFY(site_->start());
+    QProcessEnvironment env = headlessEnvironment(kTimeScale);
+    env.insert(QStringLiteral("QUILLET_PASSWORD"), QStringLiteral("demo123"));
+    const ProcessResult login = runQuillet(
+        {QStringLiteral("login"), QStringLiteral("--user"), QStringLiteral("demo"),
+         QStringLiteral("--site"), site(), QStringLiteral("--data-dir"), signedIn_.path()},
+        QByteArray(kCaptcha) + "\n", env);
+    QVERIFY2(login.exitCode == 0, qPrintable(describe(login)));
+  }
+
+  void init() { site_->clearShares(); }
+
+  // A data folder that never signed in: exit 3 with the hint, before any row.
+  // A period below 21 is refused with the window's text; a missing file too.
+  void refusals() {
+    QTemporaryDir fresh;
+    const QString list = fresh.filePath(QStringLiteral("list.txt"));
+    QVERIFY(writeFile(list, item(1).toUtf8() + "\n"));
+    const ProcessResult signedOut =
+        runQuillet(runArgs(list, fresh.path()), {}, headlessEnvironment(kTimeScale));
+    QVERIFY2(signedOut.exitCode == 3, qPrintable(describe(signedOut)));
+    QVERIFY(signedOut.err.contains(QStringLiteral("未登录：请先运行 quillet login")));
+    QVERIFY(signedOut.out.isEmpty());
+    QVERIFY(site_->shares().empty());
+
+    QStringList tooShort = runArgs(list, signedIn_.path());
+    tooShort << QStringLiteral("--period") << QStringLiteral("20");
+    const ProcessResult period = runQuillet(tooShort, {}, headlessEnvironment(kTimeScale));
+    QVERIFY2(period.exitCode == 2, qPrintable(describe(period)));
+    QVERIFY(period.err.contains(
+        QStringLiteral("请先导入地址和设定周期（必须大于21秒，否则你的帐号可能会被禁言）")));
+
+    const ProcessResult missing =
+        runQuillet(runArgs(fresh.filePath(QStringLiteral("none.txt")), signedIn_.path()), {},
+                   headlessEnvironment(kTimeScale));
+    QVERIFY2(missing.exitCode == 2, qPrintable(describe(missing)));
+    QVERIFY(site_->shares().empty());
+  }
+
+  // After the login in another process, a run needs no sign-in. The list is
+  // imported as the window does (the file's last line on top); the results
+  // on standard output, CSV and then JSON lines, equal the site's record.
+  void resultsEqualTheSitesRecord_data() {
+    QTest::addColumn<bool>("json");
+    QTest::newRow("csv") << false;
+    QTest::newRow("json") << true;
+  }
+  void resultsEqualTheSitesRecord() {
+    QFETCH(bool, json);
+    QTemporaryDir work;
+    const QString list = work.filePath(QStringLiteral("list.txt"));
+    const QString wrong = QStringLiteral("http://example.invalid/no,\"item\"");
+    QVERIFY(writeFile(
+        list, (item(11) + u'\n' + wrong + u'\n' + item(kFailingItem) + u'\n' + item(12) + u'\n')
+                  .toUtf8()));
+    QStringList args = runArgs(list, signedIn_.path());
+    const QString csvFile = work.filePath(QStringLiteral("all.csv"));
+    args << QStringLiteral("--csv") << csvFile;
+    if (json) args << QStringLiteral("--json");
+    const ProcessResult r = runQuillet(args, {}, headlessEnvironment(kTimeScale));
+    QVERIFY2(r.exitCode == 1, qPrintable(describe(r)));  // one 失败, one 地址错误
+
+    // Rows from the standard output, in list order.
+    QList<QStringList> rows;
+    if (json) {
+      const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
+      for (int i = 0; i < lines.size(); ++i) {
+        QJsonParseError error{};
+        const QJsonObject o = QJsonDocument::fromJson(lines[i].toUtf8(), &error).object();
+        QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(lines[i]));
+        QCOMPARE(o.value(QStringLiteral("row")).toInt(), i + 1);
+        rows << QStringList{o.value(QStringLiteral("address")).toString(),
+                            o.value(QStringLiteral("status")).toString(),
+                            o.value(QStringLiteral("time")).toString()};
+      }
+    } else {
+      rows = parseCsv(r.out);
+      QVERIFY(!rows.isEmpty());
+      QCOMPARE(rows.takeFirst(), (QStringList{QStringLiteral("地址"), QStringLiteral("状态"),
+                                              QStringLiteral("发布时间")}));
+    }
+    QCOMPARE(rows.size(), 4);
+    const QStringList expectedOrder{item(12), item(kFailingItem), wrong, item(11)};
+    const QStringList expectedStatus{QStringLiteral("成功"), QStringLiteral("失败"),
+                                     QStringLiteral("地址错误"), QStringLiteral("成功")};
+    const std::map<QString, ShareRecord> record = recordByAddress();
+    for (int i = 0; i < rows.size(); ++i) {
+      QCOMPARE(rows[i].value(0), expectedOrder[i]);
+      QCOMPARE(rows[i].value(1), expectedStatus[i]);
+      const auto shared = record.find(rows[i].value(0));
+      if (expectedStatus[i] == QStringLiteral("地址错误")) {
+        QVERIFY(shared == record.end());
+        QVERIFY(rows[i].value(2).isEmpty());
+        continue;
+      }
+      if (expectedStatus[i] == QStringLiteral("失败")) {
+        // Refused by the site, or never confirmed: either way not shared.
+        QVERIFY(shared == record.end() || !shared->second.ok);
+        QVERIFY(rows[i].value(2).isEmpty());
+        continue;
+      }
+      QVERIFY2(shared != record.end() && shared->second.ok, qPrintable(rows[i].value(0)));
+      QCOMPARE(shared->second.account, std::string("demo"));
+      QVERIFY2(writtenJustAfter(rows[i].value(2), shared->second.time),
+               qPrintable(rows[i].value(2)));
+    }
+    int made = 0;
+    for (const ShareRecord& share : site_->shares()) made += share.ok ? 1 : 0;
+    QCOMPARE(made, 2);
+
+    // --csv FILE holds the whole list at the end, as CSV either way.
+    QFile all(csvFile);
+    QVERIFY(all.open(QIODevice::ReadOnly));
+    QList<QStringList> saved = parseCsv(QString::fromUtf8(all.readAll()));
+    QVERIFY(!saved.isEmpty());
+    saved.removeFirst();
+    QCOMPARE(saved, rows);
+  }
+
+  // SIGTERM mid-pass: the pass ends at the next step boundary, the summary
+  // is printed, the exit status is 143, and every share the site made was
+  // reported as 成功 (nothing shared unreported, nothing reported unshared).
+  void sigtermStopsAtAStepBoundary() {
+    QTemporaryDir work;
+    const QString list = work.filePath(QStringLiteral("list.txt"));
+    QByteArray lines;
+    for (int id = 21; id <= 40; ++id) lines += item(id).toUtf8() + '\n';
+    QVERIFY(writeFile(list, lines));
+    QProcess run;
+    run.setProcessEnvironment(headlessEnvironment(kTimeScale));
+    run.start(quillet::testing::quilletPath(), runArgs(list, signedIn_.path()));
+    QVERIFY(run.waitForStarted());
+    // Two rows finished: their lines (after the header) are out.
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += run.readAllStandardOutput()).count('\n') >= 3, 120000);
+    ::kill(static_cast<pid_t>(run.processId()), SIGTERM);
+    QVERIFY(run.waitForFinished(60000));
+    QCOMPARE(run.exitStatus(), QProcess::NormalExit);
+    const QString err = QString::fromUtf8(run.readAllStandardError());
+    out += run.readAllStandardOutput();
+    QVERIFY2(run.exitCode() == 143, qPrintable(err));
+    QVERIFY2(err.contains(QStringLiteral("已停止")), qPrintable(err));
+
+    QList<QStringList> rows = parseCsv(QString::fromUtf8(out));
+    rows.removeFirst();
+    QVERIFY(rows.size() >= 2 && rows.size() < 20);
+    std::map<QString, ShareRecord> record = recordByAddress();
+    QCOMPARE(record.size(), size_t(rows.size()));
+    for (const QStringList& row : rows) {
+      QCOMPARE(row.value(1), QStringLiteral("成功"));
+      QVERIFY2(record.count(row.value(0)) == 1, qPrintable(row.value(0)));
+    }
+
+    // The journal kept the place: --resume shares the rest, each item once.
+    QStringList args = runArgs(list, signedIn_.path());
+    args << QStringLiteral("--resume");
+    const ProcessResult resumed = runQuillet(args, {}, headlessEnvironment(kTimeScale));
+    QVERIFY2(resumed.exitCode == 0, qPrintable(describe(resumed)));
+    QCOMPARE(parseCsv(resumed.out).size() - 1, 20 - rows.size());
+    std::map<int, int> made;
+    for (const ShareRecord& share : site_->shares()) made[share.item] += share.ok ? 1 : 0;
+    for (int id = 21; id <= 40; ++id) {
+      QVERIFY2(made[id] == 1, qPrintable(QStringLiteral("item %1: %2").arg(id).arg(made[id])));
+    }
+  }
+
+  // SIGKILL mid-pass loses nothing: `--resume` goes on from the journal and
+  // every item is shared exactly once. While the first run holds the data
+  // folder, a second one is refused with status 5.
+  void killThenResumeSharesEachItemOnce() {
+    QTemporaryDir work;
+    const QString list = work.filePath(QStringLiteral("list.txt"));
+    QByteArray lines;
+    for (int id = 81; id <= 88; ++id) lines += item(id).toUtf8() + '\n';
+    QVERIFY(writeFile(list, lines));
+    QProcess first;
+    first.setProcessEnvironment(headlessEnvironment(kTimeScale));
+    first.start(quillet::testing::quilletPath(), runArgs(list, signedIn_.path()));
+    QVERIFY(first.waitForStarted());
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += first.readAllStandardOutput()).count('\n') >= 3, 120000);
+
+    const ProcessResult second =
+        runQuillet(runArgs(list, signedIn_.path()), {}, headlessEnvironment(kTimeScale));
+    QVERIFY2(second.exitCode == 5, qPrintable(describe(second)));
+    QVERIFY(second.out.isEmpty());
+
+    first.kill();  // SIGKILL
+    QVERIFY(first.waitForFinished(10000));
+    QStringList args = runArgs(list, signedIn_.path());
+    args << QStringLiteral("--resume");
+    const ProcessResult resumed = runQuillet(args, {}, headlessEnvironment(kTimeScale));
+    QVERIFY2(resumed.exitCode == 0 || resumed.exitCode == 1, qPrintable(describe(resumed)));
+    QVERIFY2(resumed.err.contains(QStringLiteral("继续上次中断的分享")), qPrintable(resumed.err));
+
+    std::map<int, int> made;
+    for (const ShareRecord& share : site_->shares()) made[share.item] += share.ok ? 1 : 0;
+    for (int id = 81; id <= 88; ++id) {
+      QVERIFY2(made[id] == 1, qPrintable(QStringLiteral("item %1 shared %2 times\n%3")
+                                             .arg(id)
+                                             .arg(made[id])
+                                             .arg(describe(resumed))));
+    }
+  }
+
+  // check: a dry run in the kept session shares nothing; signed out it
+  // exits 3. A refused profile file stops every subcommand with its
+  // file:line message (exit 2); the printed built-in profile is accepted back.
+  void siteCheckAndProfiles() {
+    const ProcessResult check = runQuillet({QStringLiteral("check"), QStringLiteral("--site"),
+                                            site(), QStringLiteral("--data-dir"), signedIn_.path()},
+                                           {}, headlessEnvironment(kTimeScale));
+    QVERIFY2(check.exitCode == 0, qPrintable(describe(check)));
+    QVERIFY(check.out.count(QStringLiteral(": ok\n")) >= 3);
+    QVERIFY(site_->shares().empty());
+
+    QTemporaryDir fresh;
+    const ProcessResult signedOut = runQuillet({QStringLiteral("check"), QStringLiteral("--site"),
+                                                site(), QStringLiteral("--data-dir"), fresh.path()},
+                                               {}, headlessEnvironment(kTimeScale));
+    QVERIFY2(signedOut.exitCode == 3, qPrintable(describe(signedOut)));
+
+    const ProcessResult printed =
+        runQuillet({QStringLiteral("profile"), QStringLiteral("--print-default")});
+    QCOMPARE(printed.exitCode, 0);
+    const QString good = fresh.filePath(QStringLiteral("good.toml"));
+    const QString bad = fresh.filePath(QStringLiteral("bad.toml"));
+    QVERIFY(writeFile(good, printed.out.toUtf8()));
+    QVERIFY(writeFile(bad, "# fine\nno_such_key = 1\n"));
+    const QString list = fresh.filePath(QStringLiteral("list.txt"));
+    QVERIFY(writeFile(list, item(1).toUtf8() + "\n"));
+    for (const QString& command :
+         {QStringLiteral("login"), QStringLiteral("run"), QStringLiteral("check")}) {
+      QStringList args{command};
+      if (command == QLatin1String("run")) args << list;
+      args << QStringLiteral("--site") << site() << QStringLiteral("--data-dir") << signedIn_.path()
+           << QStringLiteral("--profile") << bad;
+      const ProcessResult refused = runQuillet(args, {}, headlessEnvironment(kTimeScale));
+      QVERIFY2(refused.exitCode == 2, qPrintable(command + u'\n' + describe(refused)));
+      QVERIFY2(refused.err.contains(bad + QStringLiteral(":2:")), qPrintable(refused.err));
+    }
+    const ProcessResult withGood = runQuillet(
+        {QStringLiteral("check"), QStringLiteral("--site"), site(), QStringLiteral("--data-dir"),
+         signedIn_.path(), QStringLiteral("--profile"), good},
+        {}, headlessEnvironment(kTimeScale));
+    QVERIFY2(withGood.exitCode == 0, qPrintable(describe(withGood)));
+    QVERIFY(site_->shares().empty());
+  }
+
+  // --jitter S: each final pacing wait gets a uniform 0..S s more. The waits
+  // are read from the run's own log (--verbose), not timed.
+  void jitterStaysWithinItsBounds() {
+    QTemporaryDir work;
+    const QString list = work.filePath(QStringLiteral("list.txt"));
+    QByteArray lines;
+    for (int id = 61; id <= 66; ++id) lines += item(id).toUtf8() + '\n';
+    QVERIFY(writeFile(list, lines));
+    QStringList args = runArgs(list, signedIn_.path());
+    args << QStringLiteral("--period") << QStringLiteral("26") << QStringLiteral("--jitter")
+         << QStringLiteral("8") << QStringLiteral("--verbose");
+    const ProcessResult r = runQuillet(args, {}, headlessEnvironment(kTimeScale));
+    QVERIFY2(r.exitCode == 0, qPrintable(describe(r)));
+    static const QRegularExpression wait(QStringLiteral("周期等待 ([0-9.]+) 秒"));
+    QList<double> waits;
+    for (auto it = wait.globalMatch(r.err); it.hasNext();) {
+      waits << it.next().captured(1).toDouble();
+    }
+    QCOMPARE(waits.size(), 6);
+    // Period 26: 1 s of designed pacing, plus 0 to 8 s.
+    for (double w : waits) QVERIFY2(w >= 1.0 && w <= 9.0, qPrintable(QString::number(w)));
+    QVERIFY2(*std::max_element(waits.begin(), waits.end()) -
+                     *std::min_element(waits.begin(), waits.end()) >
+                 0.01,
+             "the same wait every time: no jitter");
+  }
+};
+
+QTEST_GUILESS_MAIN(RunCommandTest)
+#include "run_command_test.moc"
