@@ -28,18 +28,28 @@ void appendField(QByteArray& out, const QString& text) {
 
 }  // namespace
 
+QByteArray resultsCsvHeader() {
+  return QStringLiteral("地址,状态,发布时间\r\n").toUtf8();
+}
+
+QByteArray resultsCsvRecord(const QString& address, const QString& status,
+                            const QString& publishTime) {
+  QByteArray out;
+  appendField(out, address);
+  out += ',';
+  appendField(out, status);
+  out += ',';
+  appendField(out, publishTime);
+  out += "\r\n";
+  return out;
+}
+
 QByteArray resultsCsv(const QList<JournalRow>& rows) {
   QByteArray out = kBom;
   out.reserve(64 + rows.size() * 80);
-  out += QStringLiteral("地址,状态,发布时间\r\n").toUtf8();
-  for (const JournalRow& row : rows) {
-    appendField(out, row.address);
-    out += ',';
-    appendField(out, row.status);
-    out += ',';
-    appendField(out, row.publishTime);
-    out += "\r\n";
-  }
+  out += resultsCsvHeader();
+  for (const JournalRow& row : rows)
+    out += resultsCsvRecord(row.address, row.status, row.publishTime);
   return out;
 }
 

@@ -16,6 +16,12 @@ namespace quillet {
 /// or trailing blanks; quotes inside are doubled.
 QByteArray resultsCsv(const QList<JournalRow>& rows);
 
+/// The header line of the results table (CRLF-terminated, no byte-order mark).
+QByteArray resultsCsvHeader();
+/// One line of the results table, quoted as resultsCsv() quotes (CRLF-terminated).
+QByteArray resultsCsvRecord(const QString& address, const QString& status,
+                            const QString& publishTime);
+
 /// The failed addresses, one a line (UTF-8 with a byte-order mark, which
 /// the address import recognises, so the file can be imported again).
 QByteArray failedAddressesText(const QStringList& addresses);

@@ -1,59 +1,29 @@
 #include "term/result_lines.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include "journal/csv_export.h"
+
 namespace quillet::term {
 namespace {
 
-QString csvField(const QString& text) {
-  if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n') &&
-      !text.contains(u'\r')) {
-    return text;
-  }
-  QString quoted = text;
-  quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
-  return u'"' + quoted + u'"';
-}
-
-// A JSON string: quotes, backslashes and control characters escaped; the
-// rest (Chinese text included) as it is, in UTF-8 once written out.
+// A JSON string, written by Qt's own JSON writer (the array around it is cut
+// off): quotes, backslashes and control characters escaped, the rest (Chinese
+// text included) as it is.
 QString jsonString(const QString& text) {
-  QString out = QStringLiteral("\"");
-  for (const QChar c : text) {
-    switch (c.unicode()) {
-      case u'"':
-        out += QLatin1String("\\\"");
-        break;
-      case u'\\':
-        out += QLatin1String("\\\\");
-        break;
-      case u'\n':
-        out += QLatin1String("\\n");
-        break;
-      case u'\r':
-        out += QLatin1String("\\r");
-        break;
-      case u'\t':
-        out += QLatin1String("\\t");
-        break;
-      default:
-        if (c.unicode() < 0x20) {
-          out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-        } else {
-          out += c;
-        }
-    }
-  }
-  return out + u'"';
+  const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+  return QString::fromUtf8(array.mid(1, array.size() - 2));
 }
 
 }  // namespace
 
 QString csvHeader() {
-  return QStringLiteral("地址,状态,发布时间\r\n");
+  return QString::fromUtf8(resultsCsvHeader());
 }
 
 QString csvRecord(const RowResult& result) {
-  return csvField(result.address) + u',' + csvField(result.status) + u',' + csvField(result.time) +
-         QLatin1String("\r\n");
+  return QString::fromUtf8(resultsCsvRecord(result.address, result.status, result.time));
 }
 
 QString jsonLine(const RowResult& result) {
