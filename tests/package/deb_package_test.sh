@@ -207,7 +207,10 @@ check_completion() {
   [ "$got" = "$want" ] || fail "completing '$*' gave '$got', not '$want'"
 }
 check_completion "--data-dir" quillet --d
-check_completion "--site --data-dir --help -h --version" quillet -
+check_completion "--site --data-dir --profile --help -h --version" quillet -
+check_completion "login run check profile" quillet ""
+check_completion "--period --loop --comment --jitter --csv --json --verbose --resume --site \
+--data-dir --profile --help" quillet run --
 check_completion "fetch" quillet-cli f
 check_completion "big5-to-gbk big5-to-simplified-gbk" quillet-cli text big
 check_completion "GET POST" quillet-cli fetch -X ""
