@@ -43,6 +43,12 @@ void RunReport::passStarted(int row) {
 
 void RunReport::rowFinished(int row) {
   const RowResult result = resultOf(list_, row);
+  if (liveLineShown_) {
+    // Standard output may be the same terminal: the result line must not land
+    // behind the live line, which is drawn again below it.
+    std::fputs("\r\x1b[K", stderr);
+    std::fflush(stderr);
+  }
   writeOut(options_.json ? jsonLine(result) : csvRecord(result));
   ++finished_;
   ++rowsDoneThisPass_;
