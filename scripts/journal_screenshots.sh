@@ -8,34 +8,12 @@
 # Usage: journal_screenshots.sh QUILLET DEMO_SITE JOURNAL_CHILD OUT_DIR
 set -euo pipefail
 quillet="$1" demo_site="$2" child="$3" out="$4"
-for tool in Xvfb import convert xwininfo xdotool; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
+# shellcheck source=../tests/app/xvfb_session.sh
+. "$(dirname "$0")/../tests/app/xvfb_session.sh"
+require_tools Xvfb import convert xwininfo xdotool
 mkdir -p "$out"
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-display=""
-for n in $(seq 141 190); do
-  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
-done
-[ -n "$display" ] || { echo "no free X display"; exit 1; }
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-"$demo_site" --port "$port" --fixed-captcha 7139 --fail-item 502 >"$work/site.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 1 100); do
-  xwininfo -display "$display" -root >/dev/null 2>&1 && grep -q listening "$work/site.log" && break
-  sleep 0.1
-done
+start_xvfb 141 190
+start_demo_site "$demo_site" --fixed-captcha 7139 --fail-item 502
 
 # Six items, the second one fails on the site; killed after row 4's confirm.
 base="http://127.0.0.1:$port"

@@ -8,31 +8,10 @@
 set -euo pipefail
 quillet="$1"
 
-for tool in Xvfb xwininfo xdotool; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
-
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-display=""
-for n in $(seq 141 190); do
-  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
-done
-[ -n "$display" ] || { echo "no free X display"; exit 1; }
-
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 1 100); do
-  xwininfo -display "$display" -root >/dev/null 2>&1 && break
-  sleep 0.1
-done
+# shellcheck source=xvfb_session.sh
+. "$(dirname "$0")/xvfb_session.sh"
+require_tools Xvfb xwininfo xdotool
+start_xvfb 141 190
 
 printf '# a profile for a site that moved its fields\n\naddressBox = 0\n' >"$work/bad.toml"
 expected="$work/bad.toml:3: addressBox must be a whole number of at least 1"

@@ -9,36 +9,13 @@ set -euo pipefail
 quillet="$1" demo_site="$2"
 here="$(cd "$(dirname "$0")" && pwd)"
 
-for tool in Xvfb xdotool xwininfo; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
+# shellcheck source=xvfb_session.sh
+. "$here/xvfb_session.sh"
+require_tools Xvfb xdotool xwininfo
 /usr/bin/python3 -c 'import Xlib' 2>/dev/null || { echo "SKIP: python3-xlib is not installed"; exit 77; }
-
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-display=""
-for n in $(seq 141 190); do
-  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
-done
-[ -n "$display" ] || { echo "no free X display"; exit 1; }
-port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+start_xvfb 141 190
 export DISPLAY="$display"
-
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-"$demo_site" --port "$port" --fixed-captcha 7139 >"$work/site.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 1 100); do
-  xwininfo -root >/dev/null 2>&1 && grep -q listening "$work/site.log" && break
-  sleep 0.1
-done
+start_demo_site "$demo_site" --fixed-captcha 7139
 
 shares() {
   /usr/bin/python3 - "$port" <<'EOF'

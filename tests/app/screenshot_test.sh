@@ -7,37 +7,13 @@
 set -euo pipefail
 quillet="$1" demo_site="$2" output="$3"
 
-for tool in Xvfb import convert identify xwininfo; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
-
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-# A free display number and a free port.
-display=""
-for n in $(seq 91 140); do
-  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
-done
-[ -n "$display" ] || { echo "no free X display"; exit 1; }
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
+# shellcheck source=xvfb_session.sh
+. "$(dirname "$0")/xvfb_session.sh"
+require_tools Xvfb import convert identify xwininfo
+start_xvfb 91 140
 # Every page of the site keeps loading for a minute, so start-up is still
 # waiting for the browser when the window is closed below.
-"$demo_site" --port "$port" --stall-rate 1 --stall-ms 60000 >"$work/site.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 1 100); do
-  xwininfo -display "$display" -root >/dev/null 2>&1 && grep -q listening "$work/site.log" && break
-  sleep 0.1
-done
+start_demo_site "$demo_site" --stall-rate 1 --stall-ms 60000
 
 DISPLAY="$display" QUILLET_TIME_SCALE=0.05 QT_QPA_PLATFORM=xcb \
   "$quillet" --site "http://127.0.0.1:$port" --data-dir "$work/data" >"$work/quillet.log" 2>&1 &
