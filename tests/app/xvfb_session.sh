@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the scripts that drive Quillet on a virtual screen: a work folder
 # and the processes started, both cleaned up on exit; a free X display with
 # Xvfb on it; a free port with the demo site on it.
