@@ -46,7 +46,11 @@ for how in close escape; do
   pids+=($quillet_pid)
 
   splash=$(wait_for_window 457x32 300)
-  [ -n "$splash" ] || { echo "$how: the loading window did not appear"; exit 1; }
+  if [ -z "$splash" ]; then
+    echo "$how: the loading window did not appear; the program said:"
+    cat "$work/quillet-$how.log"
+    exit 1
+  fi
   if [ "$how" = close ]; then
     /usr/bin/python3 "$here/close_window.py" "$splash"
   else
