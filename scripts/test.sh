@@ -5,6 +5,8 @@
 # $QUILLET_SANITIZE_BUILD_DIR), and runs those tests there.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# Cache hits across checkouts of the tree in other folders (ccache, when installed).
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}" CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh" -DQUILLET_TESTS=ON -DQUILLET_WERROR=ON
 cd "${QUILLET_BUILD_DIR:-$root/build}"
