@@ -1,9 +1,12 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QSet>
+#include <QString>
 #include <QtGlobal>
 #include <chrono>
+#include <optional>
 
 #include "site/site_profile.h"
 
@@ -83,6 +86,14 @@ class HoldPolicy {
   /// (unscaledHoldWait of the real time), counted against the limit.
   HoldDecision probeFailed(std::chrono::milliseconds spent = std::chrono::milliseconds{0});
 
+  /// Everything the policy has learnt so far, as a small JSON text: kept with
+  /// a hold, so that a pass restarted after a crash goes on with the same run
+  /// of holds and the same outage.
+  QByteArray saved() const;
+  /// A policy that goes on from `saved`, or nothing when the text is not one
+  /// that saved() writes (the caller then starts afresh).
+  static std::optional<HoldPolicy> restored(HoldSettings settings, const QByteArray& saved);
+
   /// Mute holds in a row so far (0 after a success).
   int muteHoldsInARow() const { return muteHolds_; }
   bool siteDown() const { return outage_; }
@@ -102,6 +113,9 @@ class HoldPolicy {
   std::chrono::milliseconds outageWaited_{0};
   std::chrono::milliseconds lastWait_{0};
 };
+
+/// Whether the page text after a confirm shows one of the profile's mute marks.
+bool showsMuteMark(const QString& pageText, const QStringList& muteMarks);
 
 /// A hold's wait as the pass really waits it: multiplied by QUILLET_TIME_SCALE,
 /// as every designed wait is.

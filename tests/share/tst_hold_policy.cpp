@@ -1,5 +1,6 @@
 // The hold policy: sequences of row outcomes and page loads, and what the pass
 // is told to do after each one.
+#include <QRandomGenerator>
 #include <QStringList>
 #include <QtTest>
 
@@ -195,6 +196,85 @@ class HoldPolicyTest : public QObject {
     HoldPolicy policy(HoldSettings{});
     QCOMPARE(policy.muteNoticeSeen(1).wait, milliseconds{600000});
     QCOMPARE(policy.pageLoadFailed().action, HoldAction::GiveUp);
+  }
+
+  // A pass restarted after a crash goes on with a policy restored from its
+  // saved text. Seeded random sequences, restored at random steps, must decide
+  // exactly as one policy that never stopped.
+  void restoredPoliciesDecideAsIfNeverStopped() {
+    const QStringList kinds{QStringLiteral("S"),  QStringLiteral("F"), QStringLiteral("F"),
+                            QStringLiteral("F"),  QStringLiteral("M"), QStringLiteral("D"),
+                            QStringLiteral("P+"), QStringLiteral("P-")};
+    for (quint32 seed = 1; seed <= 300; ++seed) {
+      QRandomGenerator random(seed);
+      const HoldSettings settings = settingsOf({0.5, 1, 2.5}, random.bounded(1, 30));
+      HoldPolicy reference(settings);
+      std::optional<HoldPolicy> live(std::in_place, settings);
+      for (int step = 0; step < 80; ++step) {
+        QString event = kinds[random.bounded(kinds.size())];
+        if (event.size() == 1 && event != QLatin1String("D")) {
+          event += QString::number(random.bounded(1, 7));
+        } else if (event == QLatin1String("P-") && random.bounded(2) == 0) {
+          event += QString::number(random.bounded(60000));
+        }
+        if (random.bounded(3) == 0) {
+          live = HoldPolicy::restored(settings, live->saved());
+          QVERIFY2(live.has_value(),
+                   qPrintable(QStringLiteral("seed %1 step %2").arg(seed).arg(step)));
+        }
+        const QString expected = decisionText(apply(reference, event));
+        const QString got = decisionText(apply(*live, event));
+        QVERIFY2(got == expected, qPrintable(QStringLiteral("seed %1 step %2 event %3: %4, not %5")
+                                                 .arg(seed)
+                                                 .arg(step)
+                                                 .arg(event, got, expected)));
+        QCOMPARE(live->saved(), reference.saved());
+      }
+    }
+  }
+
+  // A saved text that the policy did not write is refused, never half read.
+  void foreignSavedTextsAreRefused() {
+    const HoldSettings settings = settingsOf({}, 0);
+    HoldPolicy policy(settings);
+    policy.rowFailed(4);
+    policy.muteNoticeSeen(5);
+    policy.pageLoadFailed();
+    const QByteArray good = policy.saved();
+    QVERIFY(HoldPolicy::restored(settings, good).has_value());
+    QVERIFY(HoldPolicy::restored(settings, good)->siteDown());
+    QCOMPARE(HoldPolicy::restored(settings, good)->muteHoldsInARow(), 1);
+
+    const QList<QByteArray> refused{
+        QByteArray(),
+        QByteArray("{"),
+        QByteArray("[]"),
+        QByteArray("null"),
+        QByteArray("{}"),
+        QByteArray(good).replace("\"muteHolds\":1", "\"muteHolds\":-1"),
+        QByteArray(good).replace("\"muteHolds\":1", "\"muteHolds\":1.5"),
+        QByteArray(good).replace("\"muteHolds\":1", "\"muteHolds\":\"1\""),
+        QByteArray(good).replace("\"outage\":true", "\"outage\":1"),
+        QByteArray(good).replace("\"failedInARow\":[]", "\"failedInARow\":[1,2,3]"),
+        QByteArray(good).replace("\"failedInARow\":[]", "\"failedInARow\":[\"x\"]"),
+        QByteArray(good).replace("\"triedAgain\":[]", "\"triedAgain\":{}"),
+        QByteArray(good).replace("\"lastWaitMs\":30000", "\"lastWaitMs\":1e300"),
+        QByteArray(good).replace("\"outageWaitedMs\":0", "\"outageWaitedMs\":-5"),
+    };
+    for (const QByteArray& text : refused) {
+      QVERIFY2(text != good, text.constData());  // each one really differs
+      QVERIFY2(!HoldPolicy::restored(settings, text).has_value(), text.constData());
+    }
+  }
+
+  void muteMarksAreFoundInThePageText() {
+    const QStringList marks = SiteProfile{}.muteMarks;
+    QVERIFY(showsMuteMark(QStringLiteral("分享太频繁，请稍后再试"), marks));
+    QVERIFY(showsMuteMark(QStringLiteral("您已被禁言24小时"), marks));
+    QVERIFY(!showsMuteMark(QStringLiteral("分享失败，请稍后再试"), marks));
+    QVERIFY(!showsMuteMark(QString(), marks));
+    QVERIFY(!showsMuteMark(QStringLiteral("频繁"), {}));
+    QVERIFY(!showsMuteMark(QStringLiteral("anything"), {QString()}));
   }
 
   void waitsAreScaledLikeTheDesignedWaits() {
