@@ -33,7 +33,8 @@ struct HoldDecision {
   /// Their failures so far are not final.
   QList<qint64> retryRows;
   /// After a site-down hold: load the start page and report probeSucceeded or
-  /// probeFailed; the row at hand is taken up again once it loads.
+  /// probeFailed; the row at hand is taken up again once it loads, unless its
+  /// confirm was already clicked (it stays unconfirmed, never sent twice).
   bool probe = false;
 
   bool operator==(const HoldDecision&) const = default;
