@@ -25,6 +25,17 @@ bool parseRate(std::string_view text, double& out) {
   return true;
 }
 
+// Seconds as a decimal number, more than 0 and at most a day.
+bool parseSeconds(std::string_view text, double& out) {
+  const std::string copy(text);
+  if (copy.empty()) return false;
+  char* end = nullptr;
+  const double value = std::strtod(copy.c_str(), &end);
+  if (end != copy.c_str() + copy.size() || !(value > 0.0 && value <= 86400.0)) return false;
+  out = value;
+  return true;
+}
+
 }  // namespace
 
 std::vector<DemoAccount> DemoOptions::effectiveAccounts() const {
@@ -63,6 +74,16 @@ DemoCommandLine parseDemoCommandLine(const std::vector<std::string>& arguments) 
       if (i + 1 < arguments.size()) return arguments[++i];
       refuse(name + " needs a value");
       return std::nullopt;
+    };
+    auto count = [&](int& out) {
+      if (auto text = value(); text && (!parseNumber(*text, out) || out < 1)) {
+        refuse(name + " needs a number of shares, at least 1");
+      }
+    };
+    auto seconds = [&](double& out) {
+      if (auto text = value(); text && !parseSeconds(*text, out)) {
+        refuse(name + " needs seconds, more than 0 and at most 86400");
+      }
     };
     auto rate = [&](double& out) {
       if (auto text = value(); text && !parseRate(*text, out)) {
@@ -150,6 +171,16 @@ DemoCommandLine parseDemoCommandLine(const std::vector<std::string>& arguments) 
       } else {
         line.options.movedLayout = true;
       }
+    } else if (name == "--sign-out-after") {
+      count(line.options.signOutAfter);
+    } else if (name == "--mute-after") {
+      count(line.options.muteAfter);
+    } else if (name == "--mute-seconds") {
+      seconds(line.options.muteSeconds);
+    } else if (name == "--outage-after") {
+      count(line.options.outageAfter);
+    } else if (name == "--outage-seconds") {
+      seconds(line.options.outageSeconds);
     } else {
       refuse("unknown option \"" + arguments[i] + "\" (try --help)");
     }
@@ -184,6 +215,17 @@ Options:
                          is text box 3 and its button is button 3 (a tag box
                          and a paste button come first), and a share that
                          went through says "宝贝已转发" (no "成功")
+  --sign-out-after N     end the session that makes the Nth share: its next
+                         page shows the login form
+  --mute-after N         after the Nth share, answer every confirm with
+                         "分享太频繁，请稍后再试" (not recorded) for a while
+  --mute-seconds S       how long that lasts (default 10; may be a fraction)
+  --outage-after N       after the Nth share, drop every connection without
+                         an answer for a while
+  --outage-seconds S     how long that lasts (default 10; may be a fraction)
+                         Shares are counted from the site's start: every
+                         confirm it records, made or failed. Each condition
+                         begins once.
   --help                 show this text
 
 Pages: /logon (sign-in and start page), /share, /item/ID (ID 1 to 100000),

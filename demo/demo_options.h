@@ -35,6 +35,13 @@ struct DemoOptions {
   // has a tag box and a paste button before the address box and its button,
   // and a share that went through answers "宝贝已转发".
   bool movedLayout = false;
+  // Site-wide conditions that begin right after the Nth share that reached the
+  // confirm (counted from the site's start; 0: never). Each begins once.
+  int signOutAfter = 0;         // the session that made that share is signed out
+  int muteAfter = 0;            // then every confirm is answered "too often", unrecorded,
+  double muteSeconds = 10.0;    //   for this long
+  int outageAfter = 0;          // then every connection is dropped without an answer,
+  double outageSeconds = 10.0;  //   for this long
 
   // The accounts in force (the default one when none was given).
   std::vector<DemoAccount> effectiveAccounts() const;

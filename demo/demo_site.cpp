@@ -34,6 +34,15 @@ constexpr const char* kWrongLink = "宝贝链接好像不对";
 constexpr const char* kShareMade = "分享成功";
 constexpr const char* kShareFailed = "分享失败，请稍后再试";
 constexpr const char* kShareMadeMoved = "宝贝已转发";  // the moved layout's wording
+constexpr const char* kTooOften = "分享太频繁，请稍后再试";
+
+using SteadyTime = std::chrono::steady_clock::time_point;
+
+SteadyTime secondsFromNow(double seconds) {
+  return std::chrono::steady_clock::now() +
+         std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+             std::chrono::duration<double>(seconds));
+}
 
 std::string trimmed(const std::string& text) {
   const auto first = text.find_first_not_of(" \t\r\n");
@@ -119,6 +128,29 @@ struct DemoSite::Impl {
   std::condition_variable stopSignal;
   bool stopping = false;
 
+  // The site-wide conditions that follow the Nth share.
+  mutable std::mutex conditionsMutex;
+  int sharesCounted = 0;
+  std::optional<SteadyTime> muteUntil;
+  std::optional<SteadyTime> outageUntil;
+
+  bool during(const std::optional<SteadyTime>& until) const {
+    std::lock_guard lock(conditionsMutex);
+    return until && std::chrono::steady_clock::now() < *until;
+  }
+
+  // Counts a share that reached the confirm and begins the conditions due at
+  // this count; true when the session that made it is to be signed out.
+  bool countShare() {
+    std::lock_guard lock(conditionsMutex);
+    ++sharesCounted;
+    if (sharesCounted == options.muteAfter) muteUntil = secondsFromNow(options.muteSeconds);
+    if (sharesCounted == options.outageAfter) {
+      outageUntil = secondsFromNow(options.outageSeconds);
+    }
+    return sharesCounted == options.signOutAfter;
+  }
+
   // Waits `milliseconds`, or less when the site stops; true when the full time passed.
   bool pause(int milliseconds) {
     std::unique_lock lock(stopMutex);
@@ -180,7 +212,7 @@ struct DemoSite::Impl {
     if (request.path.rfind("/demo/", 0) == 0 || request.path == "/assets/pending.js") {
       return httplib::Server::HandlerResponse::Unhandled;
     }
-    if (dice.roll(options.dropRate)) {
+    if (during(outageUntil) || dice.roll(options.dropRate)) {
       dropConnection(port, request.remote_addr, request.remote_port);
       response.status = 503;
       return httplib::Server::HandlerResponse::Handled;
@@ -314,6 +346,11 @@ struct DemoSite::Impl {
       response.set_content(answerJson(false, "请先输入宝贝链接"), kJson);
       return;
     }
+    if (during(muteUntil)) {
+      // A muted account's shares are turned away before they are made.
+      response.set_content(answerJson(false, kTooOften), kJson);
+      return;
+    }
     record.comment = request.get_param_value("comment");
     record.ok = options.failItems.count(record.item) == 0 && !dice.roll(options.failRate);
     localTimeText(record.time, record.timeMs);
@@ -325,6 +362,9 @@ struct DemoSite::Impl {
         records.erase(records.begin(), records.begin() + kMaxRecords / 10);
       }
       records.push_back(record);
+    }
+    if (countShare()) {
+      sessions.update(id, [](Session& session) { session.user.clear(); });
     }
     const char* made = options.movedLayout ? kShareMadeMoved : kShareMade;
     response.set_content(answerJson(record.ok, record.ok ? made : kShareFailed), kJson);

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -73,6 +75,13 @@ const std::vector<Field>& fields() {
 }
 
 constexpr char kCommentsKey[] = "comments";
+constexpr char kMuteMarksKey[] = "muteMarks";
+constexpr char kMuteHoldKey[] = "muteHoldMinutes";
+constexpr char kOutageGiveUpKey[] = "outageGiveUpMinutes";
+// Lists of marks and of hold lengths: a few entries make sense, a hundred is plenty.
+constexpr std::size_t kMaxListEntries = 100;
+// No hold is longer than a week; the bound keeps every duration far from overflowing.
+constexpr double kMaxMinutes = 7 * 24 * 60;
 
 QString expectation(Kind kind) {
   switch (kind) {
@@ -86,6 +95,24 @@ QString expectation(Kind kind) {
       return QStringLiteral("must be a text that is not empty");
   }
   return {};
+}
+
+QString minutesExpectation() {
+  return QStringLiteral("must be a number of minutes above 0 and at most %1").arg(kMaxMinutes);
+}
+
+// A whole or fractional number of minutes in range, else nothing.
+std::optional<double> minutesOf(const toml::node& node) {
+  double value = 0;
+  if (const auto* whole = node.as_integer()) {
+    value = static_cast<double>(whole->get());
+  } else if (const auto* fraction = node.as_floating_point()) {
+    value = fraction->get();
+  } else {
+    return std::nullopt;
+  }
+  if (!std::isfinite(value) || value <= 0 || value > kMaxMinutes) return std::nullopt;
+  return value;
 }
 
 QString commentsExpectation() {
@@ -155,6 +182,59 @@ class Reader {
     if (good) profile.comments = comments;
   }
 
+  void readMuteMarks(const toml::node& node, SiteProfile& profile) {
+    const QString key = QLatin1String(kMuteMarksKey);
+    const auto* array = node.as_array();
+    if (array == nullptr || array->empty() || array->size() > kMaxListEntries) {
+      return fail(node.source(),
+                  key + QStringLiteral(" must be a list of 1 to %1 texts").arg(kMaxListEntries));
+    }
+    QStringList marks;
+    bool good = true;
+    for (std::size_t i = 0; i < array->size(); ++i) {
+      const toml::node& element = *array->get(i);
+      const auto* value = element.as_string();
+      const QString text = value != nullptr ? QString::fromStdString(value->get()) : QString();
+      if (text.isEmpty()) {
+        fail(element.source(),
+             key + QStringLiteral("[%1] must be a text that is not empty").arg(i + 1));
+        good = false;
+      }
+      marks << text;
+    }
+    if (good) profile.muteMarks = marks;
+  }
+
+  void readMuteHolds(const toml::node& node, SiteProfile& profile) {
+    const QString key = QLatin1String(kMuteHoldKey);
+    const auto* array = node.as_array();
+    if (array == nullptr || array->empty() || array->size() > kMaxListEntries) {
+      return fail(node.source(),
+                  key + QStringLiteral(" must be a list of 1 to %1 numbers").arg(kMaxListEntries));
+    }
+    QList<double> minutes;
+    bool good = true;
+    for (std::size_t i = 0; i < array->size(); ++i) {
+      const toml::node& element = *array->get(i);
+      const auto value = minutesOf(element);
+      if (!value) {
+        fail(element.source(), key + QStringLiteral("[%1] ").arg(i + 1) + minutesExpectation());
+        good = false;
+        continue;
+      }
+      minutes << *value;
+    }
+    if (good) profile.muteHoldMinutes = minutes;
+  }
+
+  void readOutageGiveUp(const toml::node& node, SiteProfile& profile) {
+    const auto value = minutesOf(node);
+    if (!value) {
+      return fail(node.source(), QLatin1String(kOutageGiveUpKey) + u' ' + minutesExpectation());
+    }
+    profile.outageGiveUpMinutes = *value;
+  }
+
  private:
   QString fileName_;
   std::vector<std::pair<std::uint32_t, QString>> errors_;
@@ -191,6 +271,13 @@ QString tomlString(const QString& text) {
   return out + u'"';
 }
 
+// The shortest text that reads back as the same number ("10", "2.5").
+QString numberText(double value) {
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return QString::fromLatin1(buffer, result.ptr - buffer);
+}
+
 QString commented(const char* help) {
   QString out;
   for (const QString& line : QString::fromUtf8(help).split(u'\n')) {
@@ -220,6 +307,18 @@ ProfileLoad parseSiteProfile(const QByteArray& text, const QString& fileName) {
     const std::string_view name = key.str();
     if (name == kCommentsKey) {
       reader.readComments(node, profile);
+      continue;
+    }
+    if (name == kMuteMarksKey) {
+      reader.readMuteMarks(node, profile);
+      continue;
+    }
+    if (name == kMuteHoldKey) {
+      reader.readMuteHolds(node, profile);
+      continue;
+    }
+    if (name == kOutageGiveUpKey) {
+      reader.readOutageGiveUp(node, profile);
       continue;
     }
     const auto& all = fields();
@@ -286,6 +385,30 @@ QString profileToml(const SiteProfile& profile) {
                                  : QString::number(profile.*field.number);
     out += u'\n';
   }
+
+  out += u'\n' + commented(
+                     "Holds. A share whose page shows one of these texts after the confirm means\n"
+                     "the account shares too often: the pass holds, then tries the same address\n"
+                     "again. Three failed shares in a row count the same.");
+  out += QLatin1String(kMuteMarksKey) + QLatin1String(" = [");
+  for (qsizetype i = 0; i < profile.muteMarks.size(); ++i) {
+    out += (i == 0 ? QString() : QStringLiteral(", ")) + tomlString(profile.muteMarks[i]);
+  }
+  out += QLatin1String("]\n");
+  out += u'\n' + commented(
+                     "Minutes of each such hold in a row; the last one repeats, a success starts\n"
+                     "over. Positive numbers, at least one.");
+  out += QLatin1String(kMuteHoldKey) + QLatin1String(" = [");
+  for (qsizetype i = 0; i < profile.muteHoldMinutes.size(); ++i) {
+    out += (i == 0 ? QString() : QStringLiteral(", ")) + numberText(profile.muteHoldMinutes[i]);
+  }
+  out += QLatin1String("]\n");
+  out += u'\n' + commented(
+                     "When the site cannot be reached the pass holds and tries it again now and\n"
+                     "then; after this many minutes it gives up and stops as interrupted.");
+  out += QLatin1String(kOutageGiveUpKey) + QLatin1String(" = ") +
+         numberText(profile.outageGiveUpMinutes) + u'\n';
+
   out += u'\n' + commented(
                      "The random comment: one of these texts, drawn with equal chances, followed\n"
                      "by a number from 0 to 9999. From 1 to 1000 texts.");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -38,6 +39,14 @@ struct SiteProfile {
   QString commentFieldName = QStringLiteral("forwardContent");
   QString confirmElementName = QStringLiteral("forwardMaga");
   QString successMark = QStringLiteral("成功");
+
+  // Holds of a pass when the site turns every share away. Texts that the page
+  // shows after the confirm when the account shares too often; the minutes of
+  // each mute hold in a row (the last one repeats); how long an unreachable
+  // site is waited for before the pass gives up.
+  QStringList muteMarks = {QStringLiteral("频繁"), QStringLiteral("禁言")};
+  QList<double> muteHoldMinutes = {10, 20, 40, 60};
+  double outageGiveUpMinutes = 120;
 
   // The texts that a random comment is drawn from (1 to kMaxComments).
   QStringList comments = commentPoolTexts();

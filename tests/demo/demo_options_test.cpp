@@ -102,5 +102,37 @@ TEST(DemoCommandLine, MovedLayoutIsASwitch) {
   EXPECT_NE(demoUsage().find("--moved-layout"), std::string::npos);
 }
 
+// The site-wide conditions: a count of shares each, and how long mute and
+// outage last; nothing of the kind unless asked for.
+TEST(DemoCommandLine, SiteConditionsTakeACountAndSeconds) {
+  const auto none = parseDemoCommandLine({});
+  EXPECT_EQ(none.options.signOutAfter, 0);
+  EXPECT_EQ(none.options.muteAfter, 0);
+  EXPECT_EQ(none.options.outageAfter, 0);
+
+  const auto line =
+      parseDemoCommandLine({"--sign-out-after", "5", "--mute-after=6", "--mute-seconds", "0.5",
+                            "--outage-after", "7", "--outage-seconds=30"});
+  ASSERT_TRUE(line.error.empty()) << line.error;
+  EXPECT_EQ(line.options.signOutAfter, 5);
+  EXPECT_EQ(line.options.muteAfter, 6);
+  EXPECT_DOUBLE_EQ(line.options.muteSeconds, 0.5);
+  EXPECT_EQ(line.options.outageAfter, 7);
+  EXPECT_DOUBLE_EQ(line.options.outageSeconds, 30.0);
+  EXPECT_DOUBLE_EQ(parseDemoCommandLine({"--mute-after", "1"}).options.muteSeconds, 10.0);
+
+  const std::vector<std::vector<std::string>> refused = {
+      {"--sign-out-after", "0"},  {"--sign-out-after", "-2"},    {"--mute-after", "x"},
+      {"--outage-after"},         {"--mute-seconds", "0"},       {"--mute-seconds", "-1"},
+      {"--outage-seconds", "1s"}, {"--outage-seconds", "86401"}, {"--mute-seconds="}};
+  for (const auto& arguments : refused) {
+    EXPECT_FALSE(parseDemoCommandLine(arguments).error.empty()) << arguments[0];
+  }
+  for (const char* option : {"--sign-out-after", "--mute-after", "--mute-seconds", "--outage-after",
+                             "--outage-seconds"}) {
+    EXPECT_NE(demoUsage().find(option), std::string::npos) << option;
+  }
+}
+
 }  // namespace
 }  // namespace quillet

@@ -87,6 +87,50 @@ class ProfileFileTest : public QObject {
         << QByteArray("comments = [\n  \"好\",\n  \"  \",\n  4,\n]\n")
         << QStringList{at(3, "comments[2] must be a text that is not empty"),
                        at(4, "comments[3] must be a text that is not empty")};
+    QTest::newRow("mute marks empty")
+        << QByteArray("muteMarks = []\n")
+        << QStringList{at(1, "muteMarks must be a list of 1 to 100 texts")};
+    QTest::newRow("mute marks not a list")
+        << QByteArray("muteMarks = \"频繁\"\n")
+        << QStringList{at(1, "muteMarks must be a list of 1 to 100 texts")};
+    QTest::newRow("mute mark empty or a number")
+        << QByteArray("muteMarks = [\n  \"频繁\",\n  \"\",\n  7,\n]\n")
+        << QStringList{at(3, "muteMarks[2] must be a text that is not empty"),
+                       at(4, "muteMarks[3] must be a text that is not empty")};
+    QTest::newRow("mute holds empty")
+        << QByteArray("\nmuteHoldMinutes = []\n")
+        << QStringList{at(2, "muteHoldMinutes must be a list of 1 to 100 numbers")};
+    QTest::newRow("mute holds a number, not a list")
+        << QByteArray("muteHoldMinutes = 10\n")
+        << QStringList{at(1, "muteHoldMinutes must be a list of 1 to 100 numbers")};
+    QTest::newRow("mute holds zero, negative, text, endless, too long")
+        << QByteArray("muteHoldMinutes = [\n10,\n0,\n-5,\n\"20\",\ninf,\nnan,\n10081,\n]\n")
+        << QStringList{
+               at(3, "muteHoldMinutes[2] must be a number of minutes above 0 and at most 10080"),
+               at(4, "muteHoldMinutes[3] must be a number of minutes above 0 and at most 10080"),
+               at(5, "muteHoldMinutes[4] must be a number of minutes above 0 and at most 10080"),
+               at(6, "muteHoldMinutes[5] must be a number of minutes above 0 and at most 10080"),
+               at(7, "muteHoldMinutes[6] must be a number of minutes above 0 and at most 10080"),
+               at(8, "muteHoldMinutes[7] must be a number of minutes above 0 and at most 10080")};
+    QTest::newRow("mute holds too many")
+        << QByteArray(QByteArray("muteHoldMinutes = [") + QByteArray("1, ").repeated(101) + "]\n")
+        << QStringList{at(1, "muteHoldMinutes must be a list of 1 to 100 numbers")};
+    QTest::newRow("outage limit zero")
+        << QByteArray("outageGiveUpMinutes = 0\n")
+        << QStringList{
+               at(1, "outageGiveUpMinutes must be a number of minutes above 0 and at most 10080")};
+    QTest::newRow("outage limit negative fraction")
+        << QByteArray("\n\noutageGiveUpMinutes = -0.5\n")
+        << QStringList{
+               at(3, "outageGiveUpMinutes must be a number of minutes above 0 and at most 10080")};
+    QTest::newRow("outage limit as text")
+        << QByteArray("outageGiveUpMinutes = \"120\"\n")
+        << QStringList{
+               at(1, "outageGiveUpMinutes must be a number of minutes above 0 and at most 10080")};
+    QTest::newRow("outage limit a list")
+        << QByteArray("outageGiveUpMinutes = [120]\n")
+        << QStringList{
+               at(1, "outageGiveUpMinutes must be a number of minutes above 0 and at most 10080")};
     QTest::newRow("every error, in line order")
         << QByteArray("successMark = \"\"\nfoo = 1\naddressBox = 0\n")
         << QStringList{at(1, "successMark must be a text that is not empty"),
@@ -147,6 +191,13 @@ class ProfileFileTest : public QObject {
     QCOMPARE(*load.profile, SiteProfile{});
     QCOMPARE(load.profile->comments, commentPoolTexts());
     QCOMPARE(load.profile->comments.size(), 10);
+    // The holds' built-in values, as the printed file gives them to a user.
+    QCOMPARE(load.profile->muteMarks,
+             (QStringList{QStringLiteral("频繁"), QStringLiteral("禁言")}));
+    QCOMPARE(load.profile->muteHoldMinutes, (QList<double>{10, 20, 40, 60}));
+    QCOMPARE(load.profile->outageGiveUpMinutes, 120.0);
+    QVERIFY(text.contains(QStringLiteral("muteHoldMinutes = [10, 20, 40, 60]\n")));
+    QVERIFY(text.contains(QStringLiteral("outageGiveUpMinutes = 120\n")));
     // A starting point for a user: every line that is not a key explains.
     for (const QString& line : text.split(u'\n')) {
       if (line.isEmpty() || line.startsWith(u'#') || line.startsWith(QLatin1String("  \"")) ||
@@ -180,9 +231,28 @@ class ProfileFileTest : public QObject {
     changed.confirmElementName = QStringLiteral("d");
     changed.successMark = QStringLiteral("已转发 \U0001F600");
     changed.comments = {QStringLiteral("one \"quoted\""), QStringLiteral("two")};
+    changed.muteMarks = {QStringLiteral("操作\"太快\""), QStringLiteral("请稍后\\再试")};
+    changed.muteHoldMinutes = {0.5, 3, 0.1, 7.25};
+    changed.outageGiveUpMinutes = 2.5;
     const ProfileLoad load = parseSiteProfile(profileToml(changed).toUtf8(), kFile);
     QVERIFY2(load.ok(), qPrintable(load.errorText()));
     QCOMPARE(*load.profile, changed);
+  }
+
+  // Whole and fractional minutes are both numbers; a single hold is a list of one.
+  void holdKeysTakeWholeAndFractionalMinutes() {
+    const ProfileLoad load = parse(
+        "muteMarks = [\"太快\"]\n"
+        "muteHoldMinutes = [1]\n"
+        "outageGiveUpMinutes = 0.25\n");
+    QVERIFY2(load.ok(), qPrintable(load.errorText()));
+    QCOMPARE(load.profile->muteMarks, QStringList{QStringLiteral("太快")});
+    QCOMPARE(load.profile->muteHoldMinutes, QList<double>{1});
+    QCOMPARE(load.profile->outageGiveUpMinutes, 0.25);
+    const ProfileLoad longest =
+        parse("muteHoldMinutes = [10080, 2.5]\noutageGiveUpMinutes = 10080\n");
+    QVERIFY2(longest.ok(), qPrintable(longest.errorText()));
+    QCOMPARE(longest.profile->muteHoldMinutes, (QList<double>{10080, 2.5}));
   }
 
   void poolsOfOneAndOfAThousand() {
