@@ -88,6 +88,7 @@ int LoginCommand::execute(const QStringList& arguments) {
     }
   }
   RememberedAccount account(dataDir);
+  account.keepPasswordInKeyring(line.profile().siteBase, [](const QString& text) { say(text); });
 
   QString user = line.parser().value(userOption);
   if (user.isEmpty()) user = account.userName();
