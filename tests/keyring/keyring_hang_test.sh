@@ -16,7 +16,7 @@ if [ -z "${QUILLET_HUNG_BUS:-}" ]; then
   exit "$status"
 fi
 
-# shellcheck source=../app/xvfb_session.sh
+# shellcheck source-path=SCRIPTDIR source=../app/xvfb_session.sh
 . "$here/../app/xvfb_session.sh"
 
 # Owns the service's name and then never reads a message: every call waits.

@@ -9,7 +9,7 @@ set -euo pipefail
 quillet="$1" demo_site="$2" output="$3"
 here="$(cd "$(dirname "$0")" && pwd)"
 
-# shellcheck source=../app/xvfb_session.sh
+# shellcheck source-path=SCRIPTDIR source=../app/xvfb_session.sh
 . "$here/../app/xvfb_session.sh"
 require_tools Xvfb xdotool xwininfo import convert secret-tool
 /usr/bin/python3 -c 'import Xlib' 2>/dev/null || { echo "SKIP: python3-xlib is not installed"; exit 77; }
