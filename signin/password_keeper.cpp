@@ -60,6 +60,10 @@ void PasswordKeeper::store(RememberedAccount& account, const QString& user,
   }
   account.storeInFiles(user, password);
   noticeOnce(account.passwordFilePath());
+  // An older entry would be read before the file: take it out where the
+  // keyring still answers that much (it refused the write, but may not be
+  // gone).
+  keyring_.remove(entryKey(user));
 }
 
 void PasswordKeeper::forget(const QString& user) {
