@@ -106,6 +106,12 @@ void RememberedAccount::storeUserWithoutPassword(const QString& user) {
   if (QFileInfo::exists(path) && !QFile::remove(path)) writeWhole(path, {}, true);
 }
 
+void RememberedAccount::forgetPassword() {
+  if (QFileInfo::exists(passwordFilePath())) writeWhole(passwordFilePath(), {}, true);
+  const QString remembered = userName();
+  if (keeper_ && !remembered.isEmpty()) keeper_->forget(remembered);
+}
+
 void RememberedAccount::clear() {
   const QString remembered = userName();
   writeWhole(userFilePath(), {}, false);

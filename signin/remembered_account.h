@@ -37,6 +37,9 @@ class RememberedAccount {
   void store(const QString& user, const QString& password);
   /// Truncates both files to length 0 (and removes the keyring's entry).
   void clear();
+  /// Forgets the remembered password only (a refused one): the keyring's
+  /// entry goes and an existing password file is emptied; the user stays.
+  void forgetPassword();
 
   /// The password file alone, whatever the keyring holds.
   QString filePassword() const;

@@ -99,6 +99,7 @@ int LoginCommand::execute(const QStringList& arguments) {
   }
 
   QString password;
+  bool rememberedPassword = false;
   if (line.parser().isSet(passwordFileOption)) {
     const QString path = line.parser().value(passwordFileOption);
     const std::optional<QString> text = readPasswordFile(path);
@@ -106,9 +107,11 @@ int LoginCommand::execute(const QStringList& arguments) {
     password = *text;
   } else if (qEnvironmentVariableIsSet("QUILLET_PASSWORD")) {
     password = qEnvironmentVariable("QUILLET_PASSWORD");
-  } else if (!account.password().isEmpty() && account.userName() == user) {
+  } else if (const QString kept = account.userName() == user ? account.password() : QString();
+             !kept.isEmpty()) {
     // The remembered password belongs to the remembered user only.
-    password = account.password();
+    password = kept;
+    rememberedPassword = true;
   } else {
     const std::optional<QString> typed = promptLine(QStringLiteral("密码："), true);
     if (!typed) return line.refuse(QStringLiteral("no password")).exitStatus;
@@ -160,6 +163,10 @@ int LoginCommand::execute(const QStringList& arguments) {
       case LoginOutcome::SignedIn:
         return kExitOk;
       case LoginOutcome::WrongAccount:
+        // A remembered password the site refuses is not offered again: the
+        // next login asks for it, as the window empties its password box.
+        if (rememberedPassword && !line.parser().isSet(rememberOption)) account.forgetPassword();
+        return kExitNotSignedIn;
       case LoginOutcome::NotSignedIn:
         return kExitNotSignedIn;
       case LoginOutcome::Unreachable:

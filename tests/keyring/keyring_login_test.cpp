@@ -221,6 +221,38 @@ class KeyringLoginTest : public QObject {
     QCOMPARE(keyringEntry(keyFor(QStringLiteral("lisi"), *site_)), QStringLiteral("secret"));
   }
 
+  // A remembered password the site refuses (changed on the site since) is
+  // not offered again by a login without --remember: the entry goes, the user
+  // name stays, and the next login asks for the password.
+  void refusedRememberedPasswordIsForgotten() {
+    QTemporaryDir data;
+    const QString key = keyFor(QStringLiteral("lisi"), *site_);
+    writeFile(data.filePath(QStringLiteral("user.txt")), "lisi");
+    // As the program files it (its schema's name is part of the lookup).
+    QProcess store;
+    store.start(
+        QStringLiteral("secret-tool"),
+        {QStringLiteral("store"), QStringLiteral("--label=quillet"), QStringLiteral("xdg:schema"),
+         QStringLiteral("org.qt.keychain"), QStringLiteral("server"), PasswordKeeper::serviceName(),
+         QStringLiteral("user"), key, QStringLiteral("type"), QStringLiteral("plaintext")});
+    store.write("old secret");
+    store.closeWriteChannel();
+    QVERIFY(store.waitForFinished(20'000) && store.exitCode() == 0);
+    QCOMPARE(keyringEntry(key), QStringLiteral("old secret"));
+
+    const ProcessResult refused = runQuillet(loginArgs(*site_, data), QByteArray(kCaptcha) + "\n");
+    QVERIFY2(refused.exitCode == 3, qPrintable(describe(refused)));
+    QVERIFY2(!refused.err.contains(QStringLiteral("密码：")), qPrintable(describe(refused)));
+    QVERIFY(!keyringEntry(key));
+    QCOMPARE(readFile(data.filePath(QStringLiteral("user.txt"))), QByteArray("lisi"));
+
+    const ProcessResult asked =
+        runQuillet(loginArgs(*site_, data), QByteArray("secret\n") + kCaptcha + "\n");
+    QVERIFY2(asked.exitCode == 0, qPrintable(describe(asked)));
+    QVERIFY2(asked.err.contains(QStringLiteral("密码：")), qPrintable(describe(asked)));
+    QCOMPARE(lastSessionUser(), QStringLiteral("lisi"));
+  }
+
   // The same user name on two sites: two entries, each site's own password.
   void twoSitesTwoEntries() {
     QTemporaryDir here;
