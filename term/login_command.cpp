@@ -70,12 +70,12 @@ int LoginCommand::execute(const QStringList& arguments) {
   const QCommandLineOption passwordFileOption(
       QStringLiteral("password-file"),
       QStringLiteral("Read the password from FILE (default: $QUILLET_PASSWORD, else the "
-                     "remembered account, else a prompt without echo)."),
+                     "desktop's keyring, else password.txt, else a prompt without echo)."),
       QStringLiteral("FILE"));
   const QCommandLineOption rememberOption(
       QStringLiteral("remember"),
-      QStringLiteral("Remember the user and password in the data folder, as the window's "
-                     "\"记住账号和密码\" does."));
+      QStringLiteral("Remember the user and password, as the window's \"记住账号和密码\" "
+                     "does: the password in the desktop's keyring, else in password.txt."));
   line.parser().addOptions({userOption, passwordFileOption, rememberOption});
   const CommandLine::Verdict verdict = line.parse(arguments, programDir_, 0);
   if (!verdict.proceed) return verdict.exitStatus;
