@@ -61,7 +61,12 @@ sign_in_with_captcha() {
 }
 
 close_quillet() {
-  /usr/bin/python3 "$here/../app/close_window.py" "$window"
+  kill -0 "$quillet_pid" 2>/dev/null ||
+    { echo "the program ended before its window was closed"; cat "$work/quillet.log"; exit 1; }
+  local current
+  current=$(find_window Quillet 702x437)
+  [ "$current" = "$window" ] || echo "note: the main window is now $current, was $window"
+  /usr/bin/python3 "$here/../app/close_window.py" "${current:-$window}"
   for _ in $(seq 1 100); do
     kill -0 "$quillet_pid" 2>/dev/null || break
     sleep 0.1
