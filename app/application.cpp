@@ -53,6 +53,11 @@ Application::Application(const AppConfig& config, Dialogs* dialogs, QObject* par
   w.commentPool->clear();
   w.commentPool->addItems(profile_.comments);
   account_ = std::make_unique<RememberedAccount>(config_.dataDir);
+  account_->keepPasswordInKeyring(profile_.siteBase,
+                                  [label = w.statusParts[1]](const QString& text) {
+                                    label->setText(text);
+                                    label->setToolTip(text);  // a long path may not fit
+                                  });
 
   shareSettings_ =
       std::make_unique<WidgetShareSettings>(w.period, w.loopSharing, w.addComment, w.commentPool);

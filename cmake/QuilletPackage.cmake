@@ -28,7 +28,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The window's texts are Chinese.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-microhei | fonts-noto-cjk")
+# QtKeychain (a dependency through dpkg-shlibdeps) loads libsecret at run time to
+# reach the desktop's keyring; without it the remembered password stays in a file.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-microhei | fonts-noto-cjk, libsecret-1-0")
 
 # package_source: the tracked sources only, never a build tree or the history.
 set(CPACK_SOURCE_GENERATOR TXZ)

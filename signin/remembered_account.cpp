@@ -54,6 +54,13 @@ void writeWhole(const QString& path, const std::string& bytes, bool secret) {
 
 RememberedAccount::RememberedAccount(QString directory) : directory_(std::move(directory)) {}
 
+RememberedAccount::~RememberedAccount() = default;
+
+void RememberedAccount::keepPasswordInKeyring(const QString& siteBase,
+                                              PasswordKeeper::Notice notice) {
+  keeper_ = std::make_unique<PasswordKeeper>(siteBase, std::move(notice));
+}
+
 QString RememberedAccount::userFilePath() const {
   return QDir(directory_).filePath(QStringLiteral("user.txt"));
 }
@@ -72,17 +79,44 @@ QString RememberedAccount::userName() const {
 }
 
 QString RememberedAccount::password() const {
+  if (keeper_) return keeper_->password(*this);
+  return filePassword();
+}
+
+QString RememberedAccount::filePassword() const {
   return readWhole(passwordFilePath());
 }
 
 void RememberedAccount::store(const QString& user, const QString& password) {
+  if (keeper_) {
+    keeper_->store(*this, user, password);
+  } else {
+    storeInFiles(user, password);
+  }
+}
+
+void RememberedAccount::storeInFiles(const QString& user, const QString& password) {
   writeWhole(userFilePath(), qStringToGbk(user), false);
   writeWhole(passwordFilePath(), qStringToGbk(password), true);
 }
 
+void RememberedAccount::storeUserWithoutPassword(const QString& user) {
+  writeWhole(userFilePath(), qStringToGbk(user), false);
+  const QString path = passwordFilePath();
+  if (QFileInfo::exists(path) && !QFile::remove(path)) writeWhole(path, {}, true);
+}
+
+void RememberedAccount::forgetPassword() {
+  if (QFileInfo::exists(passwordFilePath())) writeWhole(passwordFilePath(), {}, true);
+  const QString remembered = userName();
+  if (keeper_ && !remembered.isEmpty()) keeper_->forget(remembered);
+}
+
 void RememberedAccount::clear() {
+  const QString remembered = userName();
   writeWhole(userFilePath(), {}, false);
   writeWhole(passwordFilePath(), {}, true);
+  if (keeper_ && !remembered.isEmpty()) keeper_->forget(remembered);
 }
 
 }  // namespace quillet

@@ -70,12 +70,12 @@ int LoginCommand::execute(const QStringList& arguments) {
   const QCommandLineOption passwordFileOption(
       QStringLiteral("password-file"),
       QStringLiteral("Read the password from FILE (default: $QUILLET_PASSWORD, else the "
-                     "remembered account, else a prompt without echo)."),
+                     "desktop's keyring, else password.txt, else a prompt without echo)."),
       QStringLiteral("FILE"));
   const QCommandLineOption rememberOption(
       QStringLiteral("remember"),
-      QStringLiteral("Remember the user and password in the data folder, as the window's "
-                     "\"记住账号和密码\" does."));
+      QStringLiteral("Remember the user and password, as the window's \"记住账号和密码\" "
+                     "does: the password in the desktop's keyring, else in password.txt."));
   line.parser().addOptions({userOption, passwordFileOption, rememberOption});
   const CommandLine::Verdict verdict = line.parse(arguments, programDir_, 0);
   if (!verdict.proceed) return verdict.exitStatus;
@@ -88,6 +88,7 @@ int LoginCommand::execute(const QStringList& arguments) {
     }
   }
   RememberedAccount account(dataDir);
+  account.keepPasswordInKeyring(line.profile().siteBase, [](const QString& text) { say(text); });
 
   QString user = line.parser().value(userOption);
   if (user.isEmpty()) user = account.userName();
@@ -98,6 +99,7 @@ int LoginCommand::execute(const QStringList& arguments) {
   }
 
   QString password;
+  bool rememberedPassword = false;
   if (line.parser().isSet(passwordFileOption)) {
     const QString path = line.parser().value(passwordFileOption);
     const std::optional<QString> text = readPasswordFile(path);
@@ -105,9 +107,11 @@ int LoginCommand::execute(const QStringList& arguments) {
     password = *text;
   } else if (qEnvironmentVariableIsSet("QUILLET_PASSWORD")) {
     password = qEnvironmentVariable("QUILLET_PASSWORD");
-  } else if (!account.password().isEmpty() && account.userName() == user) {
+  } else if (const QString kept = account.userName() == user ? account.password() : QString();
+             !kept.isEmpty()) {
     // The remembered password belongs to the remembered user only.
-    password = account.password();
+    password = kept;
+    rememberedPassword = true;
   } else {
     const std::optional<QString> typed = promptLine(QStringLiteral("密码："), true);
     if (!typed) return line.refuse(QStringLiteral("no password")).exitStatus;
@@ -159,6 +163,10 @@ int LoginCommand::execute(const QStringList& arguments) {
       case LoginOutcome::SignedIn:
         return kExitOk;
       case LoginOutcome::WrongAccount:
+        // A remembered password the site refuses is not offered again: the
+        // next login asks for it, as the window empties its password box.
+        if (rememberedPassword && !line.parser().isSet(rememberOption)) account.forgetPassword();
+        return kExitNotSignedIn;
       case LoginOutcome::NotSignedIn:
         return kExitNotSignedIn;
       case LoginOutcome::Unreachable:

@@ -75,7 +75,8 @@ scripts=$(cd "$work/control" && ls | grep -v -x -E 'control|md5sums' || true)
 [ -z "$scripts" ] || fail "unexpected control files or maintainer scripts: $scripts"
 depends=$(dpkg-deb --field "$deb" Depends)
 # Computed from the linked libraries, so each library the programs link shows up.
-for library in libqt6webenginewidgets6 libqt6webenginecore6-bin libcurl4 libvips42 libicu; do
+for library in libqt6webenginewidgets6 libqt6webenginecore6-bin libcurl4 libvips42 libicu \
+  libqt6keychain1; do
   grep -q "$library" <<<"$depends" || fail "Depends lacks $library: $depends"
 done
 # Each dependency is a real package, installed here since the programs run here.
@@ -83,6 +84,9 @@ for package in $(tr ',' '\n' <<<"$depends" | sed 's/(.*)//; s/|.*//; s/ //g'); d
   [ "$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null)" = installed ] ||
     fail "the dependency $package is not an installed package"
 done
+# QtKeychain loads libsecret at run time, out of dpkg-shlibdeps' sight.
+recommends=$(dpkg-deb --field "$deb" Recommends)
+grep -q 'libsecret-1-0' <<<"$recommends" || fail "Recommends lacks libsecret-1-0: $recommends"
 for field in Maintainer Section Description Homepage; do
   [ -n "$(dpkg-deb --field "$deb" "$field")" ] || fail "the control field $field is empty"
 done
