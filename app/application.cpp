@@ -29,6 +29,13 @@
 #include "signin/remembered_account.h"
 
 namespace quillet {
+namespace {
+
+// How long start-up waits for the login page before it leaves the first
+// captcha to the first press of 登录. A network limit: not scaled.
+constexpr int kLoginPageLimitMs = 30'000;
+
+}  // namespace
 
 Application::Application(const AppConfig& config, Dialogs* dialogs, QObject* parent)
     : QObject(parent), config_(config) {
@@ -144,6 +151,11 @@ void Application::onMainWindowCreated() {
     w.browser->navigate(profile_.logoutUrl());
     page.WaitUntilComplete(w.browser);
     w.browser->navigate(profile_.logonUrl());
+    // A site that wants a captcha refuses a sign-in without one: the first
+    // picture is shown before the first press of 登录, in the session of the
+    // login page, so the page must be there first.
+    page.WaitUntilComplete(w.browser, kLoginPageLimitMs);
+    if (!w.browser->isLoading()) login_->RefreshCaptcha();
   }
 
   share_->resetRunState();

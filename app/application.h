@@ -45,6 +45,7 @@ class Application : public QObject {
   /// The start-up sequence after the window is made: loading window (which
   /// shows the main window when it closes), the journal's list restored,
   /// remembered account, browser to the logout page and then the login page,
+  /// the first captcha picture once that page is there,
   /// run state reset (then set to an interrupted pass's place, if any).
   void onMainWindowCreated();
 
