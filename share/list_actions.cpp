@@ -7,6 +7,7 @@
 #include "journal/csv_export.h"
 #include "share/address_list_model.h"
 #include "share/dialogs.h"
+#include "share/discard_question.h"
 #include "share/journal_recorder.h"
 
 namespace quillet {
@@ -66,6 +67,10 @@ QString ListActions::deleteRows(const QList<int>& rows, bool running) {
 
 QString ListActions::clearList(bool running) {
   if (running) return clearRefusedText();
+  if (!mayDiscardResults(dialogs_, dialogParent_, list_, QStringLiteral("清空列表"),
+                         clearDiscardQuestion)) {
+    return {};
+  }
   list_.clear();
   return {};
 }

@@ -47,7 +47,8 @@ class ListActions {
   /// "删除所选行": removes `rows`. Refused while a pass runs (returns the
   /// refusal text; empty when done).
   QString deleteRows(const QList<int>& rows, bool running);
-  /// "清空列表". Refused while a pass runs, as above.
+  /// "清空列表". Refused while a pass runs, as above; when rows hold results it
+  /// asks first, and a No leaves the list as it is.
   QString clearList(bool running);
 
   /// "导出结果…": asks where, then writes the list as CSV. False when

@@ -5,6 +5,7 @@
 #include "share/address_import.h"
 #include "share/address_list_model.h"
 #include "share/dialogs.h"
+#include "share/discard_question.h"
 #include "share/share_settings.h"
 
 namespace quillet {
@@ -290,6 +291,10 @@ void ShareEngine::onResendClicked() {
   const QStringList addresses = failed_.addresses();
   if (addresses.isEmpty()) {
     dialogs_.information(dialogParent_, noFailuresTitle(), noFailuresText());
+    return;
+  }
+  if (!mayDiscardResults(dialogs_, dialogParent_, list_, QStringLiteral("失败重发"),
+                         resendDiscardQuestion)) {
     return;
   }
   list_.clear();
