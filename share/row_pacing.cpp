@@ -28,12 +28,12 @@ QString pacingText(const QString& periodText, std::int64_t jitterMaxMicros) {
   QString gapPart = jitter > 0 ? QStringLiteral("每个地址约%1至%2秒＋网页加载")
                                      .arg(secondsText(gap), secondsText(gap + jitter))
                                : QStringLiteral("每个地址约%1秒＋网页加载").arg(secondsText(gap));
-  QString why = QStringLiteral("固定等待%1秒").arg(secondsText(fixed));
+  QString why = QStringLiteral("固定%1秒").arg(secondsText(fixed));
   if (pacing > 0) why += QStringLiteral("＋周期等待%1秒").arg(secondsText(pacing));
   if (jitter > 0) why += QStringLiteral("＋随机0至%1秒").arg(secondsText(jitter));
   // The final wait is what the period exceeds 25 s by: up to 25 s a period
   // adds nothing to the fixed waits.
-  if (pacing <= 0) why += QStringLiteral("；周期在25秒以内不另等");
+  if (pacing <= 0) why += QStringLiteral("；周期25秒以内不另等");
   return periodPart + gapPart + u'（' + why + u'）';
 }
 

@@ -27,7 +27,7 @@ struct RowWaits {
 std::int64_t designedRowMicros(const QString& periodText);
 
 /// What a period gives, in words, for the status bar and the first line of
-/// a run, e.g. "周期30秒：每个地址约22.6秒＋网页加载（固定等待17.6秒＋周期等待5秒）".
+/// a run, e.g. "周期30秒：每个地址约22.6秒＋网页加载（固定17.6秒＋周期等待5秒）".
 /// `jitterMaxMicros` is the most a random addition to the final wait adds.
 QString pacingText(const QString& periodText, std::int64_t jitterMaxMicros = 0);
 

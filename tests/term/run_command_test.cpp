@@ -390,8 +390,8 @@ class RunCommandTest : public QObject {
     QVERIFY2(firstLine.startsWith(QStringLiteral("开始分享：第1个地址起，共6个；")),
              qPrintable(r.err));
     QVERIFY2(
-        firstLine.endsWith(QStringLiteral("周期26秒：每个地址约18.6至26.6秒＋网页加载（固定等待17."
-                                          "6秒＋周期等待1秒＋随机0至8秒）")),
+        firstLine.endsWith(QStringLiteral(
+            "周期26秒：每个地址约18.6至26.6秒＋网页加载（固定17.6秒＋周期等待1秒＋随机0至8秒）")),
         qPrintable(firstLine));
     static const QRegularExpression measured(QStringLiteral("实际每个约([0-9.]+)秒"));
     QList<double> perRow;
