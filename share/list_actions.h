@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class QWidget;
 
@@ -57,6 +58,17 @@ class ListActions {
   /// "导出失败地址…": the failed addresses, one a line.
   bool exportFailed(const QStringList& failedAddresses);
 
+  /// The folder the save dialogs start in: the home folder until set, and
+  /// after each export the folder written to.
+  QString exportFolder() const;
+  void setExportFolder(const QString& folder);
+  /// Called with the path of each file an export wrote.
+  void setOnExported(std::function<void(const QString& path)> onExported) {
+    onExported_ = std::move(onExported);
+  }
+  /// "已导出到PATH": what the status bar says after an export.
+  static QString exportedText(const QString& path);
+
   static QString deleteRefusedText();
   static QString clearRefusedText();
   static QString exportTitle();
@@ -69,6 +81,8 @@ class ListActions {
   AddressListModel& list_;
   Dialogs& dialogs_;
   QWidget* dialogParent_;
+  QString exportFolder_;
+  std::function<void(const QString&)> onExported_;
 };
 
 }  // namespace quillet
