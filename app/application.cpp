@@ -1,8 +1,10 @@
 #include "app/application.h"
 
+#include <QCheckBox>
 #include <QCursor>
 #include <QDesktopServices>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QUrl>
@@ -13,22 +15,34 @@
 #include "app/balloon_tip.h"
 #include "app/clickable_label.h"
 #include "app/contact_info.h"
+#include "app/current_row_view.h"
 #include "app/main_window.h"
 #include "app/splash_window.h"
+#include "app/status_tally_label.h"
 #include "browser/browser_control.h"
 #include "browser/indexed_page.h"
 #include "journal/data_folder_lock.h"
 #include "share/dialogs.h"
 #include "share/list_actions.h"
 #include "share/pass_title.h"
+#include "share/row_pacing.h"
+#include "share/run_tally.h"
 #include "share/share_engine.h"
 #include "share/share_journal.h"
+#include "share/share_preferences.h"
 #include "share/widget_share_settings.h"
 #include "signin/cookie_bridge.h"
 #include "signin/login_flow.h"
 #include "signin/remembered_account.h"
 
 namespace quillet {
+namespace {
+
+// How long start-up waits for the login page before it leaves the first
+// captcha to the first press of 登录. A network limit: not scaled.
+constexpr int kLoginPageLimitMs = 30'000;
+
+}  // namespace
 
 Application::Application(const AppConfig& config, Dialogs* dialogs, QObject* parent)
     : QObject(parent), config_(config) {
@@ -67,6 +81,9 @@ Application::Application(const AppConfig& config, Dialogs* dialogs, QObject* par
                                             *dialogs_, &w);
   listActions_ = std::make_unique<ListActions>(*w.addressList, *dialogs_, &w);
   passTitle_ = std::make_unique<PassTitle>(*share_, *w.addressList, *shareSettings_);
+  runTally_ = std::make_unique<RunTally>(*share_, *w.addressList, *shareSettings_);
+  tallyLabel_ = new StatusTallyLabel(w.statusParts[1]);
+  restorePreferences();
 
   LoginControls login;
   login.userName = w.userName;
@@ -104,11 +121,46 @@ void Application::bindShareReports() {
   connect(share_.get(), &ShareEngine::importedText, w.statusParts[2], &QLabel::setText);
   connect(share_.get(), &ShareEngine::commentChosen, w.commentPool,
           qOverload<int>(&QListWidget::setCurrentRow));
+  // What the period gives, as a run starts; the progress follows.
+  connect(share_.get(), &ShareEngine::passStarted, this, [this] {
+    if (runTally_->round() == 1)
+      window_->statusParts[1]->setText(pacingText(window_->period->text()));
+  });
+  connect(runTally_.get(), &RunTally::textChanged, tallyLabel_, &StatusTallyLabel::setFullText);
+  followCurrentRow(*share_, w.addressView);
   FailedAddresses& failed = share_->failedAddresses();
   connect(&failed, &FailedAddresses::changed, w.failedList, [&failed, list = w.failedList] {
     list->clear();
     list->addItems(failed.addresses());
   });
+}
+
+void Application::restorePreferences() {
+  MainWindow& w = *window_;
+  const SharePreferences saved = loadSharePreferences(config_.dataDir);
+  w.period->setText(saved.period);
+  w.loopSharing->setChecked(saved.loopSharing);
+  w.addComment->setChecked(saved.addComment);
+  listActions_->setExportFolder(saved.exportFolder);
+  // Every change is written at once: closing the window ends the process
+  // without a shutdown.
+  connect(w.period, &QLineEdit::textChanged, this, &Application::rememberPreferences);
+  connect(w.loopSharing, &QCheckBox::toggled, this, &Application::rememberPreferences);
+  connect(w.addComment, &QCheckBox::toggled, this, &Application::rememberPreferences);
+  listActions_->setOnExported([this](const QString& path) {
+    window_->statusParts[1]->setText(ListActions::exportedText(path));
+    rememberPreferences();
+  });
+}
+
+void Application::rememberPreferences() {
+  MainWindow& w = *window_;
+  SharePreferences now;
+  now.period = w.period->text();
+  now.loopSharing = w.loopSharing->isChecked();
+  now.addComment = w.addComment->isChecked();
+  now.exportFolder = listActions_->exportFolder();
+  saveSharePreferences(config_.dataDir, now);
 }
 
 QString Application::stateDir() const {
@@ -149,6 +201,11 @@ void Application::onMainWindowCreated() {
     w.browser->navigate(profile_.logoutUrl());
     page.WaitUntilComplete(w.browser);
     w.browser->navigate(profile_.logonUrl());
+    // A site that wants a captcha refuses a sign-in without one: the first
+    // picture is shown before the first press of 登录, in the session of the
+    // login page, so the page must be there first.
+    page.WaitUntilComplete(w.browser, kLoginPageLimitMs);
+    if (!w.browser->isLoading()) login_->RefreshCaptcha();
   }
 
   share_->resetRunState();

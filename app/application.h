@@ -13,6 +13,8 @@ class DataFolderLock;
 class Dialogs;
 class ListActions;
 class PassTitle;
+class RunTally;
+class StatusTallyLabel;
 class ShareJournal;
 class LoginFlow;
 class MainWindow;
@@ -45,12 +47,17 @@ class Application : public QObject {
   /// The start-up sequence after the window is made: loading window (which
   /// shows the main window when it closes), the journal's list restored,
   /// remembered account, browser to the logout page and then the login page,
+  /// the first captcha picture once that page is there,
   /// run state reset (then set to an interrupted pass's place, if any).
   void onMainWindowCreated();
 
  private:
   void bindEvents();
   void bindShareReports();
+  // The period, loop, comment and export folder as the last start left them;
+  // kept in the configuration folder as they change.
+  void restorePreferences();
+  void rememberPreferences();
   // The journal and the browser profile live here (the data folder unless
   // the configuration says otherwise).
   QString stateDir() const;
@@ -70,7 +77,9 @@ class Application : public QObject {
   std::unique_ptr<ShareJournal> journal_;
   std::unique_ptr<ListActions> listActions_;
   std::unique_ptr<PassTitle> passTitle_;
-  AddressListMenu* listMenu_ = nullptr;  // owned by the window
+  std::unique_ptr<RunTally> runTally_;
+  StatusTallyLabel* tallyLabel_ = nullptr;  // owned by the window
+  AddressListMenu* listMenu_ = nullptr;     // owned by the window
 };
 
 }  // namespace quillet

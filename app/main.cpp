@@ -14,6 +14,7 @@
 #include "app/application.h"
 #include "app/main_window.h"
 #include "app/profile_gate.h"
+#include "app/qt_translations.h"
 #include "share/dialogs.h"
 #include "term/dispatcher.h"
 
@@ -54,6 +55,7 @@ int main(int argc, char* argv[]) {
   // The browser engine shares its rendering context with the widgets.
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication app(argc, argv);
+  quillet::loadQtTranslations(app);
   // The engine's start-up report of its graphics setup is noise for a user.
   QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
   QApplication::setApplicationName(QStringLiteral("Quillet"));

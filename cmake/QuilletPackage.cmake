@@ -27,10 +27,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The window's texts are Chinese.
+# The window's texts are Chinese, and so are Qt's own dialogs with their translations.
 # QtKeychain (a dependency through dpkg-shlibdeps) loads libsecret at run time to
 # reach the desktop's keyring; without it the remembered password stays in a file.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-microhei | fonts-noto-cjk, libsecret-1-0")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "fonts-wqy-microhei | fonts-noto-cjk, qt6-translations-l10n, libsecret-1-0")
 
 # package_source: the tracked sources only, never a build tree or the history.
 set(CPACK_SOURCE_GENERATOR TXZ)

@@ -25,7 +25,11 @@ for _ in $(seq 1 50); do
   sleep 0.1
 done
 cat "$site_log"
-echo "Sample addresses to import: $root/demo/sample-addresses.txt"
+# The sample file names the default port; on any other one its items would
+# all be wrong addresses. Hand out a copy made for the port in use.
+addresses="$build/demo/sample-addresses-$port.txt"
+sed "s#//127\.0\.0\.1:8421/#//127.0.0.1:$port/#" "$root/demo/sample-addresses.txt" >"$addresses"
+echo "Sample addresses to import: $addresses"
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No display found: running Quillet on a virtual one (Xvfb). Set DISPLAY to see the window."

@@ -8,6 +8,10 @@ namespace quillet {
 
 Dialogs::~Dialogs() = default;
 
+bool Dialogs::question(QWidget* /*parent*/, const QString& /*title*/, const QString& /*text*/) {
+  return false;
+}
+
 QString QtDialogs::getOpenFileName(QWidget* parent) {
   return QFileDialog::getOpenFileName(parent);
 }
@@ -18,6 +22,11 @@ void QtDialogs::information(QWidget* parent, const QString& title, const QString
 
 void QtDialogs::warning(QWidget* parent, const QString& title, const QString& text) {
   QMessageBox::warning(parent, title, text);
+}
+
+bool QtDialogs::question(QWidget* parent, const QString& title, const QString& text) {
+  return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No,
+                               QMessageBox::No) == QMessageBox::Yes;
 }
 
 QString QtDialogs::getSaveFileName(QWidget* parent, const QString& caption,

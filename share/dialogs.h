@@ -22,6 +22,10 @@ class Dialogs {
   /// A message box with an OK button and the warning icon.
   virtual void warning(QWidget* parent, const QString& title, const QString& text) = 0;
 
+  /// A question with the buttons Yes and No (No the default): true for Yes.
+  /// Without a person to ask, nothing is given up: false.
+  virtual bool question(QWidget* parent, const QString& title, const QString& text);
+
   /// The save-file dialog, offering `suggestedPath` and the type `filter`
   /// (QFileDialog's filter syntax). The chosen path, or empty when cancelled.
   virtual QString getSaveFileName(QWidget* parent, const QString& caption,
@@ -34,6 +38,7 @@ class QtDialogs : public Dialogs {
   QString getOpenFileName(QWidget* parent) override;
   void information(QWidget* parent, const QString& title, const QString& text) override;
   void warning(QWidget* parent, const QString& title, const QString& text) override;
+  bool question(QWidget* parent, const QString& title, const QString& text) override;
   QString getSaveFileName(QWidget* parent, const QString& caption, const QString& suggestedPath,
                           const QString& filter) override;
 };

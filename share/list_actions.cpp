@@ -2,11 +2,13 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <algorithm>
 
 #include "journal/csv_export.h"
 #include "share/address_list_model.h"
 #include "share/dialogs.h"
+#include "share/discard_question.h"
 #include "share/journal_recorder.h"
 
 namespace quillet {
@@ -27,6 +29,19 @@ ListActionState listActionState(const ListSituation& s) {
 
 ListActions::ListActions(AddressListModel& list, Dialogs& dialogs, QWidget* dialogParent)
     : list_(list), dialogs_(dialogs), dialogParent_(dialogParent) {}
+
+QString ListActions::exportFolder() const {
+  return exportFolder_.isEmpty() || !QFileInfo(exportFolder_).isDir() ? QDir::homePath()
+                                                                      : exportFolder_;
+}
+
+void ListActions::setExportFolder(const QString& folder) {
+  exportFolder_ = folder;
+}
+
+QString ListActions::exportedText(const QString& path) {
+  return QStringLiteral("已导出到%1").arg(QDir::toNativeSeparators(path));
+}
 
 QString ListActions::deleteRefusedText() {
   return QStringLiteral("正在分享中，不能删除地址（请先停止）");
@@ -66,6 +81,10 @@ QString ListActions::deleteRows(const QList<int>& rows, bool running) {
 
 QString ListActions::clearList(bool running) {
   if (running) return clearRefusedText();
+  if (!mayDiscardResults(dialogs_, dialogParent_, list_, QStringLiteral("清空列表"),
+                         clearDiscardQuestion)) {
+    return {};
+  }
   list_.clear();
   return {};
 }
@@ -73,10 +92,14 @@ QString ListActions::clearList(bool running) {
 bool ListActions::save(const QString& caption, const QString& suggestedName, const QString& filter,
                        const QByteArray& bytes) {
   const QString path = dialogs_.getSaveFileName(
-      dialogParent_, caption, QDir(QDir::homePath()).filePath(suggestedName), filter);
+      dialogParent_, caption, QDir(exportFolder()).filePath(suggestedName), filter);
   if (path.isEmpty()) return false;
   QString error;
-  if (writeExportFile(path, bytes, error)) return true;
+  if (writeExportFile(path, bytes, error)) {
+    exportFolder_ = QFileInfo(path).absolutePath();
+    if (onExported_) onExported_(QFileInfo(path).absoluteFilePath());
+    return true;
+  }
   dialogs_.warning(dialogParent_, caption,
                    QStringLiteral("无法写入文件%1：%2").arg(QDir::toNativeSeparators(path), error));
   return false;

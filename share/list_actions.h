@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class QWidget;
 
@@ -47,7 +48,8 @@ class ListActions {
   /// "删除所选行": removes `rows`. Refused while a pass runs (returns the
   /// refusal text; empty when done).
   QString deleteRows(const QList<int>& rows, bool running);
-  /// "清空列表". Refused while a pass runs, as above.
+  /// "清空列表". Refused while a pass runs, as above; when rows hold results it
+  /// asks first, and a No leaves the list as it is.
   QString clearList(bool running);
 
   /// "导出结果…": asks where, then writes the list as CSV. False when
@@ -55,6 +57,17 @@ class ListActions {
   bool exportResults();
   /// "导出失败地址…": the failed addresses, one a line.
   bool exportFailed(const QStringList& failedAddresses);
+
+  /// The folder the save dialogs start in: the home folder until set, and
+  /// after each export the folder written to.
+  QString exportFolder() const;
+  void setExportFolder(const QString& folder);
+  /// Called with the path of each file an export wrote.
+  void setOnExported(std::function<void(const QString& path)> onExported) {
+    onExported_ = std::move(onExported);
+  }
+  /// "已导出到PATH": what the status bar says after an export.
+  static QString exportedText(const QString& path);
 
   static QString deleteRefusedText();
   static QString clearRefusedText();
@@ -68,6 +81,8 @@ class ListActions {
   AddressListModel& list_;
   Dialogs& dialogs_;
   QWidget* dialogParent_;
+  QString exportFolder_;
+  std::function<void(const QString&)> onExported_;
 };
 
 }  // namespace quillet

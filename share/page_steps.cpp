@@ -9,6 +9,7 @@
 #include "browser/script_runner.h"
 #include "share/address_list_model.h"
 #include "share/failed_addresses.h"
+#include "share/row_pacing.h"
 #include "share/share_settings.h"
 #include "site/comment_pool.h"
 #include "site/time_scale.h"
@@ -58,7 +59,7 @@ StepOutcome PageSteps::openStartPage() {
   if (BrowserControl* browser = browserControlOf(parts_.browserWindow)) {
     browser->navigate(profile_.logonUrl());
   }
-  if (!pause(4000000)) return StepOutcome::Stopped;
+  if (!pause(RowWaits::kStartPage)) return StepOutcome::Stopped;
 
   // A page that never finishes loading must not hold the pass: the wait is
   // limited, and when it runs out the iteration goes on and the result check
@@ -93,7 +94,7 @@ StepOutcome PageSteps::enterAddress() {
       parts_.report->addressEntered(row);
       page.ClickButton(profile_.addressSubmitButton);
     }
-    if (!pause(2000000)) {
+    if (!pause(RowWaits::kAddressAnswer)) {
       // Entered but never confirmed: a later pass starts again at this row.
       if (context_->alive && state_.currentRow > 0) --state_.currentRow;
       return StepOutcome::Stopped;
@@ -136,7 +137,7 @@ StepOutcome PageSteps::publish() {
   }
   // The share may have gone through: read its result even when a stop was
   // requested meanwhile.
-  if (!pause(1600000, true)) return StepOutcome::Stopped;
+  if (!pause(RowWaits::kResult, true)) return StepOutcome::Stopped;
   checkResult();
   return StepOutcome::Done;
 }

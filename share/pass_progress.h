@@ -4,17 +4,19 @@
 #include <QString>
 #include <cstdint>
 
+#include "share/row_pacing.h"
+
 namespace quillet {
 
 /// Estimates the time a running pass still needs, for the window title
 /// "Quillet - 第N/M个 - 约剩X分钟". Per row the pass waits its designed
-/// waits (17.6 s, scaled like every wait) plus the part of the period above
+/// fixed waits (RowWaits, scaled like every wait) plus the part of the period above
 /// 25 s; on top of that come the page loads, whose time is measured on the
 /// rows done so far. Time spent paused counts as neither.
 class PassProgress {
  public:
-  /// The designed waits of one row, unscaled: 4 + 2 + 2 + 2 + 6 + 1.6 s.
-  static constexpr std::int64_t kDesignedRowMicros = 17600000;
+  /// The designed waits of one row, unscaled.
+  static constexpr std::int64_t kDesignedRowMicros = RowWaits::kTotal;
 
   /// A pass begins at 0-based `row`.
   void passStarted(int row);

@@ -17,6 +17,12 @@ void RecordingDialogs::warning(QWidget* /*parent*/, const QString& title, const 
   if (onMessage_) onMessage_(messages_.last());
 }
 
+bool RecordingDialogs::question(QWidget* /*parent*/, const QString& title, const QString& text) {
+  messages_.append(Message{title, text, false, true});
+  if (onMessage_) onMessage_(messages_.last());
+  return answers_.isEmpty() || answers_.takeFirst();
+}
+
 QString RecordingDialogs::getSaveFileName(QWidget* /*parent*/, const QString& /*caption*/,
                                           const QString& suggestedPath, const QString& /*filter*/) {
   ++saveDialogCount_;

@@ -11,18 +11,21 @@ namespace quillet {
 
 /// Dialogs answered by a script instead of a person: the open-file and
 /// save-file dialogs return their queued file names in turn (empty =
-/// cancelled once the queue is empty) and message boxes are recorded
-/// instead of shown.
+/// cancelled once the queue is empty), questions their queued answers, and
+/// message boxes and questions are recorded instead of shown.
 class RecordingDialogs : public Dialogs {
  public:
   struct Message {
     QString title;
     QString text;
     bool warning = false;
+    bool question = false;
   };
 
   void setNextFileName(const QString& fileName) { fileNames_.append(fileName); }
   void setNextSaveFileName(const QString& fileName) { saveNames_.append(fileName); }
+  /// The answer to the next question (Yes once the queue is empty).
+  void setNextAnswer(bool yes) { answers_.append(yes); }
 
   /// Runs while a message box would be open (to look at the window then).
   void setOnMessage(std::function<void(const Message&)> hook) { onMessage_ = std::move(hook); }
@@ -30,6 +33,7 @@ class RecordingDialogs : public Dialogs {
   QString getOpenFileName(QWidget* parent) override;
   void information(QWidget* parent, const QString& title, const QString& text) override;
   void warning(QWidget* parent, const QString& title, const QString& text) override;
+  bool question(QWidget* parent, const QString& title, const QString& text) override;
   QString getSaveFileName(QWidget* parent, const QString& caption, const QString& suggestedPath,
                           const QString& filter) override;
 
@@ -44,6 +48,7 @@ class RecordingDialogs : public Dialogs {
  private:
   QStringList fileNames_;
   QStringList saveNames_;
+  QList<bool> answers_;
   QString lastSuggested_;
   int saveDialogCount_ = 0;
   QList<Message> messages_;

@@ -5,6 +5,8 @@
 #include "share/address_import.h"
 #include "share/address_list_model.h"
 #include "share/dialogs.h"
+#include "share/discard_question.h"
+#include "share/row_pacing.h"
 #include "share/share_settings.h"
 
 namespace quillet {
@@ -262,13 +264,13 @@ bool ShareEngine::runPass(const std::shared_ptr<RunContext>& context) {
     steps_.skipUnconfirmed();
     if (state_.currentRow >= list_.rowCountInt()) return true;
     if (steps_.openStartPage() == StepOutcome::Stopped) return false;
-    if (!pauseFor(context, 2000000)) return false;
+    if (!pauseFor(context, RowWaits::kStartLink)) return false;
     steps_.openShareDialog();
-    if (!pauseFor(context, 2000000)) return false;
+    if (!pauseFor(context, RowWaits::kShareDialog)) return false;
     const StepOutcome entered = steps_.enterAddress();
     if (entered == StepOutcome::Stopped) return false;
     if (entered == StepOutcome::NoRow) continue;  // the loop test ends the pass
-    if (!pauseFor(context, 6000000)) {
+    if (!pauseFor(context, RowWaits::kBeforeConfirm)) {
       // Entered but never confirmed: a later pass starts again at this row.
       if (context->alive && state_.currentRow > 0) --state_.currentRow;
       return false;
@@ -290,6 +292,10 @@ void ShareEngine::onResendClicked() {
   const QStringList addresses = failed_.addresses();
   if (addresses.isEmpty()) {
     dialogs_.information(dialogParent_, noFailuresTitle(), noFailuresText());
+    return;
+  }
+  if (!mayDiscardResults(dialogs_, dialogParent_, list_, QStringLiteral("失败重发"),
+                         resendDiscardQuestion)) {
     return;
   }
   list_.clear();

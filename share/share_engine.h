@@ -57,7 +57,8 @@ class ShareEngine : public QObject {
   /// status-bar message while a pass runs.
   void onPublishClicked();
   /// "失败重发": replaces the rows by the failed addresses and starts a pass
-  /// as "发表" does. Refused with a status-bar message while a pass runs.
+  /// as "发表" does. When rows hold results it asks first (No: nothing
+  /// changes). Refused with a status-bar message while a pass runs.
   void onResendClicked();
   /// Starts a pass at `row` (0-based), with the checks of "发表". Refused
   /// while a pass runs.

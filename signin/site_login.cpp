@@ -125,8 +125,13 @@ LoginOutcome SiteLogin::judge(const DocumentRef* submittedOn) {
     // login form itself, which says nothing about the outcome.
     return LoginOutcome::NoAnswer;
   }
+  // A captcha notice first: "验证码错误" also contains the wrong-account mark
+  // "错误", and reading it as a wrong account would empty a good user name
+  // and password.
+  for (const QString& mark : profile_.captchaMarks()) {
+    if (page.HighlightText(mark)) return LoginOutcome::WrongCaptcha;
+  }
   if (page.HighlightText(profile_.loginWrongAccountMark)) return LoginOutcome::WrongAccount;
-  if (page.HighlightText(profile_.loginCaptchaMark)) return LoginOutcome::WrongCaptcha;
   // The submit changed nothing the site would say: the form is still there,
   // so the attempt did not sign in.
   if (showsLoginForm(page)) return LoginOutcome::NotSignedIn;

@@ -25,7 +25,7 @@ constexpr std::int64_t kMaxPosition = 100000;
 // The link-finding modes of the keyed page: id, name, index, text, address.
 constexpr std::int64_t kMaxLinkMode = 4;
 
-enum class Kind { Path, Position, LinkMode, Text };
+enum class Kind { Path, Position, LinkMode, Text, TextList };
 
 struct Field {
   const char* key;
@@ -33,7 +33,11 @@ struct Field {
   QString SiteProfile::*text;
   int SiteProfile::*number;
   const char* help;  // the comment above the key in the default file
+  QStringList SiteProfile::*texts = nullptr;
 };
+
+// A list of notices is short; more than this is no profile.
+constexpr std::int64_t kMaxListTexts = 100;
 
 // Every key of the file but `comments`, in the order of the default file.
 const std::vector<Field>& fields() {
@@ -53,6 +57,10 @@ const std::vector<Field>& fields() {
       {"loginWrongAccountMark", Kind::Text, &SiteProfile::loginWrongAccountMark, nullptr,
        "Texts that the login page shows for a wrong account and for a missing captcha."},
       {"loginCaptchaMark", Kind::Text, &SiteProfile::loginCaptchaMark, nullptr, nullptr},
+      {"loginCaptchaErrorMarks", Kind::TextList, nullptr, nullptr,
+       "More texts that mean a wrong captcha. These and loginCaptchaMark are looked\n"
+       "for before loginWrongAccountMark, which a captcha notice may contain too.",
+       &SiteProfile::loginCaptchaErrorMarks},
       {"startPageLink", Kind::Position, nullptr, &SiteProfile::startPageLink,
        "Sharing: the link clicked on the start page (position among its links)."},
       {"shareLinkText", Kind::Text, &SiteProfile::shareLinkText, nullptr,
@@ -93,6 +101,8 @@ QString expectation(Kind kind) {
       return QStringLiteral("must be a whole number from 0 to %1").arg(kMaxLinkMode);
     case Kind::Text:
       return QStringLiteral("must be a text that is not empty");
+    case Kind::TextList:
+      return QStringLiteral("must be a list of at most %1 texts").arg(kMaxListTexts);
   }
   return {};
 }
@@ -138,6 +148,7 @@ class Reader {
 
   void readField(const Field& field, const toml::node& node, SiteProfile& profile) {
     const QString key = QLatin1String(field.key);
+    if (field.texts != nullptr) return readTextList(field, node, profile);
     if (field.text != nullptr) {
       const auto* value = node.as_string();
       const QString text = value != nullptr ? QString::fromStdString(value->get()) : QString();
@@ -159,6 +170,28 @@ class Reader {
                       : key + QStringLiteral(" must be a whole number of at most %1").arg(high));
     }
     profile.*field.number = static_cast<int>(value->get());
+  }
+
+  void readTextList(const Field& field, const toml::node& node, SiteProfile& profile) {
+    const QString key = QLatin1String(field.key);
+    const auto* array = node.as_array();
+    if (array == nullptr || std::ssize(*array) > kMaxListTexts) {
+      return fail(node.source(), key + u' ' + expectation(field.kind));
+    }
+    QStringList texts;
+    bool good = true;
+    for (std::size_t i = 0; i < array->size(); ++i) {
+      const toml::node& element = *array->get(i);
+      const auto* value = element.as_string();
+      const QString text = value != nullptr ? QString::fromStdString(value->get()) : QString();
+      if (text.isEmpty()) {
+        fail(element.source(),
+             QStringLiteral("%1[%2] must be a text that is not empty").arg(key).arg(i + 1));
+        good = false;
+      }
+      texts << text;
+    }
+    if (good) profile.*field.texts = texts;
   }
 
   void readComments(const toml::node& node, SiteProfile& profile) {
@@ -381,8 +414,14 @@ QString profileToml(const SiteProfile& profile) {
   for (const Field& field : fields()) {
     if (field.help != nullptr) out += u'\n' + commented(field.help);
     out += QLatin1String(field.key) + QLatin1String(" = ");
-    out += field.text != nullptr ? tomlString(profile.*field.text)
-                                 : QString::number(profile.*field.number);
+    if (field.texts != nullptr) {
+      QStringList quoted;
+      for (const QString& text : profile.*field.texts) quoted << tomlString(text);
+      out += u'[' + quoted.join(QLatin1String(", ")) + u']';
+    } else {
+      out += field.text != nullptr ? tomlString(profile.*field.text)
+                                   : QString::number(profile.*field.number);
+    }
     out += u'\n';
   }
 

@@ -28,6 +28,9 @@ struct SiteProfile {
   int loginButton = 2;
   QString loginWrongAccountMark = QStringLiteral("错误");
   QString loginCaptchaMark = QStringLiteral("输入验证码");
+  // Further notices of a wrong captcha. Like loginCaptchaMark they are looked
+  // for before loginWrongAccountMark, which a captcha notice may contain too.
+  QStringList loginCaptchaErrorMarks{QStringLiteral("验证码错误")};
 
   // Share flow.
   int startPageLink = 2;
@@ -50,6 +53,11 @@ struct SiteProfile {
 
   // The texts that a random comment is drawn from (1 to kMaxComments).
   QStringList comments = commentPoolTexts();
+
+  /// Every notice that means a wrong or missing captcha.
+  QStringList captchaMarks() const {
+    return loginCaptchaErrorMarks + QStringList{loginCaptchaMark};
+  }
 
   QString logonUrl() const { return siteBase + logonPath; }
   QString logoutUrl() const { return siteBase + logoutPath; }

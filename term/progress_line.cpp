@@ -3,16 +3,20 @@
 #include <algorithm>
 #include <cmath>
 
+#include "share/row_pacing.h"
+
 namespace quillet::term {
 namespace {
 
 QString counts(const PassProgress& p) {
-  return QStringLiteral("第%1/%2个 成功 %3 失败 %4 地址错误 %5")
-      .arg(p.row)
-      .arg(p.total)
-      .arg(p.succeeded)
-      .arg(p.failed)
-      .arg(p.wrongAddress);
+  QString text = QStringLiteral("第%1/%2个 成功 %3 失败 %4 地址错误 %5")
+                     .arg(p.row)
+                     .arg(p.total)
+                     .arg(p.succeeded)
+                     .arg(p.failed)
+                     .arg(p.wrongAddress);
+  if (p.secondsPerRow >= 0) text += u' ' + measuredRowText(p.secondsPerRow);
+  return text;
 }
 
 QString clock(std::int64_t seconds) {

@@ -13,13 +13,15 @@ struct PassProgress {
   int failed = 0;
   int wrongAddress = 0;
   std::int64_t secondsLeft = -1;  // -1 while unknown
+  double secondsPerRow = -1;      // the measured time per address; negative while unknown
 };
 
 /// The live line for a terminal: a bar, the row, the counts and the time
-/// left, e.g. "[#####.....] 第3/10个 成功 2 失败 0 地址错误 0 剩余 02:35".
+/// left, e.g. "[#####.....] 第3/10个 成功 2 失败 0 地址错误 0 实际每个约23.4秒 剩余 02:35"
+/// (the time per address once a row has its result).
 QString liveProgressLine(const PassProgress& progress, int barWidth = 20);
 
-/// The plain line for a log: "第3/10个 成功 2 失败 0 地址错误 0 剩余 155 秒".
+/// The plain line for a log: "第3/10个 成功 2 失败 0 地址错误 0 实际每个约23.4秒 剩余 155 秒".
 QString plainProgressLine(const PassProgress& progress);
 
 /// An estimate of the seconds left: the time per finished row so far times

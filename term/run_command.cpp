@@ -10,6 +10,7 @@
 #include "browser/browser_control.h"
 #include "journal/data_folder_lock.h"
 #include "share/address_list_model.h"
+#include "share/row_pacing.h"
 #include "share/share_engine.h"
 #include "share/share_journal.h"
 #include "signin/session_check.h"
@@ -30,9 +31,6 @@ namespace {
 // How long the start page may take to load for the sign-in check before the
 // site counts as unreachable. A network limit: not scaled.
 constexpr int kStartPageLimitMs = 30'000;
-// The designed waits of one row before its final pacing wait, in seconds:
-// 4 + 2 + 2 + 2 + 6 + 1.6. For the time left before a row has finished.
-constexpr double kDesignedStepSeconds = 17.6;
 
 int exitStatusFor(int signalNumber) {
   return signalNumber == SIGINT ? kExitInterrupted : kExitTerminated;
@@ -157,8 +155,9 @@ int RunCommand::execute(const QStringList& arguments) {
   RunReport::Options reportOptions;
   reportOptions.json = line.parser().isSet(jsonOption);
   reportOptions.verbose = line.parser().isSet(verboseOption);
-  reportOptions.designedRowSeconds =
-      kDesignedStepSeconds + double(ShareEngine::pacingMicros(periodText)) / 1e6;
+  // For the time left before a row has finished: the designed time a row takes.
+  reportOptions.designedRowSeconds = double(designedRowMicros(periodText)) / 1e6;
+  reportOptions.pacing = pacingText(periodText, settings.jitterMaxMicros);
   reportOptions.designedRowSeconds *= timeScale();
   RunReport report(list, reportOptions);
   settings.onPacingWait = [&report](std::int64_t micros) { report.pacingWait(micros); };

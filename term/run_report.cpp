@@ -37,7 +37,14 @@ void RunReport::passStarted(int row) {
   rowsDoneThisPass_ = 0;
   passClock_.start();
   // A line of its own in either mode: the moment the first page step begins.
-  printErr(QStringLiteral("开始分享：第%1个地址起，共%2个").arg(row + 1).arg(progress_.total));
+  // The run's first pass also says what gap the period gives.
+  QString line = QStringLiteral("开始分享：第%1个地址起，共%2个").arg(row + 1).arg(progress_.total);
+  if (!runStarted_) {
+    runStarted_ = true;
+    rowPace_.start();
+    if (!options_.pacing.isEmpty()) line += u'；' + options_.pacing;
+  }
+  printErr(line);
   showProgress(false);
 }
 
@@ -60,6 +67,8 @@ void RunReport::rowFinished(int row) {
     ++progress_.failed;
   }
   progress_.row = row + 1;
+  rowPace_.rowFinished();
+  progress_.secondsPerRow = rowPace_.secondsPerRow();
   progress_.secondsLeft =
       estimateSecondsLeft(passClock_.elapsed(), rowsDoneThisPass_, progress_.total - (row + 1),
                           options_.designedRowSeconds);

@@ -4,6 +4,7 @@
 #include <QString>
 #include <cstdio>
 
+#include "share/row_pacing.h"
 #include "term/progress_line.h"
 #include "term/result_lines.h"
 
@@ -23,6 +24,7 @@ class RunReport {
     bool json = false;
     bool verbose = false;
     double designedRowSeconds = 0;  // for the time left before a row finished
+    QString pacing;                 // what the period gives, told as the run starts
   };
   RunReport(const AddressListModel& list, Options options);
 
@@ -61,6 +63,8 @@ class RunReport {
   int finished_ = 0;
   int rowsDoneThisPass_ = 0;
   QElapsedTimer passClock_;
+  RowPaceMeter rowPace_;
+  bool runStarted_ = false;
 };
 
 }  // namespace quillet::term

@@ -64,7 +64,8 @@ sleep 2
 # Publish page: period, import through the open dialog, start the pass.
 click "$window" 208 331 && xdotool type --delay 20 21
 click "$window" 115 267
-dialog=$(wait_for_window Open 619x412)
+# Qt's own dialogs speak Chinese: the open dialog is titled 打开.
+dialog=$(wait_for_window 打开 600x412)
 [ -n "$dialog" ] || { echo "the open dialog did not appear (was the sign-in refused?)"; exit 1; }
 click "$dialog" 300 358 && xdotool type --delay 5 "$work/items.txt" && xdotool key Return
 sleep 1.5

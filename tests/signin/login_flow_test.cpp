@@ -230,10 +230,11 @@ class LoginFlowTest : public QObject {
     QVERIFY(pictureOf(*f_->picture) != firstPicture);
   }
 
-  // Wrong account, and a wrong captcha (whose page also says "错误"), both
-  // empty the user name and password and keep the captcha field; nothing is
-  // stored and every attempt brings a different picture.
-  void pagesSayingErrorEmptyNameAndPassword() {
+  // A wrong account empties the user name and password and keeps the captcha
+  // field; a wrong captcha, whose notice "验证码错误" also says "错误", is a
+  // captcha error: it keeps the user name and password and empties only the
+  // captcha. Nothing is stored and every attempt brings a different picture.
+  void wrongAccountEmptiesTheAccountWrongCaptchaOnlyTheCaptcha() {
     QImage previous(80, 24, QImage::Format_RGB32);
     previous.fill(Qt::red);
     f_->picture->setPixmap(QPixmap::fromImage(previous));
@@ -252,10 +253,10 @@ class LoginFlowTest : public QObject {
 
     f_->fill(kUser, kPassword, QStringLiteral("wrong captcha"));
     f_->flow->OnLoginClicked();
-    QCOMPARE(f_->hint->text(), QStringLiteral("用户名或密码错误"));
-    QCOMPARE(f_->userName->text(), QString());
-    QCOMPARE(f_->password->text(), QString());
-    QCOMPARE(f_->captcha->text(), QStringLiteral("wrong captcha"));
+    QCOMPARE(f_->hint->text(), QStringLiteral("验证码错误"));
+    QCOMPARE(f_->userName->text(), kUser);
+    QCOMPARE(f_->password->text(), kPassword);
+    QCOMPARE(f_->captcha->text(), QString());
     QVERIFY(!f_->picture->pixmap().isNull());
     QVERIFY(pictureOf(*f_->picture) != previous);
 
@@ -263,6 +264,12 @@ class LoginFlowTest : public QObject {
     QCOMPARE(readBytes(f_->account->userFilePath()), QByteArray("old user"));
     QCOMPARE(readBytes(f_->account->passwordFilePath()), QByteArray("old password"));
     QVERIFY(!site_->sessionUser(f_->sessionId).value_or("").size());
+
+    // After the captcha error only the new picture's text is typed.
+    f_->captcha->setText(f_->expectedCaptcha());
+    f_->flow->OnLoginClicked();
+    QCOMPARE(f_->hint->text(), QStringLiteral("登录成功"));
+    QCOMPARE(site_->sessionUser(f_->sessionId).value_or("<none>"), std::string("张三"));
   }
 
   // An answer slower than the two-second wait is still read, not mistaken

@@ -131,6 +131,13 @@ class ProfileFileTest : public QObject {
         << QByteArray("outageGiveUpMinutes = [120]\n")
         << QStringList{
                at(1, "outageGiveUpMinutes must be a number of minutes above 0 and at most 10080")};
+    QTest::newRow("captcha marks not a list")
+        << QByteArray("loginCaptchaErrorMarks = \"验证码错误\"\n")
+        << QStringList{at(1, "loginCaptchaErrorMarks must be a list of at most 100 texts")};
+    QTest::newRow("empty captcha mark")
+        << QByteArray("loginCaptchaErrorMarks = [\n  \"验证码错误\",\n  \"\",\n  7,\n]\n")
+        << QStringList{at(3, "loginCaptchaErrorMarks[2] must be a text that is not empty"),
+                       at(4, "loginCaptchaErrorMarks[3] must be a text that is not empty")};
     QTest::newRow("every error, in line order")
         << QByteArray("successMark = \"\"\nfoo = 1\naddressBox = 0\n")
         << QStringList{at(1, "successMark must be a text that is not empty"),
@@ -221,6 +228,7 @@ class ProfileFileTest : public QObject {
     changed.loginButton = 14;
     changed.loginWrongAccountMark = QStringLiteral("wrong \\ account");
     changed.loginCaptchaMark = QStringLiteral("tab\there");
+    changed.loginCaptchaErrorMarks = {QStringLiteral("码错了"), QStringLiteral("a, \"b\"")};
     changed.startPageLink = 15;
     changed.shareLinkText = QStringLiteral("转发\n宝贝");
     changed.shareLinkMode = 0;
@@ -253,6 +261,26 @@ class ProfileFileTest : public QObject {
         parse("muteHoldMinutes = [10080, 2.5]\noutageGiveUpMinutes = 10080\n");
     QVERIFY2(longest.ok(), qPrintable(longest.errorText()));
     QCOMPARE(longest.profile->muteHoldMinutes, (QList<double>{10080, 2.5}));
+  }
+
+  // The captcha notices: both built in, a file's list replaces the further
+  // ones (an empty list leaves loginCaptchaMark alone), and the printed
+  // default names the key.
+  void captchaMarks() {
+    QCOMPARE(SiteProfile{}.captchaMarks(),
+             (QStringList{QStringLiteral("验证码错误"), QStringLiteral("输入验证码")}));
+    const ProfileLoad own = parse(
+        "loginCaptchaErrorMarks = [\"校验码不对\", \"验证码过期\"]\nloginCaptchaMark = "
+        "\"请填写\"\n");
+    QVERIFY2(own.ok(), qPrintable(own.errorText()));
+    QCOMPARE(own.profile->captchaMarks(),
+             (QStringList{QStringLiteral("校验码不对"), QStringLiteral("验证码过期"),
+                          QStringLiteral("请填写")}));
+    const ProfileLoad none = parse("loginCaptchaErrorMarks = []\n");
+    QVERIFY2(none.ok(), qPrintable(none.errorText()));
+    QCOMPARE(none.profile->captchaMarks(), QStringList{QStringLiteral("输入验证码")});
+    QVERIFY(defaultProfileToml().contains(
+        QStringLiteral("\nloginCaptchaErrorMarks = [\"验证码错误\"]\n")));
   }
 
   void poolsOfOneAndOfAThousand() {

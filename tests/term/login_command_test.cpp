@@ -3,6 +3,7 @@
 // file or the environment, one data folder per account.
 #include <QFile>
 #include <QImage>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
@@ -113,6 +114,60 @@ class LoginCommandTest : public QObject {
     // Nothing was asked to be remembered.
     QVERIFY(!QFile::exists(data.filePath(QStringLiteral("password.txt"))) ||
             QFileInfo(data.filePath(QStringLiteral("password.txt"))).size() == 0);
+  }
+
+  // A mistyped captcha on a site whose pictures are random, as a user meets
+  // it: the hint says 验证码错误 (not 用户名或密码错误), the same account is
+  // tried again with a fresh picture, and that picture's text signs in.
+  void wrongCaptchaThenTheNextPicture() {
+    DemoOptions options;
+    options.accounts = {{"lisi", "secret"}};
+    DemoSite randomSite(options);
+    QVERIFY(randomSite.start());
+    QTemporaryDir data;
+    QProcessEnvironment env = quillet::testing::headlessEnvironment(0.1);
+    env.insert(QStringLiteral("QUILLET_PASSWORD"), QStringLiteral("secret"));
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(quillet::testing::quilletPath(),
+                  {QStringLiteral("login"), QStringLiteral("--user"), QStringLiteral("lisi"),
+                   QStringLiteral("--site"), QString::fromStdString(randomSite.baseUrl()),
+                   QStringLiteral("--data-dir"), data.path()});
+    QVERIFY(process.waitForStarted(10'000));
+    QString err;
+    const QString prompt = QStringLiteral("验证码：");
+    const auto promptsShown = [&](int count) {
+      return QTest::qWaitFor(
+                 [&] {
+                   err += QString::fromUtf8(process.readAllStandardError());
+                   return err.count(prompt) >= count || process.state() == QProcess::NotRunning;
+                 },
+                 120'000) &&
+             err.count(prompt) >= count;
+    };
+    QVERIFY2(promptsShown(1), qPrintable(err));
+    const auto first = randomSite.lastCaptcha();
+    QVERIFY(first.has_value());
+    // Letters: never the text of a picture, which shows digits.
+    process.write("abcd\n");
+    QVERIFY2(promptsShown(2), qPrintable(err));
+    const auto second = randomSite.lastCaptcha();
+    QVERIFY(second.has_value());
+    QCOMPARE(second->sessionId, first->sessionId);  // the same session, a new picture
+    process.write(QByteArray::fromStdString(second->text) + "\n");
+    process.closeWriteChannel();
+    QVERIFY(process.waitForFinished(120'000));
+    err += QString::fromUtf8(process.readAllStandardError());
+    QVERIFY2(process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0,
+             qPrintable(err));
+    const qsizetype wrong = err.indexOf(QStringLiteral("验证码错误"));
+    QVERIFY2(wrong >= 0, qPrintable(err));
+    QVERIFY(err.indexOf(QStringLiteral("登录成功")) > wrong);
+    QVERIFY2(!err.contains(QStringLiteral("用户名或密码错误")), qPrintable(err));
+    QCOMPARE(err.count(QStringLiteral("captcha.png")), 2);
+    const auto last = randomSite.lastCaptcha();
+    QVERIFY(last.has_value());
+    QCOMPARE(randomSite.sessionUser(last->sessionId).value_or("<none>"), std::string("lisi"));
   }
 
   // Two data folders, two accounts, two sessions: the second sign-in (its

@@ -380,6 +380,26 @@ class RunCommandTest : public QObject {
                      *std::min_element(waits.begin(), waits.end()) >
                  0.01,
              "the same wait every time: no jitter");
+
+    // The run says as it starts what gap the period gives, the fixed waits' sum
+    // included, and its progress the time an address really took: never
+    // less than the waits between two results (17.6 s + 1 s, scaled).
+    const qsizetype start = r.err.indexOf(QStringLiteral("开始分享"));
+    QVERIFY2(start >= 0, qPrintable(r.err));
+    const QString firstLine = r.err.mid(start).section(u'\n', 0, 0);
+    QVERIFY2(firstLine.startsWith(QStringLiteral("开始分享：第1个地址起，共6个；")),
+             qPrintable(r.err));
+    QVERIFY2(
+        firstLine.endsWith(QStringLiteral(
+            "周期26秒：每个地址约18.6至26.6秒＋网页加载（固定17.6秒＋周期等待1秒＋随机0至8秒）")),
+        qPrintable(firstLine));
+    static const QRegularExpression measured(QStringLiteral("实际每个约([0-9.]+)秒"));
+    QList<double> perRow;
+    for (auto it = measured.globalMatch(r.err); it.hasNext();) {
+      perRow << it.next().captured(1).toDouble();
+    }
+    QCOMPARE(perRow.size(), 6);  // one progress line per row
+    QVERIFY2(perRow.last() >= 18.6 * kTimeScale - 0.05, qPrintable(r.err));
   }
 };
 

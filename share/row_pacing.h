@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QString>
+#include <cstdint>
+
+namespace quillet {
+
+/// The fixed waits of one row's page steps, in designed (unscaled)
+/// microseconds, in the order the pass takes them. Every figure shown about
+/// the pacing is computed from these.
+struct RowWaits {
+  static constexpr std::int32_t kStartPage = 4'000'000;      // the start page loads
+  static constexpr std::int32_t kStartLink = 2'000'000;      // after the start page's link
+  static constexpr std::int32_t kShareDialog = 2'000'000;    // after the share link
+  static constexpr std::int32_t kAddressAnswer = 2'000'000;  // after submitting the address
+  static constexpr std::int32_t kBeforeConfirm = 6'000'000;  // before the confirm
+  static constexpr std::int32_t kResult = 1'600'000;         // before the result is read
+  /// One row's fixed waits together.
+  static constexpr std::int64_t kTotal = std::int64_t{kStartPage} + kStartLink + kShareDialog +
+                                         kAddressAnswer + kBeforeConfirm + kResult;
+};
+
+/// The designed time from one share to the next at a period (µs,
+/// unscaled): the fixed waits plus the final pacing wait. Page loading comes
+/// on top and is not known in advance.
+std::int64_t designedRowMicros(const QString& periodText);
+
+/// What a period gives, in words, for the status bar and the first line of
+/// a run, e.g. "周期30秒：每个地址约22.6秒＋网页加载（固定17.6秒＋周期等待5秒）".
+/// `jitterMaxMicros` is the most a random addition to the final wait adds.
+QString pacingText(const QString& periodText, std::int64_t jitterMaxMicros = 0);
+
+/// "实际每个约23.4秒": the measured time per address.
+QString measuredRowText(double secondsPerRow);
+
+/// Seconds as the texts above show them: one decimal, none when whole.
+QString secondsText(double seconds);
+
+/// Measures the real time per address of a run: the average time between
+/// one row's result and the next (paused time left out), or before a second
+/// result, the time from the start to the first one.
+class RowPaceMeter {
+ public:
+  /// A run begins: earlier measurements are forgotten.
+  void start();
+  void setPaused(bool paused);
+  /// A row has its result.
+  void rowFinished();
+  /// Seconds per address so far; negative before the first result.
+  double secondsPerRow() const;
+
+ private:
+  std::int64_t activeMicros() const;
+
+  QElapsedTimer clock_;
+  QElapsedTimer pauseClock_;
+  bool paused_ = false;
+  std::int64_t pausedMicros_ = 0;
+  std::int64_t startedAt_ = 0;
+  std::int64_t firstAt_ = -1;
+  std::int64_t lastAt_ = -1;
+  int results_ = 0;
+};
+
+}  // namespace quillet
