@@ -20,12 +20,12 @@
 #include <map>
 #include <memory>
 
-#include "app/app_config.h"
 #include "app/application.h"
 #include "app/balloon_tip.h"
 #include "app/clickable_label.h"
 #include "app/main_window.h"
 #include "browser/browser_control.h"
+#include "config/app_config.h"
 #include "demo/demo_site.h"
 #include "share/address_list_model.h"
 #include "share/recording_dialogs.h"
