@@ -64,7 +64,8 @@ int LoginCommand::execute(const QStringList& arguments) {
                      "(and drawn on a terminal); its text is read from standard "
                      "input.\nExit status: 0 signed in, 2 usage, 3 refused (wrong "
                      "account, or a wrong captcha three times), 4 site unreachable, 5 the data "
-                     "folder is in use by another Quillet."));
+                     "folder is in use by another Quillet or cannot be locked, 129/130/143 "
+                     "ended by SIGHUP/SIGINT/SIGTERM."));
   const QCommandLineOption userOption(
       QStringLiteral("user"),
       QStringLiteral("User name (default: the remembered account, else a prompt)."),
