@@ -3,7 +3,7 @@
 #include <QObject>
 #include <memory>
 
-#include "app/app_config.h"
+#include "config/app_config.h"
 #include "site/site_profile.h"
 
 namespace quillet {

@@ -2,7 +2,7 @@
 
 #include <QTextStream>
 
-#include "app/app_config.h"
+#include "config/app_config.h"
 #include "share/dialogs.h"
 #include "site/profile_file.h"
 

@@ -8,8 +8,27 @@ namespace {
 
 const QByteArray kBom("\xEF\xBB\xBF");
 
+// A spreadsheet reads a cell that begins with one of these as a formula (or,
+// for tab and CR, strips them and reads what follows as one). Addresses come
+// from files anyone may have written, so such a field gets a leading quote
+// mark, which spreadsheets take as "text" and do not show.
+bool looksLikeFormula(const QString& text) {
+  if (text.isEmpty()) return false;
+  switch (text.front().unicode()) {
+    case u'=':
+    case u'+':
+    case u'-':
+    case u'@':
+    case u'\t':
+    case u'\r':
+      return true;
+    default:
+      return false;
+  }
+}
+
 void appendField(QByteArray& out, const QString& text) {
-  const QByteArray bytes = text.toUtf8();
+  const QByteArray bytes = looksLikeFormula(text) ? '\'' + text.toUtf8() : text.toUtf8();
   const bool quote = bytes.contains(',') || bytes.contains('"') || bytes.contains('\n') ||
                      bytes.contains('\r') ||
                      (!bytes.isEmpty() && (bytes.front() == ' ' || bytes.back() == ' ' ||

@@ -13,7 +13,9 @@ namespace quillet {
 /// that spreadsheet programs read Chinese text correctly), CRLF line ends,
 /// the header 地址,状态,发布时间, then one line per row in list order. A
 /// field is quoted when it holds a comma, a quote, a line break or leading
-/// or trailing blanks; quotes inside are doubled.
+/// or trailing blanks; quotes inside are doubled. A field that a spreadsheet
+/// would take for a formula (it begins with =, +, -, @, tab or CR) is written
+/// with a leading ' so that it stays text.
 QByteArray resultsCsv(const QList<JournalRow>& rows);
 
 /// The header line of the results table (CRLF-terminated, no byte-order mark).

@@ -1,8 +1,20 @@
 #include "journal/data_folder_lock.h"
 
 #include <QDir>
+#include <QTemporaryFile>
 
 namespace quillet {
+namespace {
+
+// The system's reason why no file can be made in `folder`: QLockFile keeps
+// it to itself, so a throw-away file of our own is tried.
+QString whyNoFile(const QString& folder) {
+  QTemporaryFile probe(QDir(folder).filePath(QStringLiteral("quillet.lock.XXXXXX")));
+  if (!probe.open()) return probe.errorString();
+  return QStringLiteral("未知错误");
+}
+
+}  // namespace
 
 DataFolderLock::DataFolderLock(const QString& dataDir)
     : dataDir_(dataDir), lock_(std::make_unique<QLockFile>(lockPath())) {
@@ -38,8 +50,8 @@ bool DataFolderLock::tryLock() {
     case QLockFile::PermissionError:
     case QLockFile::UnknownError:
     case QLockFile::NoError:
-      error_ =
-          QStringLiteral("无法在数据文件夹%1中建立锁文件").arg(QDir::toNativeSeparators(dataDir_));
+      error_ = QStringLiteral("无法在数据文件夹%1中建立锁文件：%2")
+                   .arg(QDir::toNativeSeparators(dataDir_), whyNoFile(dataDir_));
       break;
   }
   return false;

@@ -7,11 +7,11 @@
 #
 #   scripts/fuzz.sh TARGET|all SECONDS [libFuzzer options...]
 #
-# Targets: text url cookie request_headers address_file demo_request
+# Targets: text url cookie request_headers address_file demo_request site_profile
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${QUILLET_FUZZ_BUILD_DIR:-$root/build-fuzz}"
-all_targets=(text url cookie request_headers address_file demo_request)
+all_targets=(text url cookie request_headers address_file demo_request site_profile)
 
 if [ $# -lt 2 ] || ! [[ "$2" =~ ^[0-9]+$ ]]; then
   echo "usage: scripts/fuzz.sh TARGET|all SECONDS [libFuzzer options...]" >&2

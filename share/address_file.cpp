@@ -1,6 +1,9 @@
 #include "share/address_file.h"
 
+#include <sys/stat.h>
+
 #include <QFile>
+#include <QFileInfo>
 #include <cstring>
 #include <memory>
 #include <string_view>
@@ -103,17 +106,41 @@ QStringList decodeAddressLines(const QByteArray& bytes) {
 
 AddressFileContents readAddressFile(const QString& path) {
   AddressFileContents contents;
+  const QString notRegular = QStringLiteral("不是普通文件");
+  const QString tooBig = QStringLiteral("文件大于%1 MiB").arg(kMaxAddressFileBytes >> 20);
+  // Checked before opening too: opening a pipe waits for its writer.
+  const QFileInfo info(path);
+  if (info.exists() && !info.isFile()) {
+    contents.error = notRegular;
+    return contents;
+  }
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) {
     contents.error = file.errorString();
     return contents;
   }
-  QByteArray bytes = file.readAll();
+  struct stat status {};
+  if (::fstat(file.handle(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    contents.error = notRegular;
+    return contents;
+  }
+  // One byte more than allowed tells a file that grew past the limit.
+  const QByteArray bytes = file.read(kMaxAddressFileBytes + 1);
   if (file.error() != QFileDevice::NoError) {
     contents.error = file.errorString();
     return contents;
   }
-  contents.lines = decodeAddressLines(bytes);
+  if (bytes.size() > kMaxAddressFileBytes) {
+    contents.error = tooBig;
+    return contents;
+  }
+  for (QString& line : decodeAddressLines(bytes)) {
+    if (line.trimmed().isEmpty()) {
+      ++contents.blankLines;
+    } else {
+      contents.lines.append(std::move(line));
+    }
+  }
   contents.ok = true;
   return contents;
 }

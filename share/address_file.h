@@ -9,9 +9,13 @@ namespace quillet {
 /// The lines of an imported address file, or why it could not be read.
 struct AddressFileContents {
   bool ok = false;
-  QString error;      // the system's reason when !ok
-  QStringList lines;  // in file order, without their terminators
+  QString error;       // the system's reason when !ok
+  QStringList lines;   // in file order, without their terminators, blank lines left out
+  int blankLines = 0;  // lines that held nothing but blanks
 };
+
+/// The largest address file read; a bigger one is refused.
+inline constexpr qint64 kMaxAddressFileBytes = qint64(256) * 1024 * 1024;
 
 /// Reads an address file: one address per line, lines ending at "\n" or
 /// "\r\n"; a last line without terminator counts, an empty piece after the
@@ -19,7 +23,9 @@ struct AddressFileContents {
 /// byte-order mark or is valid UTF-8 holding multi-byte characters (the
 /// usual case on this platform). Undecodable bytes become replacement
 /// characters; they never
-/// end or drop a line.
+/// end or drop a line. Lines of blanks only are no addresses: they are left
+/// out and counted. Only a regular file of at most kMaxAddressFileBytes is
+/// read (a device or a pipe could be endless).
 AddressFileContents readAddressFile(const QString& path);
 
 /// The line splitting and decoding of readAddressFile over bytes in memory.

@@ -9,13 +9,16 @@
 
 namespace quillet {
 
-QString importedText(int count) {
-  return QStringLiteral("已导入") + QString::number(count) + QStringLiteral("个地址");
+QString importedText(int count, int blankLines) {
+  QString text = QStringLiteral("已导入") + QString::number(count) + QStringLiteral("个地址");
+  if (blankLines > 0) text += QStringLiteral("（跳过%1个空行）").arg(blankLines);
+  return text;
 }
 
 int importAddressFile(Dialogs& dialogs, QWidget* dialogParent, AddressListModel& list,
-                      const QString& path) {
+                      const QString& path, int* blankLines) {
   AddressFileContents contents = readAddressFile(path);
+  if (blankLines != nullptr) *blankLines = contents.blankLines;
   if (!contents.ok) {
     dialogs.information(
         dialogParent, QStringLiteral("导入地址"),
@@ -29,10 +32,11 @@ int importAddressFile(Dialogs& dialogs, QWidget* dialogParent, AddressListModel&
   return static_cast<int>(contents.lines.size());
 }
 
-int importAddresses(Dialogs& dialogs, QWidget* dialogParent, AddressListModel& list) {
+int importAddresses(Dialogs& dialogs, QWidget* dialogParent, AddressListModel& list,
+                    int* blankLines) {
   const QString path = dialogs.getOpenFileName(dialogParent);
   if (path.isEmpty()) return 0;
-  return std::max(0, importAddressFile(dialogs, dialogParent, list, path));
+  return std::max(0, importAddressFile(dialogs, dialogParent, list, path, blankLines));
 }
 
 }  // namespace quillet

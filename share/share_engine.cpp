@@ -170,13 +170,15 @@ void ShareEngine::onRowsRemoved(int first, int last) {
 }
 
 void ShareEngine::onImportClicked() {
-  importAddresses(dialogs_, dialogParent_, list_);
-  Q_EMIT importedText(quillet::importedText(list_.rowCountInt()));
+  int blankLines = 0;
+  importAddresses(dialogs_, dialogParent_, list_, &blankLines);
+  Q_EMIT importedText(quillet::importedText(list_.rowCountInt(), blankLines));
 }
 
 int ShareEngine::importFile(const QString& path) {
-  const int inserted = importAddressFile(dialogs_, dialogParent_, list_, path);
-  Q_EMIT importedText(quillet::importedText(list_.rowCountInt()));
+  int blankLines = 0;
+  const int inserted = importAddressFile(dialogs_, dialogParent_, list_, path, &blankLines);
+  Q_EMIT importedText(quillet::importedText(list_.rowCountInt(), blankLines));
   return inserted;
 }
 

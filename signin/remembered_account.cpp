@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
+#include <cstdio>
 #include <string>
 
 #include "signin/gbk.h"
@@ -15,13 +16,26 @@ constexpr auto kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 // Creates `path` empty when it does not exist. The password file is created
 // with owner-only permissions from the start, so there is no moment in which
 // others could open it.
-void createIfAbsent(const QString& path, bool secret) {
+void createIfAbsent(const QString& path, bool /*secret*/) {
   if (QFileInfo::exists(path)) return;
-  QFile file(path);
-  if (secret) {
-    file.open(QIODevice::WriteOnly | QIODevice::NewOnly, kOwnerOnly);
-  } else {
-    file.open(QIODevice::WriteOnly | QIODevice::NewOnly);
+  // Owner-only, both: the user name is the account's half too.
+  QFile(path).open(QIODevice::WriteOnly | QIODevice::NewOnly, kOwnerOnly);
+}
+
+// A password file that others may read (copied in, or created under a loose
+// umask by an older version) is made owner-only before it is read.
+void tightenIfLoose(const QString& path) {
+  const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                                          QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                          QFileDevice::WriteOther | QFileDevice::ExeOther;
+  const QFileInfo info(path);
+  if (!info.exists() || (info.permissions() & others) == 0) return;
+  if (QFile::setPermissions(path, kOwnerOnly)) {
+    std::fprintf(stderr, "%s\n",
+                 QStringLiteral("%1 可被他人读取：已改为只有本人可读写（0600）")
+                     .arg(QDir::toNativeSeparators(path))
+                     .toUtf8()
+                     .constData());
   }
 }
 
@@ -84,6 +98,7 @@ QString RememberedAccount::password() const {
 }
 
 QString RememberedAccount::filePassword() const {
+  tightenIfLoose(passwordFilePath());
   return readWhole(passwordFilePath());
 }
 

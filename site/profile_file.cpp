@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -319,10 +320,98 @@ QString commented(const char* help) {
   return out;
 }
 
+// A key of many dotted parts (or a table header of them) and brackets nested
+// deep make the TOML parser recurse once per part or level, until the stack
+// runs out. A profile needs a handful of either.
+constexpr int kMaxDotsPerLine = 32;
+constexpr int kMaxBracketDepth = 32;
+
+// The first line (from 1) that has more than kMaxDotsPerLine dots outside
+// strings and comments, or where brackets and braces outside strings nest
+// deeper than kMaxBracketDepth; 0 when there is none. Strings are skipped as
+// TOML writes them, so a dot or bracket in a comment text never counts.
+std::uint32_t firstTooDeepLine(const QByteArray& text) {
+  enum class State { Normal, Comment, Basic, Literal, MultiBasic, MultiLiteral };
+  State state = State::Normal;
+  std::uint32_t line = 1;
+  int dots = 0;
+  int depth = 0;
+  const qsizetype size = text.size();
+  const auto starts = [&](qsizetype i, const char* what) {
+    const qsizetype n = qsizetype(std::strlen(what));
+    return i + n <= size && std::memcmp(text.constData() + i, what, std::size_t(n)) == 0;
+  };
+  for (qsizetype i = 0; i < size; ++i) {
+    const char c = text.at(i);
+    if (c == '\n') {
+      ++line;
+      dots = 0;
+      if (state == State::Comment || state == State::Basic || state == State::Literal)
+        state = State::Normal;
+      continue;
+    }
+    switch (state) {
+      case State::Normal:
+        if (c == '#') {
+          state = State::Comment;
+        } else if (starts(i, "\"\"\"")) {
+          state = State::MultiBasic;
+          i += 2;
+        } else if (starts(i, "'''")) {
+          state = State::MultiLiteral;
+          i += 2;
+        } else if (c == '"') {
+          state = State::Basic;
+        } else if (c == '\'') {
+          state = State::Literal;
+        } else if (c == '.') {
+          if (++dots > kMaxDotsPerLine) return line;
+        } else if (c == '[' || c == '{') {
+          if (++depth > kMaxBracketDepth) return line;
+        } else if (c == ']' || c == '}') {
+          depth = std::max(0, depth - 1);
+        }
+        break;
+      case State::Comment:
+        break;
+      case State::Basic:
+      case State::MultiBasic:
+        if (c == '\\') {
+          // The escaped character is skipped, unless it is a line break.
+          if (i + 1 < size && text.at(i + 1) != '\n') ++i;
+        } else if (state == State::Basic && c == '"') {
+          state = State::Normal;
+        } else if (state == State::MultiBasic && starts(i, "\"\"\"")) {
+          state = State::Normal;
+          i += 2;
+        }
+        break;
+      case State::Literal:
+        if (c == '\'') state = State::Normal;
+        break;
+      case State::MultiLiteral:
+        if (starts(i, "'''")) {
+          state = State::Normal;
+          i += 2;
+        }
+        break;
+    }
+  }
+  return 0;
+}
+
 }  // namespace
 
 ProfileLoad parseSiteProfile(const QByteArray& text, const QString& fileName) {
   ProfileLoad load;
+  if (const std::uint32_t deep = firstTooDeepLine(text); deep != 0) {
+    load.errors << fileName + u':' + QString::number(deep) +
+                       QStringLiteral(
+                           ": key or table nested too deeply (a profile needs at "
+                           "most %1 dotted parts or levels of brackets)")
+                           .arg(kMaxDotsPerLine);
+    return load;
+  }
   toml::table table;
   try {
     table = toml::parse(std::string_view(text.constData(), static_cast<std::size_t>(text.size())),

@@ -68,6 +68,7 @@ CommandLine::Verdict CommandLine::parse(const QStringList& arguments, const QStr
   if (parser_.isSet(site_)) common << QStringLiteral("--site") << parser_.value(site_);
   if (parser_.isSet(dataDir_)) common << QStringLiteral("--data-dir") << parser_.value(dataDir_);
   if (parser_.isSet(profile_)) common << QStringLiteral("--profile") << parser_.value(profile_);
+  commonGiven_ = common.mid(1);
   config_ = parseAppConfig(common, programDir);
   if (config_.exitNow) return refuse(config_.message.trimmed());
 

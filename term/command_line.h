@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "app/app_config.h"
+#include "config/app_config.h"
 
 namespace quillet::term {
 
@@ -43,6 +43,8 @@ class CommandLine {
   /// The site profile in force (--profile, else site.toml in the data
   /// folder, else the built-in one), with the site's address of --site.
   const SiteProfile& profile() const { return config_.profile; }
+  /// --site, --data-dir and --profile with their values, as given.
+  const QStringList& commonOptionsGiven() const { return commonGiven_; }
 
  private:
   QString name_;
@@ -53,6 +55,7 @@ class CommandLine {
   QCommandLineOption profile_;
   QCommandLineOption help_;
   AppConfig config_;
+  QStringList commonGiven_;
 };
 
 }  // namespace quillet::term

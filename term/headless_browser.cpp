@@ -6,6 +6,7 @@
 #include <QWebEngineCookieStore>
 #include <QWebEngineProfile>
 #include <cstdio>
+#include <cstring>
 
 #include "browser/browser_control.h"
 #include "browser/indexed_page.h"
@@ -20,12 +21,16 @@ char gProgramName[] = "quillet";
 char* gArgv[] = {gProgramName, nullptr};
 
 // The engine's reports about its own set-up (no runtime folder, the sandbox
-// off as root, no GPU offscreen) say nothing a user of a terminal run can act
+// off as root, no GPU offscreen, the order in which its parts started) and
+// the site's own script console say nothing a user of a terminal run can act
 // on, and would fill a cron mail every day. Everything else passes.
 void quietEngineReports(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-  static const char* const kNoise[] = {"XDG_RUNTIME_DIR", "Sandboxing disabled",
-                                       "graphics backend"};
+  static const char* const kNoise[] = {"XDG_RUNTIME_DIR", "Sandboxing disabled", "graphics backend",
+                                       "WebEngineContext used before"};
   if (type == QtDebugMsg || type == QtInfoMsg) return;
+  // The pages' console messages come in the "js" category.
+  if (context.category != nullptr && std::strcmp(context.category, "js") == 0) return;
+  if (text.startsWith(QLatin1String("js: "))) return;
   for (const char* noise : kNoise) {
     if (text.contains(QLatin1String(noise))) return;
   }
@@ -35,9 +40,10 @@ void quietEngineReports(QtMsgType type, const QMessageLogContext& context, const
 }  // namespace
 
 void HeadlessBrowser::choosePlatform() {
-  const bool hasDisplay =
-      !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-  const bool offscreen = !hasDisplay && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+  // A subcommand shows no window, so a display is never needed, and a stale
+  // one (tmux re-attached over ssh, sudo) would abort the start. Only a
+  // platform asked for by name is used.
+  const bool offscreen = qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
   if (offscreen) qputenv("QT_QPA_PLATFORM", "offscreen");
   if (!qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS")) return;
   QByteArray flags;

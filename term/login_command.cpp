@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "browser/browser_control.h"
+#include "config/environment_password.h"
 #include "journal/data_folder_lock.h"
 #include "signin/remembered_account.h"
 #include "signin/site_login.h"
@@ -14,6 +15,7 @@
 #include "term/exit_status.h"
 #include "term/half_block_picture.h"
 #include "term/headless_browser.h"
+#include "term/stop_signals.h"
 #include "term/terminal_input.h"
 
 namespace quillet::term {
@@ -44,7 +46,7 @@ bool showCaptcha(const QByteArray& bytes, const QString& path) {
   if (bytes.isEmpty() || !picture.loadFromData(bytes)) return false;
   if (!picture.save(path, "PNG")) say(QStringLiteral("无法保存验证码图片：%1").arg(path));
   if (stderrIsTerminal()) {
-    const QByteArray art = halfBlockPicture(picture);
+    const QByteArray art = halfBlockPicture(picture, terminalColours());
     std::fwrite(art.constData(), 1, size_t(art.size()), stderr);
   }
   say(QStringLiteral("验证码图片：%1").arg(path));
@@ -62,7 +64,8 @@ int LoginCommand::execute(const QStringList& arguments) {
                      "(and drawn on a terminal); its text is read from standard "
                      "input.\nExit status: 0 signed in, 2 usage, 3 refused (wrong "
                      "account, or a wrong captcha three times), 4 site unreachable, 5 the data "
-                     "folder is in use by another Quillet."));
+                     "folder is in use by another Quillet or cannot be locked, 129/130/143 "
+                     "ended by SIGHUP/SIGINT/SIGTERM."));
   const QCommandLineOption userOption(
       QStringLiteral("user"),
       QStringLiteral("User name (default: the remembered account, else a prompt)."),
@@ -105,8 +108,9 @@ int LoginCommand::execute(const QStringList& arguments) {
     const std::optional<QString> text = readPasswordFile(path);
     if (!text) return line.refuse(QStringLiteral("cannot read %1").arg(path)).exitStatus;
     password = *text;
-  } else if (qEnvironmentVariableIsSet("QUILLET_PASSWORD")) {
-    password = qEnvironmentVariable("QUILLET_PASSWORD");
+  } else if (environmentPassword()) {
+    // Read at the start and taken out of the environment there.
+    password = *environmentPassword();
   } else if (const QString kept = account.userName() == user ? account.password() : QString();
              !kept.isEmpty()) {
     // The remembered password belongs to the remembered user only.
@@ -121,11 +125,15 @@ int LoginCommand::execute(const QStringList& arguments) {
   // A sign-in signs the folder's session out first: never under a run
   // that is using it.
   DataFolderLock lock(line.config().stateDir);
-  if (!lock.tryLock() && lock.heldByAnother()) {
+  if (!lock.tryLock()) {
     say(lock.errorText());
     return kExitFolderInUse;
   }
+  // Nothing to finish in order here: a signal during a page load or at the
+  // captcha prompt ends the sign-in at once.
   HeadlessBrowser session(line.config().stateDir);
+  StopSignals stops;  // needs the application object
+  stops.setAtOnce(true);
   const SiteProfile& profile = line.profile();
   // A sign-in starts from a signed-out session, as the window's start-up
   // does: the account asked for replaces whichever the session held.

@@ -32,9 +32,9 @@ QString clock(std::int64_t seconds) {
 }  // namespace
 
 QString liveProgressLine(const PassProgress& progress, int barWidth) {
-  const int done = progress.succeeded + progress.failed + progress.wrongAddress;
-  const int filled =
-      progress.total > 0 ? std::clamp(done * barWidth / progress.total, 0, barWidth) : 0;
+  const int filled = progress.total > 0
+                         ? std::clamp(progress.rowsDone * barWidth / progress.total, 0, barWidth)
+                         : 0;
   return u'[' + QString(filled, u'#') + QString(barWidth - filled, u'.') + QStringLiteral("] ") +
          counts(progress) + QStringLiteral(" 剩余 ") + clock(progress.secondsLeft);
 }

@@ -12,6 +12,9 @@ struct PassProgress {
   int succeeded = 0;
   int failed = 0;
   int wrongAddress = 0;
+  // Rows of the list behind the pass, the ones before a resumed pass's
+  // first row included: what the bar shows.
+  int rowsDone = 0;
   std::int64_t secondsLeft = -1;  // -1 while unknown
   double secondsPerRow = -1;      // the measured time per address; negative while unknown
 };

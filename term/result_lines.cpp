@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 
 #include "journal/csv_export.h"
+#include "term/printable_text.h"
 
 namespace quillet::term {
 namespace {
@@ -23,7 +24,9 @@ QString csvHeader() {
 }
 
 QString csvRecord(const RowResult& result) {
-  return QString::fromUtf8(resultsCsvRecord(result.address, result.status, result.time));
+  // JSON escapes control characters; CSV would carry them as they are.
+  return QString::fromUtf8(resultsCsvRecord(
+      printableText(result.address), printableText(result.status), printableText(result.time)));
 }
 
 QString jsonLine(const RowResult& result) {

@@ -15,7 +15,9 @@ struct RowResult {
 /// The CSV header line "地址,状态,发布时间" with its line break.
 QString csvHeader();
 /// One RFC 4180 record: fields with a comma, quote or line break are
-/// quoted, quotes doubled; ends with CRLF as the RFC has it.
+/// quoted, quotes doubled; ends with CRLF as the RFC has it. Control
+/// characters become U+FFFD; a field that a spreadsheet would read as a
+/// formula gets a leading '.
 QString csvRecord(const RowResult& result);
 /// One JSON object on one line: {"row":N,"address":...,"status":...,"time":...}.
 QString jsonLine(const RowResult& result);

@@ -4,11 +4,13 @@
 
 #include <QDir>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <optional>
 
 #include "browser/browser_control.h"
 #include "journal/data_folder_lock.h"
+#include "share/address_import.h"
 #include "share/address_list_model.h"
 #include "share/row_pacing.h"
 #include "share/share_engine.h"
@@ -20,8 +22,10 @@
 #include "term/command_line.h"
 #include "term/exit_status.h"
 #include "term/headless_browser.h"
+#include "term/run_input.h"
 #include "term/run_report.h"
 #include "term/run_settings.h"
+#include "term/sign_in_hint.h"
 #include "term/stop_signals.h"
 #include "term/terminal_dialogs.h"
 
@@ -32,8 +36,17 @@ namespace {
 // site counts as unreachable. A network limit: not scaled.
 constexpr int kStartPageLimitMs = 30'000;
 
-int exitStatusFor(int signalNumber) {
-  return signalNumber == SIGINT ? kExitInterrupted : kExitTerminated;
+QString signalName(int signalNumber) {
+  switch (signalNumber) {
+    case SIGINT:
+      return QStringLiteral("SIGINT");
+    case SIGTERM:
+      return QStringLiteral("SIGTERM");
+    case SIGHUP:
+      return QStringLiteral("SIGHUP");
+    default:
+      return {};
+  }
 }
 
 void say(const QString& text) {
@@ -50,10 +63,12 @@ int RunCommand::execute(const QStringList& arguments) {
           "every address through the site, as 发表 does, with the session of 'quillet login'.\n"
           "Results go to standard output as rows finish (CSV 地址,状态,发布时间, or JSON lines); "
           "progress to standard error. SIGINT or SIGTERM stops at the next step.\n"
-          "Exit status: 0 every row 成功, 1 some row 失败 or 地址错误, 2 usage, 3 not signed "
-          "in, 4 site unreachable, 5 the data folder is in use by another Quillet, 130/143 stopped "
-          "by "
-          "SIGINT/SIGTERM."));
+          "FILE, the period and the --csv file are checked before anything changes.\n"
+          "Exit status: 0 every row 成功, 1 some row 失败 or 地址错误, or the results could not "
+          "be written (standard output or the --csv file), 2 usage, unreadable or empty FILE, "
+          "period below 21, --csv file that cannot be written, 3 not signed in, 4 site "
+          "unreachable, 5 the data folder is in use by another Quillet or cannot be locked, "
+          "130/143/129 stopped by SIGINT/SIGTERM/SIGHUP."));
   const QCommandLineOption periodOption(
       QStringLiteral("period"), QStringLiteral("Seconds per address, 21 or more (default 21)."),
       QStringLiteral("S"), QStringLiteral("21"));
@@ -66,7 +81,9 @@ int RunCommand::execute(const QStringList& arguments) {
       QStringLiteral("Add a random 0 to S seconds to each address's final wait."),
       QStringLiteral("S"));
   const QCommandLineOption csvOption(
-      QStringLiteral("csv"), QStringLiteral("Also write the whole list as CSV to FILE at the end."),
+      QStringLiteral("csv"),
+      QStringLiteral("Also write the whole list as CSV to FILE at the end (UTF-8 with a "
+                     "byte-order mark, as 导出结果 writes it). FILE is opened before the pass."),
       QStringLiteral("FILE"));
   const QCommandLineOption jsonOption(QStringLiteral("json"),
                                       QStringLiteral("Results as JSON lines instead of CSV."));
@@ -95,7 +112,10 @@ int RunCommand::execute(const QStringList& arguments) {
     if (!jitter) return line.refuse(QStringLiteral("--jitter takes seconds, 0 or more")).exitStatus;
   }
   const QString file = line.parser().positionalArguments().constFirst();
-  const QString csvPath = line.parser().value(csvOption);
+  // Everything the run is asked for is read and checked here, before the
+  // data folder is touched: a refusal (status 2) changes nothing.
+  RunInput input;
+  if (!input.prepare(file, periodText, line.parser().value(csvOption))) return kExitUsage;
 
   if (!QDir().mkpath(line.config().stateDir)) {
     say(QStringLiteral("无法创建数据文件夹：%1").arg(line.config().stateDir));
@@ -104,26 +124,33 @@ int RunCommand::execute(const QStringList& arguments) {
   // One Quillet per data folder: a second one would share the browser's
   // session and the journal with the first.
   DataFolderLock lock(line.config().stateDir);
-  if (!lock.tryLock() && lock.heldByAnother()) {
+  if (!lock.tryLock()) {
     say(lock.errorText());
     return kExitFolderInUse;
   }
+  // Results go to a pipe or a file; one that closes must show as EPIPE, not
+  // end the process before the journal knows where the pass stands.
+  std::signal(SIGPIPE, SIG_IGN);
+  // Until the pass can stop in order, a signal ends the run at once: the
+  // sign-in check may wait half a minute for an unanswering site.
   HeadlessBrowser session(line.config().stateDir);
+  StopSignals stops;  // needs the application object
+  stops.setAtOnce(true);
   const SiteProfile& profile = line.profile();
-  // From here a signal ends the run in order: before the pass, without
-  // starting it; within it, at the engine's next step boundary.
-  StopSignals stops;
   switch (checkSession(session.browser(), profile, kStartPageLimitMs)) {
     case SessionState::SignedIn:
       break;
     case SessionState::SignedOut:
-      say(QStringLiteral("未登录：请先运行 quillet login"));
+      say(signInHint(line));
       return kExitNotSignedIn;
     case SessionState::Unreachable:
       say(SiteLogin::unreachableText());
       return kExitUnreachable;
   }
-  if (stops.received() != 0) return exitStatusFor(stops.received());
+  // From here a signal ends the run in order: before the pass, without
+  // starting it; within it, at the engine's next step boundary.
+  stops.setAtOnce(false);
+  if (stops.received() != 0) return StopSignals::exitStatusFor(stops.received());
 
   AddressListModel list;
   RunSettings settings;
@@ -145,11 +172,15 @@ int RunCommand::execute(const QStringList& arguments) {
     if (!interrupted.isEmpty())
       say(interrupted.section(u'，', 0, 0) + QStringLiteral("；本次重新开始"));
     if (line.parser().isSet(resumeOption)) say(QStringLiteral("没有中断的分享，按文件重新开始"));
-    // A run of FILE is a list of its own, as after 清空列表 and 导入地址.
+    // A run of FILE is a list of its own, as after 清空列表 and 导入地址,
+    // shared from the file's first line to its last.
     list.clear();
     engine.failedAddresses().clear();
     engine.resetRunState();
-    if (engine.importFile(file) < 0) return kExitUsage;  // the reason is on standard error
+    list.insertRows(0, input.addresses());
+    const QString imported = importedText(list.rowCountInt(), input.blankLines());
+    Q_EMIT engine.importedText(imported);
+    say(imported);
   }
 
   RunReport::Options reportOptions;
@@ -159,6 +190,7 @@ int RunCommand::execute(const QStringList& arguments) {
   reportOptions.designedRowSeconds = double(designedRowMicros(periodText)) / 1e6;
   reportOptions.pacing = pacingText(periodText, settings.jitterMaxMicros);
   reportOptions.designedRowSeconds *= timeScale();
+  reportOptions.onOutputError = [&engine] { engine.requestStop(); };
   RunReport report(list, reportOptions);
   settings.onPacingWait = [&report](std::int64_t micros) { report.pacingWait(micros); };
 
@@ -174,18 +206,17 @@ int RunCommand::execute(const QStringList& arguments) {
   QObject::connect(&stops, &StopSignals::stopRequested, &engine, &ShareEngine::requestStop);
   // The pass runs here, to its end or to a stop; its waits keep the event
   // loop, and with it the signal pipe, working.
+  if (stops.received() != 0) return StopSignals::exitStatusFor(stops.received());
   engine.onPublishClicked();
   if (!started) return kExitUsage;  // refused: the reason is on standard error
 
   const int stopSignal = stops.received();
-  if (stopSignal != 0 && engine.currentRow() < list.rowCountInt()) journal.keepInterrupted();
-  report.finish(stopSignal == SIGINT    ? QStringLiteral("SIGINT")
-                : stopSignal == SIGTERM ? QStringLiteral("SIGTERM")
-                                        : QString());
-  if (!csvPath.isEmpty() && !RunReport::writeCsvFile(list, csvPath)) {
-    say(QStringLiteral("无法写入 %1").arg(csvPath));
-  }
-  if (stopSignal != 0) return exitStatusFor(stopSignal);
+  const bool stopped = stopSignal != 0 || report.outputFailed();
+  if (stopped && engine.currentRow() < list.rowCountInt()) journal.keepInterrupted();
+  report.finish(signalName(stopSignal));
+  const bool csvWritten = input.commitCsv(RunReport::csvFileBytes(list));
+  if (stopSignal != 0) return StopSignals::exitStatusFor(stopSignal);
+  if (report.outputFailed() || !csvWritten) return kExitRowsFailed;
   return report.failed() + report.wrongAddress() > 0 ? kExitRowsFailed : kExitOk;
 }
 

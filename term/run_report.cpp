@@ -1,25 +1,32 @@
 #include "term/run_report.h"
 
-#include <QFile>
+#include <cerrno>
+#include <cstring>
 
 #include "share/address_list_model.h"
 #include "term/terminal_input.h"
 
 namespace quillet::term {
-namespace {
-
-void writeOut(const QString& text) {
-  const QByteArray bytes = text.toUtf8();
-  std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-  // A script reading the pipe sees each row as soon as it is done.
-  std::fflush(stdout);
-}
-
-}  // namespace
 
 RunReport::RunReport(const AddressListModel& list, Options options)
-    : list_(list), options_(options), live_(stderrIsTerminal()) {
-  if (!options_.json) writeOut(csvHeader());
+    : list_(list), options_(std::move(options)), live_(stderrIsTerminal()) {}
+
+void RunReport::writeOut(const QString& text) {
+  if (outputFailed_) return;
+  const QByteArray bytes = text.toUtf8();
+  errno = 0;
+  const bool written =
+      std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size());
+  // A script reading the pipe sees each row as soon as it is done.
+  if (written && std::fflush(stdout) == 0) return;
+  // The reader went away (EPIPE: the engine ignores SIGPIPE) or the disk is
+  // full: every further result would be lost without a word.
+  const int error = errno != 0 ? errno : EIO;
+  outputFailed_ = true;
+  std::clearerr(stdout);
+  printErr(QStringLiteral("无法写入标准输出：%1；在下一步停止")
+               .arg(QString::fromLocal8Bit(std::strerror(error))));
+  if (options_.onOutputError) options_.onOutputError();
 }
 
 RowResult RunReport::resultOf(const AddressListModel& list, int row) {
@@ -32,8 +39,11 @@ RowResult RunReport::resultOf(const AddressListModel& list, int row) {
 }
 
 void RunReport::passStarted(int row) {
+  if (!headerWritten_ && !options_.json) writeOut(csvHeader());
+  headerWritten_ = true;
   progress_.total = list_.rowCountInt();
   progress_.row = row + 1;
+  progress_.rowsDone = row;
   rowsDoneThisPass_ = 0;
   passClock_.start();
   // A line of its own in either mode: the moment the first page step begins.
@@ -69,6 +79,7 @@ void RunReport::rowFinished(int row) {
   progress_.row = row + 1;
   rowPace_.rowFinished();
   progress_.secondsPerRow = rowPace_.secondsPerRow();
+  progress_.rowsDone = row + 1;
   progress_.secondsLeft =
       estimateSecondsLeft(passClock_.elapsed(), rowsDoneThisPass_, progress_.total - (row + 1),
                           options_.designedRowSeconds);
@@ -132,13 +143,10 @@ void RunReport::finish(const QString& stopped) {
   printErr(summary);
 }
 
-bool RunReport::writeCsvFile(const AddressListModel& list, const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+QByteArray RunReport::csvFileBytes(const AddressListModel& list) {
   QString text = csvHeader();
   for (int row = 0; row < list.rowCountInt(); ++row) text += csvRecord(resultOf(list, row));
-  const QByteArray bytes = text.toUtf8();
-  return file.write(bytes) == bytes.size() && file.flush();
+  return QByteArrayLiteral("\xEF\xBB\xBF") + text.toUtf8();
 }
 
 }  // namespace quillet::term

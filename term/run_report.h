@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QString>
 #include <cstdio>
+#include <functional>
 
 #include "share/row_pacing.h"
 #include "term/progress_line.h"
@@ -25,10 +26,14 @@ class RunReport {
     bool verbose = false;
     double designedRowSeconds = 0;  // for the time left before a row finished
     QString pacing;                 // what the period gives, told as the run starts
+    /// Called once when standard output cannot be written (a closed pipe, a
+    /// full disk): the results are being lost, so the run should stop.
+    std::function<void()> onOutputError;
   };
   RunReport(const AddressListModel& list, Options options);
 
-  /// A pass begins at the 0-based `row`.
+  /// A pass begins at the 0-based `row`. The first one writes the CSV header:
+  /// a run refused before its pass writes nothing to standard output.
   void passStarted(int row);
   /// The row's outcome is in the list: print it and count it.
   void rowFinished(int row);
@@ -44,16 +49,19 @@ class RunReport {
   int failed() const { return progress_.failed; }
   int wrongAddress() const { return progress_.wrongAddress; }
   int finishedRows() const { return finished_; }
+  /// Standard output could not be written (the reason is on standard error).
+  bool outputFailed() const { return outputFailed_; }
 
-  /// Writes the whole list, header first, as CSV to `path`. False when the
-  /// file cannot be written.
-  static bool writeCsvFile(const AddressListModel& list, const QString& path);
+  /// The whole list as the --csv file holds it: UTF-8 with a byte-order
+  /// mark, as the window's 导出结果 writes it, the header, a record per row.
+  static QByteArray csvFileBytes(const AddressListModel& list);
   /// One row of the list as reported.
   static RowResult resultOf(const AddressListModel& list, int row);
 
  private:
   void showProgress(bool newRow);
   void printErr(const QString& text);
+  void writeOut(const QString& text);
 
   const AddressListModel& list_;
   Options options_;
@@ -62,6 +70,8 @@ class RunReport {
   PassProgress progress_;
   int finished_ = 0;
   int rowsDoneThisPass_ = 0;
+  bool headerWritten_ = false;
+  bool outputFailed_ = false;
   QElapsedTimer passClock_;
   RowPaceMeter rowPace_;
   bool runStarted_ = false;

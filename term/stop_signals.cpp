@@ -6,20 +6,24 @@
 
 #include <cerrno>
 
+#include "term/exit_status.h"
+
 namespace quillet::term {
 namespace {
 
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
 int gPipe[2] = {-1, -1};
 volatile sig_atomic_t gCount = 0;
-struct sigaction gOldInt {};
-struct sigaction gOldTerm {};
+volatile sig_atomic_t gAtOnce = 0;
+struct sigaction gOld[std::size(kSignals)]{};
 
 void onSignal(int number) {
   const int saved = errno;
   gCount = gCount + 1;
-  if (gCount > 1) {
-    // Asked twice: the user means it.
-    ::_exit(128 + number);
+  if (gCount > 1 || gAtOnce != 0) {
+    // Asked twice, or nothing to finish yet: end here.
+    ::_exit(StopSignals::exitStatusFor(number));
   }
   const unsigned char byte = static_cast<unsigned char>(number);
   [[maybe_unused]] const ssize_t n = ::write(gPipe[1], &byte, 1);
@@ -28,27 +32,42 @@ void onSignal(int number) {
 
 }  // namespace
 
+int StopSignals::exitStatusFor(int signalNumber) {
+  switch (signalNumber) {
+    case SIGINT:
+      return kExitInterrupted;
+    case SIGHUP:
+      return kExitHangUp;
+    default:
+      return kExitTerminated;
+  }
+}
+
 StopSignals::StopSignals(QObject* parent) : QObject(parent) {
   if (::pipe2(gPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
   gCount = 0;
+  gAtOnce = 0;
   notifier_ = std::make_unique<QSocketNotifier>(gPipe[0], QSocketNotifier::Read);
   connect(notifier_.get(), &QSocketNotifier::activated, this, &StopSignals::onReadable);
   struct sigaction action {};
   action.sa_handler = onSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  ::sigaction(SIGINT, &action, &gOldInt);
-  ::sigaction(SIGTERM, &action, &gOldTerm);
+  for (std::size_t i = 0; i < std::size(kSignals); ++i) ::sigaction(kSignals[i], &action, &gOld[i]);
 }
 
 StopSignals::~StopSignals() {
   if (!notifier_) return;
-  ::sigaction(SIGINT, &gOldInt, nullptr);
-  ::sigaction(SIGTERM, &gOldTerm, nullptr);
+  for (std::size_t i = 0; i < std::size(kSignals); ++i) ::sigaction(kSignals[i], &gOld[i], nullptr);
+  gAtOnce = 0;
   notifier_.reset();
   ::close(gPipe[0]);
   ::close(gPipe[1]);
   gPipe[0] = gPipe[1] = -1;
+}
+
+void StopSignals::setAtOnce(bool atOnce) {
+  gAtOnce = atOnce ? 1 : 0;
 }
 
 void StopSignals::onReadable() {

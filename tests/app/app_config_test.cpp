@@ -1,5 +1,8 @@
 // Command line and environment of the program.
-#include "app/app_config.h"
+#include "config/app_config.h"
+
+#include <pwd.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -115,6 +118,24 @@ class AppConfigTest : public QObject {
     }
     QCOMPARE(defaultDataDir(missing), QDir::homePath() + QStringLiteral("/.config/quillet"));
     QCOMPARE(defaultStateDir(missing), QDir::homePath() + QStringLiteral("/.local/state/quillet"));
+  }
+
+  // Without $HOME (cron, `env -i`, some sudo set-ups) the installed layout
+  // is below the home of the user in the password database, never below /.
+  void homeFromThePasswordDatabase() {
+    const QByteArray home = qgetenv("HOME");
+    qunsetenv("HOME");
+    qunsetenv("XDG_CONFIG_HOME");
+    qunsetenv("XDG_STATE_HOME");
+    const QString missing = dir_.filePath(QStringLiteral("no/such/folder"));
+    const QString dataDir = defaultDataDir(missing);
+    const QString stateDir = defaultStateDir(missing);
+    qputenv("HOME", home);
+    const passwd* entry = ::getpwuid(::getuid());
+    QVERIFY(entry != nullptr);
+    const QString expected = QString::fromLocal8Bit(entry->pw_dir);
+    QCOMPARE(dataDir, expected + QStringLiteral("/.config/quillet"));
+    QCOMPARE(stateDir, expected + QStringLiteral("/.local/state/quillet"));
   }
 
   void systemProgramFolder() {

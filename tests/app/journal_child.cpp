@@ -25,10 +25,10 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "app/app_config.h"
 #include "app/application.h"
 #include "app/main_window.h"
 #include "browser/browser_control.h"
+#include "config/app_config.h"
 #include "share/recording_dialogs.h"
 #include "share/share_engine.h"
 

@@ -20,10 +20,10 @@
 #include <memory>
 
 #include "app/address_list_menu.h"
-#include "app/app_config.h"
 #include "app/application.h"
 #include "app/main_window.h"
 #include "browser/browser_control.h"
+#include "config/app_config.h"
 #include "demo/demo_site.h"
 #include "journal/data_folder_lock.h"
 #include "journal/journal.h"

@@ -23,7 +23,7 @@
 #include <memory>
 
 #include "app/address_list_menu.h"
-#include "app/app_config.h"
+#include "config/app_config.h"
 #include "app/application.h"
 #include "app/main_window.h"
 #include "app/qt_translations.h"

@@ -79,7 +79,7 @@ TEST(DemoCommand, RefusesBadArgumentsWithoutServing) {
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    freopen("/dev/null", "w", stderr);
+    if (freopen("/dev/null", "w", stderr) == nullptr) _exit(126);
     execl(QUILLET_DEMO_SITE_PATH, "quillet-demo-site", "--host", "0.0.0.0", nullptr);
     _exit(127);
   }

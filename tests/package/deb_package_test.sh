@@ -99,6 +99,12 @@ rc=0
 lintian --fail-on error "$deb" >"$work/lintian.log" 2>&1 || rc=$?
 grep -v 'running with root privileges' "$work/lintian.log" || echo "(no tags)"
 [ "$rc" -eq 0 ] || fail "lintian found errors"
+# Every program is built with Debian's hardening flags (fortify, stack
+# protector, relro and bind-now, PIE): not even an informational tag about it.
+lintian --pedantic -I "$deb" >"$work/lintian-all.log" 2>&1 || true
+if grep 'hardening-' "$work/lintian-all.log"; then
+  fail "lintian --pedantic -I reports hardening tags"
+fi
 
 echo "== install into a throw-away root"
 root=$work/root

@@ -218,6 +218,37 @@ class AddressListTest : public QObject {
     const QString reason = text.mid(text.indexOf(QStringLiteral("：")) + 1);
     QVERIFY2(reason.size() > 3, qPrintable(text));
   }
+
+  // Blank lines are no addresses: the import leaves them out and its message
+  // counts them. A device (endless) and a file over the limit are refused
+  // with the reason, before anything is read into memory.
+  void blankLinesAndFilesThatAreNoList() {
+    AddressListModel model;
+    RecordingDialogs dialogs;
+    int blankLines = -1;
+    QCOMPARE(
+        importAddressFile(dialogs, nullptr, model, writeFile("a\n\n  \t\nb\r\n\r\n"), &blankLines),
+        2);
+    QCOMPARE(blankLines, 3);
+    QCOMPARE(addresses(model), (QStringList{QStringLiteral("b"), QStringLiteral("a")}));
+    QCOMPARE(importedText(2, blankLines), QStringLiteral("已导入2个地址（跳过3个空行）"));
+    QCOMPARE(importedText(2), QStringLiteral("已导入2个地址"));
+
+    const QString huge = dir_.filePath(QStringLiteral("huge.txt"));
+    {
+      QFile file(huge);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      QVERIFY(file.resize(kMaxAddressFileBytes + 1));  // sparse
+    }
+    for (const QString& path : {QStringLiteral("/dev/zero"), huge}) {
+      QCOMPARE(importAddressFile(dialogs, nullptr, model, path), -1);
+      const QString text = dialogs.lastMessage().text;
+      QVERIFY2(text.contains(path == huge ? QStringLiteral("文件大于256 MiB")
+                                          : QStringLiteral("不是普通文件")),
+               qPrintable(text));
+    }
+    QCOMPARE(model.rowCountInt(), 2);
+  }
 };
 
 QTEST_MAIN(AddressListTest)

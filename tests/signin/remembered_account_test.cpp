@@ -47,7 +47,8 @@ class RememberedAccountTest : public QObject {
     QCOMPARE(readBytes(dir.filePath(QStringLiteral("user.txt"))), QByteArray());
     QCOMPARE(readBytes(dir.filePath(QStringLiteral("password.txt"))), QByteArray());
     QCOMPARE(modeOf(dir.filePath(QStringLiteral("password.txt"))), 0600);
-    QCOMPARE(modeOf(dir.filePath(QStringLiteral("user.txt"))), 0644);
+    // The user name is half the account: owner-only too, whatever the umask.
+    QCOMPARE(modeOf(dir.filePath(QStringLiteral("user.txt"))), 0600);
     QCOMPARE(account.userName(), QString());
     QCOMPARE(account.password(), QString());
   }
@@ -69,6 +70,8 @@ class RememberedAccountTest : public QObject {
     QCOMPARE(modeOf(password), 0640);
     QCOMPARE(account.userName(), QStringLiteral("张三\r\n"));
     QCOMPARE(account.password(), QStringLiteral(" 密码\n"));
+    // Reading a password that others could read makes it owner-only.
+    QCOMPARE(modeOf(password), 0600);
   }
 
   void onlyTheMissingFileIsCreated() {

@@ -1,6 +1,10 @@
 // `quillet login` run as a process against the demo site, as a user or a
 // script would run it: captcha text on standard input, the password from a
 // file or the environment, one data folder per account.
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -9,10 +13,12 @@
 #include <memory>
 
 #include "demo/demo_site.h"
+#include "tests/term/pty_process.h"
 #include "tests/term/quillet_process.h"
 
 using namespace quillet;
 using quillet::testing::ProcessResult;
+using quillet::testing::PtyProcess;
 using quillet::testing::runQuillet;
 
 namespace {
@@ -23,6 +29,11 @@ void writeFile(const QString& path, const QByteArray& bytes) {
   QFile file(path);
   QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
   QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QByteArray readWhole(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QString describe(const ProcessResult& r) {
@@ -250,6 +261,118 @@ class LoginCommandTest : public QObject {
                    QByteArray(kCaptcha) + "\n", env);
     QVERIFY2(unreachable.exitCode == 4, qPrintable(describe(unreachable)));
     QVERIFY(unreachable.err.contains(QStringLiteral("无法连接到网站")));
+  }
+
+  // What a sign-in leaves on disk is the user's alone, whatever the umask:
+  // the folders 0700, the account files and the picture 0600. The password
+  // given in QUILLET_PASSWORD never reaches the engine's processes (they run
+  // the site's scripts). A password file that others can read is tightened
+  // when it is read, with a word on standard error.
+  void secretsStayPrivate() {
+    QTemporaryDir root;
+    const QString data = root.filePath(QStringLiteral("new/data"));
+    const mode_t saved = ::umask(0);
+    QProcessEnvironment env = quillet::testing::headlessEnvironment(0.1);
+    env.insert(QStringLiteral("QUILLET_PASSWORD"), QStringLiteral("secret"));
+    QProcess login;
+    login.setProcessEnvironment(env);
+    login.start(quillet::testing::quilletPath(),
+                {QStringLiteral("login"), QStringLiteral("--user"), QStringLiteral("lisi"),
+                 QStringLiteral("--remember"), QStringLiteral("--site"), site(),
+                 QStringLiteral("--data-dir"), data});
+    ::umask(saved);
+    QVERIFY(login.waitForStarted());
+    QByteArray err;
+    QTRY_VERIFY_WITH_TIMEOUT((err += login.readAllStandardError()).contains("验证码："), 60000);
+    // Every process below the program, the engine's renderers among them.
+    QList<qint64> family{login.processId()};
+    for (int i = 0; i < family.size(); ++i) {
+      const QDir proc(QStringLiteral("/proc"));
+      for (const QString& entry : proc.entryList(QDir::Dirs)) {
+        bool isPid = false;
+        entry.toLongLong(&isPid);
+        if (!isPid) continue;
+        const QByteArray stat = readWhole(QStringLiteral("/proc/%1/stat").arg(entry));
+        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields[1].toLongLong() == family[i]) family << entry.toLongLong();
+      }
+    }
+    QVERIFY2(family.size() >= 2, "the engine started no processes of its own");
+    for (qsizetype i = 1; i < family.size(); ++i) {
+      const QByteArray environ = readWhole(QStringLiteral("/proc/%1/environ").arg(family[i]));
+      QVERIFY2(!environ.contains("QUILLET_PASSWORD"), qPrintable(QString::number(family[i])));
+    }
+    login.write(QByteArray(kCaptcha) + "\n");
+    login.closeWriteChannel();
+    QVERIFY(login.waitForFinished(60000));
+    err += login.readAllStandardError();
+    QVERIFY2(login.exitCode() == 0, err.constData());
+
+    const auto mode = [](const QString& path) {
+      struct stat status {};
+      return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_mode & 0777
+                                                                       : 07777u;
+    };
+    QCOMPARE(mode(data), 0700u);
+    QCOMPARE(mode(data + QStringLiteral("/browser")), 0700u);
+    for (const char* name : {"user.txt", "password.txt", "captcha.png"}) {
+      QVERIFY2(mode(data + u'/' + QLatin1String(name)) == 0600u, name);
+    }
+
+    const QString password = data + QStringLiteral("/password.txt");
+    QVERIFY(::chmod(QFile::encodeName(password).constData(), 0644) == 0);
+    const ProcessResult again = runQuillet({QStringLiteral("login"), QStringLiteral("--site"),
+                                            site(), QStringLiteral("--data-dir"), data},
+                                           QByteArray(kCaptcha) + "\n");
+    QVERIFY2(again.exitCode == 0, qPrintable(describe(again)));
+    QVERIFY2(again.err.contains(QStringLiteral("已改为只有本人可读写")),
+             qPrintable(describe(again)));
+    QCOMPARE(mode(password), 0600u);
+  }
+
+  // The password prompt on a terminal: asked on the terminal itself (standard
+  // error may be a log), without echo; SIGHUP there (the terminal closing)
+  // puts the echo back. The captcha is drawn in the colours the terminal
+  // says it has: 256 for xterm-256color, none at all with NO_COLOR.
+  void onATerminal() {
+    QTemporaryDir data;
+    QProcessEnvironment env = quillet::testing::headlessEnvironment(0.1);
+    env.insert(QStringLiteral("TERM"), QStringLiteral("xterm-256color"));
+    const QStringList args{QStringLiteral("login"),
+                           QStringLiteral("--user"),
+                           QStringLiteral("lisi"),
+                           QStringLiteral("--site"),
+                           site(),
+                           QStringLiteral("--data-dir"),
+                           data.path()};
+    {
+      PtyProcess prompt;
+      QVERIFY(prompt.start(args, env, /*stderrToPipe=*/true));
+      QVERIFY2(prompt.waitForText("密码：", 30000), prompt.terminalText().constData());
+      QVERIFY(!prompt.stderrText().contains("密码："));
+      QVERIFY(!prompt.echoOn());
+      prompt.sendSignal(SIGHUP);
+      QCOMPARE(prompt.waitForExit(30000), 128 + SIGHUP);
+      QVERIFY(prompt.echoOn());
+    }
+
+    env.insert(QStringLiteral("QUILLET_PASSWORD"), QStringLiteral("secret"));
+    for (const bool noColour : {false, true}) {
+      if (noColour) env.insert(QStringLiteral("NO_COLOR"), QStringLiteral("1"));
+      PtyProcess login;
+      QVERIFY(login.start(args, env));
+      QVERIFY2(login.waitForText("验证码：", 60000), login.terminalText().constData());
+      const QByteArray picture = login.terminalText();
+      login.type(QByteArray(kCaptcha) + "\n");
+      QCOMPARE(login.waitForExit(60000), 0);
+      QVERIFY(!picture.contains("\x1b[38;2;"));
+      if (noColour) {
+        QVERIFY2(!picture.contains("\x1b["), picture.constData());
+        QVERIFY(picture.contains("\xe2\x96\x88") || picture.contains("\xe2\x96\x80"));
+      } else {
+        QVERIFY2(picture.contains("\x1b[38;5;"), picture.constData());
+      }
+    }
   }
 };
 

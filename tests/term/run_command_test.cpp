@@ -145,9 +145,13 @@ class RunCommandTest : public QObject {
     QVERIFY(site_->shares().empty());
   }
 
-  // After the login in another process, a run needs no sign-in. The list is
-  // imported as the window does (the file's last line on top); the results
-  // on standard output, CSV and then JSON lines, equal the site's record.
+  // After the login in another process, a run needs no sign-in. The file is
+  // shared from its first line to its last, blank lines left out (and
+  // counted); the results on standard output, CSV and then JSON lines, equal
+  // the site's record. Hostile addresses stay harmless: one that a
+  // spreadsheet would take for a formula gets a leading ' in CSV, control
+  // characters become U+FFFD there; JSON carries both exactly. The --csv
+  // file is the window's export format, with its byte-order mark.
   void resultsEqualTheSitesRecord_data() {
     QTest::addColumn<bool>("json");
     QTest::newRow("csv") << false;
@@ -158,15 +162,19 @@ class RunCommandTest : public QObject {
     QTemporaryDir work;
     const QString list = work.filePath(QStringLiteral("list.txt"));
     const QString wrong = QStringLiteral("http://example.invalid/no,\"item\"");
-    QVERIFY(writeFile(
-        list, (item(11) + u'\n' + wrong + u'\n' + item(kFailingItem) + u'\n' + item(12) + u'\n')
-                  .toUtf8()));
+    const QString formula = QStringLiteral("=HYPERLINK(\"http://example.invalid\")");
+    const QString control = QStringLiteral("http://example.invalid/\x1b[31mred");
+    QVERIFY(
+        writeFile(list, (item(11) + u'\n' + wrong + QStringLiteral("\n  \n") + item(kFailingItem) +
+                         u'\n' + item(12) + u'\n' + formula + u'\n' + control + u'\n')
+                            .toUtf8()));
     QStringList args = runArgs(list, signedIn_.path());
     const QString csvFile = work.filePath(QStringLiteral("all.csv"));
     args << QStringLiteral("--csv") << csvFile;
     if (json) args << QStringLiteral("--json");
     const ProcessResult r = runQuillet(args, {}, headlessEnvironment(kTimeScale));
-    QVERIFY2(r.exitCode == 1, qPrintable(describe(r)));  // one 失败, one 地址错误
+    QVERIFY2(r.exitCode == 1, qPrintable(describe(r)));  // one 失败, three 地址错误
+    QVERIFY2(r.err.contains(QStringLiteral("已导入6个地址（跳过1个空行）")), qPrintable(r.err));
 
     // Rows from the standard output, in list order.
     QList<QStringList> rows;
@@ -187,10 +195,15 @@ class RunCommandTest : public QObject {
       QCOMPARE(rows.takeFirst(), (QStringList{QStringLiteral("地址"), QStringLiteral("状态"),
                                               QStringLiteral("发布时间")}));
     }
-    QCOMPARE(rows.size(), 4);
-    const QStringList expectedOrder{item(12), item(kFailingItem), wrong, item(11)};
-    const QStringList expectedStatus{QStringLiteral("成功"), QStringLiteral("失败"),
-                                     QStringLiteral("地址错误"), QStringLiteral("成功")};
+    QCOMPARE(rows.size(), 6);
+    const QString shownFormula = json ? formula : u'\'' + formula;
+    const QString shownControl =
+        json ? control : QString(control).replace(QChar(0x1b), QChar(QChar::ReplacementCharacter));
+    const QStringList expectedOrder{item(11), wrong,        item(kFailingItem),
+                                    item(12), shownFormula, shownControl};
+    const QStringList expectedStatus{QStringLiteral("成功"),     QStringLiteral("地址错误"),
+                                     QStringLiteral("失败"),     QStringLiteral("成功"),
+                                     QStringLiteral("地址错误"), QStringLiteral("地址错误")};
     const std::map<QString, ShareRecord> record = recordByAddress();
     for (int i = 0; i < rows.size(); ++i) {
       QCOMPARE(rows[i].value(0), expectedOrder[i]);
@@ -219,9 +232,15 @@ class RunCommandTest : public QObject {
     // --csv FILE holds the whole list at the end, as CSV either way.
     QFile all(csvFile);
     QVERIFY(all.open(QIODevice::ReadOnly));
-    QList<QStringList> saved = parseCsv(QString::fromUtf8(all.readAll()));
+    const QByteArray savedBytes = all.readAll();
+    QVERIFY(savedBytes.startsWith("\xEF\xBB\xBF"));
+    QList<QStringList> saved = parseCsv(QString::fromUtf8(savedBytes.mid(3)));
     QVERIFY(!saved.isEmpty());
     saved.removeFirst();
+    if (json) {
+      rows[4][0] = u'\'' + formula;
+      rows[5][0] = QString(control).replace(QChar(0x1b), QChar(QChar::ReplacementCharacter));
+    }
     QCOMPARE(saved, rows);
   }
 

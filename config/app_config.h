@@ -9,9 +9,9 @@ namespace quillet {
 
 /// What the command line and the environment decide for one run.
 struct AppConfig {
-  QString siteBase;  // scheme and host of the share site, no trailing slash
-  QString dataDir;   // where the remembered-account files live
-  QString stateDir;  // where the journal and the browser engine's profile live
+  QString siteBase;     // scheme and host of the share site, no trailing slash
+  QString dataDir;      // where the remembered-account files live
+  QString stateDir;     // where the journal and the browser engine's profile live
   QString profilePath;  // --profile: the site profile file; empty: site.toml in dataDir, if any
   SiteProfile profile;  // read from the profile file by loadProfileForWindow(); siteBase unused
   bool exitNow = false;
@@ -26,7 +26,9 @@ inline constexpr char kDefaultSiteBase[] = "http://127.0.0.1:8421";
 /// the executable: run from a writable folder (a build tree), everything lives
 /// there; installed, the account files go to $XDG_CONFIG_HOME/quillet and the
 /// state to $XDG_STATE_HOME/quillet. --data-dir puts everything in one folder.
-AppConfig parseAppConfig(const QStringList& arguments, const QString& programDir);
+/// `commandsHelp` ends the --help text (the subcommands the entry point knows).
+AppConfig parseAppConfig(const QStringList& arguments, const QString& programDir,
+                         const QString& commandsHelp = {});
 
 /// The folder chosen for the remembered-account files when --data-dir is not given.
 QString defaultDataDir(const QString& programDir);

@@ -1,4 +1,4 @@
-#include "app/app_config.h"
+#include "config/app_config.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -6,7 +6,7 @@
 #include <QStandardPaths>
 #include <QUrl>
 
-#include "term/subcommand_list.h"
+#include "config/home_folder.h"
 
 namespace quillet {
 namespace {
@@ -43,14 +43,14 @@ bool keepsFilesBesideProgram(const QString& programDir) {
 QString xdgBaseDir(const char* variable, const char* homeRelative) {
   const QString value = qEnvironmentVariable(variable);
   if (!value.isEmpty() && QDir::isAbsolutePath(value)) return value;
-  return QDir::homePath() + u'/' + QLatin1String(homeRelative);
+  return homeFolder() + u'/' + QLatin1String(homeRelative);
 }
 
 // The parser names the program only once an application object exists.
-QString helpText(const QCommandLineParser& parser) {
+QString helpText(const QCommandLineParser& parser, const QString& commandsHelp) {
   QString text = parser.helpText();
   text.replace(QLatin1String("<executable_name>"), QLatin1String("quillet"));
-  return text + term::subcommandsHelp();
+  return text + commandsHelp;
 }
 
 }  // namespace
@@ -65,7 +65,8 @@ QString defaultStateDir(const QString& programDir) {
   return xdgBaseDir("XDG_STATE_HOME", ".local/state") + QLatin1String("/quillet");
 }
 
-AppConfig parseAppConfig(const QStringList& arguments, const QString& programDir) {
+AppConfig parseAppConfig(const QStringList& arguments, const QString& programDir,
+                         const QString& commandsHelp) {
   QCommandLineParser parser;
   parser.setApplicationDescription(QStringLiteral(
       "Quillet shares a list of item pages on a shopping-share site under your account.\n"
@@ -97,12 +98,12 @@ AppConfig parseAppConfig(const QStringList& arguments, const QString& programDir
   if (!parser.parse(arguments)) {
     config.exitNow = true;
     config.exitCode = 2;
-    config.message = parser.errorText() + QLatin1String("\n\n") + helpText(parser);
+    config.message = parser.errorText() + QLatin1String("\n\n") + helpText(parser, commandsHelp);
     return config;
   }
   if (parser.isSet(helpOption)) {
     config.exitNow = true;
-    config.message = helpText(parser);
+    config.message = helpText(parser, commandsHelp);
     return config;
   }
   if (parser.isSet(versionOption)) {
