@@ -132,6 +132,8 @@ StepOutcome PageSteps::enterAddress() {
     if (cursor_.pass) cursor_.pass->done.insert(key);
     if (wrong < 0) continue;
     list.setCell(wrong, AddressListModel::StatusColumn, kWrongAddress);
+    // Its latest outcome is no failure: a re-send does not take it.
+    parts_.failed->recordSuccess(list.cell(wrong), failedCount());
     parts_.report->rowFinished(wrong);
     // The next address goes into the page as it stands now, without a reload.
   }

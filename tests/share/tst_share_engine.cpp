@@ -170,6 +170,9 @@ class ShareEngineTest : public QObject {
     const QString wrong2 = QStringLiteral("宝贝 not an address");
     const QString wrongLast = QString();
     h_->setRows({wrong1, wrong2, good, wrongLast});
+    // Failed once before: its latest outcome is 地址错误 now, so a re-send
+    // must not take it.
+    h_->engine->failedAddresses().setAddresses({wrong1});
     WaitRecorder recorder;
     recorder.attach(*h_);
     const std::size_t before = h_->shares().size();
