@@ -54,6 +54,17 @@ Application::Application(const AppConfig& config, Dialogs* dialogs, QObject* par
   }
   dialogs_ = dialogs;
 
+  // One Quillet per data folder, and the lock comes first: a second window
+  // must not touch the browser profile (its session is the running one's)
+  // or the site before it is turned away.
+  lock_ = std::make_unique<DataFolderLock>(stateDir());
+  // A folder that cannot be written cannot be shared either: the journal
+  // says what that means when it fails to open, and the program goes on.
+  if (!lock_->tryLock() && lock_->heldByAnother()) {
+    lockedOut_ = true;
+    return;
+  }
+
   // The browser's cookies and site storage belong with the program's state,
   // not in the engine's default folder; set before any page uses the profile.
   if (!config_.stateDir.isEmpty()) BrowserControl::keepSessionIn(config_.stateDir);
@@ -168,14 +179,11 @@ QString Application::stateDir() const {
 }
 
 bool Application::lockDataFolder() {
-  lock_ = std::make_unique<DataFolderLock>(stateDir());
-  // A folder that cannot be written cannot be shared either: the journal
-  // says what that means when it fails to open, and the program goes on.
-  if (lock_->tryLock() || !lock_->heldByAnother()) return true;
+  if (!lockedOut_) return true;
   const QString text = lock_->errorText();
   std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
   std::fflush(stderr);
-  dialogs_->warning(window_.get(), defaultMessageTitle(), text);
+  dialogs_->warning(nullptr, defaultMessageTitle(), text);
   return false;
 }
 
@@ -210,7 +218,11 @@ void Application::onMainWindowCreated() {
 
   share_->resetRunState();
   const QString interrupted = journal_->resumeRunState();
-  if (!interrupted.isEmpty()) w.statusParts[1]->setText(interrupted);
+  if (!interrupted.isEmpty()) {
+    w.statusParts[1]->setText(interrupted);
+    // The interrupted pass's settings, so that "发表" goes on as it ran.
+    if (const JournalPass* pass = share_->pass()) shareSettings_->apply(pass->settings);
+  }
 }
 
 void Application::onContactLabelPressed() {

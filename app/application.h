@@ -38,7 +38,9 @@ class Application : public QObject {
   ShareEngine& shareEngine() { return *share_; }
   LoginFlow& loginFlow() { return *login_; }
 
-  /// Takes the data folder for this process. When another Quillet holds it,
+  /// Whether this process has the data folder: the lock is taken first
+  /// thing when the Application is made, and when another Quillet holds it
+  /// nothing else is made (no window, no browser profile, no page). Then
   /// says so on standard error and in a message box and returns false (the
   /// program then exits with status 1). A folder that cannot be written is
   /// no reason to stop: the journal reports it and stays off.
@@ -66,6 +68,7 @@ class Application : public QObject {
 
   AppConfig config_;
   std::unique_ptr<DataFolderLock> lock_;
+  bool lockedOut_ = false;  // another Quillet holds the folder: nothing was made
   SiteProfile profile_;
   std::unique_ptr<Dialogs> ownDialogs_;
   Dialogs* dialogs_;

@@ -5,12 +5,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 #include <algorithm>
+#include <cmath>
 
 #include "journal/journal_schema.h"
 
@@ -28,6 +30,14 @@ int sqliteCode(const QSqlError& error) {
   return ok ? (code & 0xff) : -1;
 }
 
+constexpr int kSqliteBusy = 5;
+constexpr int kSqliteLocked = 6;
+
+bool meansBusy(const QSqlError& error) {
+  const int code = sqliteCode(error);
+  return code == kSqliteBusy || code == kSqliteLocked;
+}
+
 bool meansBrokenFile(const QSqlError& error) {
   const int code = sqliteCode(error);
   return code == kSqliteCorrupt || code == kSqliteNotADatabase;
@@ -43,18 +53,38 @@ QString newConnectionName() {
   return QStringLiteral("quillet-journal-%1").arg(counter.fetchAndAddRelaxed(1));
 }
 
+QString nowText() {
+  return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+}
+
+// Room left between two rows' order numbers for rows inserted later.
+constexpr qint64 kOrderGap = 1024;
+
 }  // namespace
 
 // The statements that run once per recorded change, prepared once.
 struct Journal::Statements {
   explicit Statements(const QSqlDatabase& db)
-      : status(db), time(db), outcome(db), step(db), run(db), imported(db) {}
+      : status(db),
+        time(db),
+        outcome(db),
+        settle(db),
+        begin(db),
+        confirm(db),
+        finish(db),
+        pass(db),
+        imported(db),
+        remove(db) {}
   QSqlQuery status;
   QSqlQuery time;
   QSqlQuery outcome;
-  QSqlQuery step;
-  QSqlQuery run;
+  QSqlQuery settle;
+  QSqlQuery begin;
+  QSqlQuery confirm;
+  QSqlQuery finish;
+  QSqlQuery pass;
   QSqlQuery imported;
+  QSqlQuery remove;
 };
 
 Journal::Journal(QObject* parent) : QObject(parent), connection_(newConnectionName()) {}
@@ -105,8 +135,7 @@ bool Journal::open(const QString& dataDir) {
       if (!createOrMigrateSchema(db, version, error)) return failText(error);
       if (!prepareStatements()) return false;
       active_ = true;
-      rowCount_ = countRows();
-      return active_;
+      return loadOrder();
     }
     closeConnection();
     if (!moveBrokenFile()) return false;
@@ -118,14 +147,21 @@ bool Journal::open(const QString& dataDir) {
   if (!createOrMigrateSchema(db, 0, error)) return failText(error);
   if (!prepareStatements()) return false;
   active_ = true;
-  rowCount_ = 0;
-  return true;
+  return loadOrder();
 }
 
 Journal::Inspection Journal::inspect(int& version) {
   QSqlDatabase db = QSqlDatabase::database(connection_, false);
   QSqlQuery check(db);
-  if (!check.exec(QStringLiteral("PRAGMA quick_check"))) {
+  // A journal another program is busy with is usable: wait for it a few
+  // times over (each try waits the connection's busy timeout), and never
+  // take it for a broken one.
+  bool checked = false;
+  for (int attempt = 0; attempt < 5 && !checked; ++attempt) {
+    checked = check.exec(QStringLiteral("PRAGMA quick_check"));
+    if (!checked && !meansBusy(check.lastError())) break;
+  }
+  if (!checked) {
     if (meansBrokenFile(check.lastError())) return Inspection::Broken;
     fail(check.lastError());
     return Inspection::Failed;
@@ -134,7 +170,11 @@ Journal::Inspection Journal::inspect(int& version) {
   check.finish();
   SchemaState state = SchemaState::Empty;
   QString error;
-  if (!inspectSchema(db, state, version, error)) return Inspection::Broken;
+  if (!inspectSchema(db, state, version, error)) {
+    // The file passed its check: a failure to read it now is not damage.
+    failText(error);
+    return Inspection::Failed;
+  }
   return state == SchemaState::Newer || state == SchemaState::Foreign ? Inspection::Broken
                                                                       : Inspection::Usable;
 }
@@ -182,15 +222,20 @@ bool Journal::prepareStatements() {
   statements_ = std::make_unique<Statements>(db);
   auto& s = *statements_;
   const std::pair<QSqlQuery*, QString> statements[] = {
-      // Recording a status settles whatever step the row had reached.
-      {&s.status, QStringLiteral("UPDATE address_row SET status = ?, step = 0 WHERE pos = ?")},
-      {&s.time, QStringLiteral("UPDATE address_row SET publish_time = ? WHERE pos = ?")},
-      {&s.outcome, QStringLiteral("UPDATE address_row SET status = ?, publish_time = ?, step = 0"
-                                  " WHERE pos = ?")},
-      {&s.step, QStringLiteral("UPDATE address_row SET step = ? WHERE pos = ?")},
-      {&s.run, QStringLiteral("UPDATE run_state SET running = ?, current_row = ?,"
-                              " failed_count = ? WHERE id = 1")},
+      {&s.status, QStringLiteral("UPDATE list_row SET status = ? WHERE id = ?")},
+      {&s.time, QStringLiteral("UPDATE list_row SET publish_time = ? WHERE id = ?")},
+      {&s.outcome, QStringLiteral("UPDATE list_row SET status = ?, publish_time = ? WHERE id = ?")},
+      // Recording a status settles whatever attempt of the row was open.
+      {&s.settle, QStringLiteral("UPDATE attempt SET outcome = ?, outcome_at = ?"
+                                 " WHERE row_id = ? AND outcome IS NULL")},
+      {&s.begin, QStringLiteral("INSERT INTO attempt (row_id, pass_id, entered_at)"
+                                " VALUES (?, NULLIF(?, 0), ?)")},
+      {&s.confirm, QStringLiteral("UPDATE attempt SET confirmed_at = ? WHERE id = ?")},
+      {&s.finish, QStringLiteral("UPDATE attempt SET outcome = ?, outcome_at = ? WHERE id = ?")},
+      {&s.pass, QStringLiteral("UPDATE pass SET state = ?, period_ms = ?, loop = ?, comment = ?,"
+                               " jitter_ms = ?, failed_count = ? WHERE id = ?")},
       {&s.imported, QStringLiteral("UPDATE run_state SET imported_text = ? WHERE id = 1")},
+      {&s.remove, QStringLiteral("DELETE FROM list_row WHERE id = ?")},
   };
   for (const auto& [query, sql] : statements)
     if (!query->prepare(sql)) return fail(query->lastError());
@@ -205,11 +250,17 @@ bool Journal::moveBrokenFile() {
   if (!QFile::rename(path_, target)) return failText(QStringLiteral("无法给损坏的数据文件改名"));
   // A write-ahead log left beside the broken file belongs to it: a new
   // database of the same name would otherwise replay it.
-  for (const auto& suffix : {QStringLiteral("-wal"), QStringLiteral("-shm")}) {
-    if (QFileInfo::exists(path_ + suffix) && !QFile::rename(path_ + suffix, target + suffix) &&
-        !QFile::remove(path_ + suffix))
-      return failText(QStringLiteral("无法移走旧的日志文件"));
+  // It is moved with the file or the file goes back: a log is never
+  // deleted (it may hold the last commits).
+  const QString wal = path_ + QStringLiteral("-wal");
+  if (QFileInfo::exists(wal) && !QFile::rename(wal, target + QStringLiteral("-wal"))) {
+    QFile::rename(target, path_);
+    return failText(QStringLiteral("无法移走旧的日志文件"));
   }
+  // The shared-memory index is rebuilt from the log; a stale one may go.
+  const QString shm = path_ + QStringLiteral("-shm");
+  if (QFileInfo::exists(shm) && !QFile::rename(shm, target + QStringLiteral("-shm")))
+    QFile::remove(shm);
   brokenPath_ = target;
   message_ = brokenFileText(path_, target);
   return true;
@@ -250,6 +301,8 @@ bool Journal::exec(const QString& sql) {
 
 bool Journal::inTransaction(const std::function<bool()>& work) {
   if (!active_) return false;
+  // Inside a transaction already: part of it.
+  if (transactionOpen_) return work();
   QSqlDatabase db = QSqlDatabase::database(connection_, false);
   if (!db.transaction()) return fail(db.lastError());
   transactionOpen_ = true;
@@ -262,205 +315,517 @@ bool Journal::inTransaction(const std::function<bool()>& work) {
   return fail(db.lastError());
 }
 
-int Journal::countRows() {
-  QSqlQuery query(QSqlDatabase::database(connection_, false));
-  if (query.exec(QStringLiteral("SELECT COUNT(*) FROM address_row")) && query.next())
-    return query.value(0).toInt();
-  return 0;
+bool Journal::loadOrder() {
+  order_.clear();
+  ords_.clear();
+  QSqlDatabase db = QSqlDatabase::database(connection_, false);
+  QSqlQuery rows(db);
+  rows.setForwardOnly(true);
+  if (!rows.exec(QStringLiteral("SELECT id, ord FROM list_row ORDER BY ord, id")))
+    return fail(rows.lastError());
+  while (rows.next()) {
+    order_.append(rows.value(0).toLongLong());
+    ords_.append(rows.value(1).toLongLong());
+  }
+  rows.finish();
+  QSqlQuery last(db);
+  if (!last.exec(QStringLiteral("SELECT MAX(id) FROM list_row")) || !last.next())
+    return fail(last.lastError());
+  lastKey_ = std::max<RowKey>(lastKey_, last.value(0).toLongLong());
+  return true;
 }
 
-bool Journal::shiftRows(int from, int delta) {
-  QSqlQuery query(QSqlDatabase::database(connection_, false));
-  query.prepare(QStringLiteral("UPDATE address_row SET pos = -(pos + ?) - 1 WHERE pos >= ?"));
-  query.addBindValue(delta);
-  query.addBindValue(from);
-  if (!query.exec()) return fail(query.lastError());
-  return exec(QStringLiteral("UPDATE address_row SET pos = -pos - 1 WHERE pos < 0"));
+RowKey Journal::keyAt(int row) const {
+  return row >= 0 && row < order_.size() ? order_[row] : 0;
+}
+
+bool Journal::renumber() {
+  QSqlQuery update(QSqlDatabase::database(connection_, false));
+  update.prepare(QStringLiteral("UPDATE list_row SET ord = ? WHERE id = ?"));
+  for (qsizetype i = 0; i < order_.size(); ++i) {
+    ords_[i] = static_cast<qint64>(i) * kOrderGap;
+    update.bindValue(0, ords_[i]);
+    update.bindValue(1, order_[i]);
+    if (!update.exec()) return fail(update.lastError());
+  }
+  return true;
+}
+
+bool Journal::readAll(JournalSnapshot& snapshot) {
+  QSqlDatabase db = QSqlDatabase::database(connection_, false);
+  QSqlQuery run(db);
+  if (!run.exec(QStringLiteral("SELECT imported_text FROM run_state"))) return false;
+  if (run.next()) snapshot.importedText = run.value(0).toString();
+  run.finish();
+
+  QSqlQuery rows(db);
+  rows.setForwardOnly(true);
+  if (!rows.exec(QStringLiteral(
+          "SELECT id, address, status, publish_time FROM list_row ORDER BY ord, id")))
+    return false;
+  while (rows.next()) {
+    snapshot.rows.append(JournalRow{rows.value(1).toString(), rows.value(2).toString(),
+                                    rows.value(3).toString(), rows.value(0).toLongLong()});
+  }
+  rows.finish();
+
+  QSqlQuery failed(db);
+  failed.setForwardOnly(true);
+  if (!failed.exec(QStringLiteral("SELECT address FROM failed_address ORDER BY pos"))) return false;
+  while (failed.next()) snapshot.failed << failed.value(0).toString();
+  failed.finish();
+
+  // A row whose latest attempt was confirmed without an outcome may have
+  // been shared.
+  QSet<RowKey> unconfirmed;
+  QSqlQuery open(db);
+  open.setForwardOnly(true);
+  if (!open.exec(QStringLiteral(
+          "SELECT a.row_id FROM attempt a"
+          " WHERE a.confirmed_at IS NOT NULL AND a.outcome IS NULL"
+          " AND a.id = (SELECT MAX(b.id) FROM attempt b WHERE b.row_id = a.row_id)")))
+    return false;
+  while (open.next()) unconfirmed.insert(open.value(0).toLongLong());
+  open.finish();
+  if (!unconfirmed.isEmpty()) {
+    QSet<QString> addresses;
+    for (JournalRow& row : snapshot.rows) {
+      if (!unconfirmed.contains(row.key)) continue;
+      addresses.insert(row.address);
+      if (row.status == unconfirmedStatus()) continue;
+      row.status = unconfirmedStatus();
+      ++snapshot.unconfirmedCount;
+    }
+    // Entries that stood in the pass's own failures lower its count.
+    int failedCount = snapshot.pass ? snapshot.pass->failedCount : 0;
+    for (qsizetype i = snapshot.failed.size() - 1; i >= 0; --i) {
+      if (!addresses.contains(snapshot.failed[i])) continue;
+      snapshot.failed.removeAt(i);
+      if (i < failedCount) --failedCount;
+    }
+    if (snapshot.pass) snapshot.pass->failedCount = std::max(0, failedCount);
+  }
+
+  QSqlQuery pass(db);
+  if (!pass.exec(QStringLiteral(
+          "SELECT id, kind, state, period_ms, loop, comment, jitter_ms,"
+          " source_file, failed_count, last_row_key FROM pass ORDER BY id DESC LIMIT 1")))
+    return false;
+  if (pass.next()) {
+    JournalPass p;
+    p.key = pass.value(0).toLongLong();
+    p.kind = static_cast<PassKind>(std::clamp(pass.value(1).toInt(), 0, 2));
+    p.state = static_cast<PassState>(std::clamp(pass.value(2).toInt(), 0, 2));
+    p.settings.periodSeconds = pass.value(3).toDouble() / 1000.0;
+    p.settings.loop = pass.value(4).toInt() != 0;
+    p.settings.comment = pass.value(5).toInt() != 0;
+    p.settings.jitterSeconds = pass.value(6).toDouble() / 1000.0;
+    p.sourceFile = pass.value(7).toString();
+    p.failedCount = pass.value(8).toInt();
+    p.lastKeyAtStart = pass.value(9).toLongLong();
+    pass.finish();
+    QSqlQuery passRows(db);
+    passRows.setForwardOnly(true);
+    passRows.prepare(QStringLiteral("SELECT row_id FROM pass_row WHERE pass_id = ? ORDER BY seq"));
+    passRows.addBindValue(p.key);
+    if (!passRows.exec()) return false;
+    while (passRows.next()) p.rows.append(passRows.value(0).toLongLong());
+    passRows.finish();
+    QSqlQuery done(db);
+    done.setForwardOnly(true);
+    done.prepare(QStringLiteral(
+        "SELECT DISTINCT row_id FROM attempt WHERE pass_id = ?"
+        " AND (confirmed_at IS NOT NULL OR (outcome IS NOT NULL AND outcome <> ''))"));
+    done.addBindValue(p.key);
+    if (!done.exec()) return false;
+    while (done.next()) p.done.insert(done.value(0).toLongLong());
+    done.finish();
+    snapshot.pass = std::move(p);
+  }
+  return true;
 }
 
 JournalSnapshot Journal::restore() {
   JournalSnapshot snapshot;
   if (!active_) return snapshot;
   QSqlDatabase db = QSqlDatabase::database(connection_, false);
-  int enteredRow = -1;
-  int confirmedRow = -1;
-  bool failedChanged = false;
-  const bool ok = inTransaction([&] {
-    QSqlQuery run(db);
-    if (!run.exec(QStringLiteral(
-            "SELECT running, current_row, failed_count, imported_text FROM run_state")))
-      return fail(run.lastError());
-    if (run.next()) {
-      snapshot.run.running = run.value(0).toInt() != 0;
-      snapshot.run.currentRow = run.value(1).toInt();
-      snapshot.run.failedCount = run.value(2).toInt();
-      snapshot.importedText = run.value(3).toString();
+  if (!readAll(snapshot)) {
+    QSqlQuery probe(db);
+    probe.exec(QStringLiteral("SELECT 1"));
+    failText(db.lastError().isValid() ? db.lastError().text() : probe.lastError().text());
+    return JournalSnapshot{};
+  }
+
+  // Where an interrupted or stopped pass goes on: its next row still in the
+  // list that has no outcome (or confirm) in it and is not unconfirmed.
+  QHash<RowKey, int> positions;
+  positions.reserve(snapshot.rows.size());
+  for (qsizetype i = 0; i < snapshot.rows.size(); ++i)
+    positions.insert(snapshot.rows[i].key, static_cast<int>(i));
+  bool passFinished = false;
+  if (snapshot.pass && snapshot.pass->state != PassState::Finished) {
+    for (const RowKey key : std::as_const(snapshot.pass->rows)) {
+      const auto at = positions.constFind(key);
+      if (at == positions.constEnd() || snapshot.pass->done.contains(key)) continue;
+      if (snapshot.rows[*at].status == unconfirmedStatus()) continue;
+      snapshot.resumeRow = *at;
+      break;
     }
-    run.finish();
-
-    QSqlQuery rows(db);
-    rows.setForwardOnly(true);
-    if (!rows.exec(QStringLiteral(
-            "SELECT address, status, publish_time, step FROM address_row ORDER BY pos")))
-      return fail(rows.lastError());
-    while (rows.next()) {
-      JournalRow row{rows.value(0).toString(), rows.value(1).toString(), rows.value(2).toString(),
-                     RowStep::None};
-      const int step = rows.value(3).toInt();
-      const int index = static_cast<int>(snapshot.rows.size());
-      if (step == static_cast<int>(RowStep::ConfirmClicked)) {
-        row.status = unconfirmedStatus();
-        ++snapshot.unconfirmedCount;
-        confirmedRow = std::max(confirmedRow, index);
-      } else if (step == static_cast<int>(RowStep::AddressEntered) && enteredRow < 0) {
-        enteredRow = index;
-      }
-      snapshot.rows.append(std::move(row));
-    }
-    rows.finish();
-
-    QSqlQuery failed(db);
-    failed.setForwardOnly(true);
-    if (!failed.exec(QStringLiteral("SELECT address FROM failed_address ORDER BY pos")))
-      return fail(failed.lastError());
-    while (failed.next()) snapshot.failed << failed.value(0).toString();
-    failed.finish();
-
-    // An unconfirmed row may have been shared: its address must not wait in
-    // the failed list for a re-send (the failure may have been recorded
-    // there just before the crash).
-    if (snapshot.unconfirmedCount > 0) {
-      QSet<QString> unconfirmed;
-      for (const JournalRow& row : std::as_const(snapshot.rows))
-        if (row.status == unconfirmedStatus()) unconfirmed.insert(row.address);
-      for (qsizetype i = snapshot.failed.size() - 1; i >= 0; --i) {
-        if (!unconfirmed.contains(snapshot.failed[i])) continue;
-        snapshot.failed.removeAt(i);
-        if (i < snapshot.run.failedCount) --snapshot.run.failedCount;
-        failedChanged = true;
-      }
-    }
-
-    // Settle the pending steps for good.
-    return exec(QStringLiteral("UPDATE address_row SET status = '未确认' WHERE step = 2")) &&
-           exec(QStringLiteral("UPDATE address_row SET step = 0 WHERE step <> 0")) &&
-           (!failedChanged || writeFailed(snapshot.failed));
-  });
-  if (!ok) return JournalSnapshot{};
-  rowCount_ = static_cast<int>(snapshot.rows.size());
-
-  auto& run = snapshot.run;
-  const bool wasRunning = run.running;
-  run.currentRow = std::clamp(run.currentRow, 0, rowCount_);
-  run.failedCount = std::clamp(run.failedCount, 0, static_cast<int>(snapshot.failed.size()));
-  if (run.running) {
-    // The row being worked on decides where the pass goes on: an entered
-    // address was never shared, so that row again; a confirmed one may have
-    // been, so the row after it.
-    int resume = run.currentRow;
-    if (enteredRow >= 0) resume = enteredRow;
-    if (confirmedRow >= 0 && enteredRow < 0) resume = std::max(resume, confirmedRow + 1);
-    if (resume < rowCount_) {
-      snapshot.resumeRow = resume;
-      run.currentRow = resume;
-    } else {
-      run.running = false;
-      run.currentRow = 0;
+    if (snapshot.resumeRow < 0) {
+      snapshot.pass->state = PassState::Finished;
+      passFinished = true;
     }
   }
-  if (snapshot.run.running != wasRunning || failedChanged || snapshot.resumeRow >= 0)
-    setRunState(run);
+
+  // Settle for good what was read, if the file can be written.
+  const bool settled = inTransaction([&] {
+    if (snapshot.unconfirmedCount > 0) {
+      QSqlQuery mark(db);
+      if (!mark.exec(QStringLiteral(
+              "UPDATE list_row SET status = '未确认' WHERE id IN ("
+              " SELECT a.row_id FROM attempt a"
+              " WHERE a.confirmed_at IS NOT NULL AND a.outcome IS NULL"
+              " AND a.id = (SELECT MAX(b.id) FROM attempt b WHERE b.row_id = a.row_id))")))
+        return fail(mark.lastError());
+      if (!writeFailed(snapshot.failed)) return false;
+      if (snapshot.pass) {
+        snapshot.pass->failedCount =
+            std::clamp(snapshot.pass->failedCount, 0, static_cast<int>(snapshot.failed.size()));
+        QSqlQuery count(db);
+        count.prepare(QStringLiteral("UPDATE pass SET failed_count = ? WHERE id = ?"));
+        count.addBindValue(snapshot.pass->failedCount);
+        count.addBindValue(snapshot.pass->key);
+        if (!count.exec()) return fail(count.lastError());
+      }
+    }
+    if (passFinished) {
+      QSqlQuery finish(db);
+      finish.prepare(QStringLiteral("UPDATE pass SET state = ? WHERE id = ?"));
+      finish.addBindValue(static_cast<int>(PassState::Finished));
+      finish.addBindValue(snapshot.pass->key);
+      if (!finish.exec()) return fail(finish.lastError());
+    }
+    return true;
+  });
+  if (!settled) snapshot.readOnly = true;
+  if (snapshot.pass && snapshot.pass->state == PassState::Running)
+    runningPass_ = snapshot.pass->key;
   return snapshot;
 }
 
 bool Journal::replaceRows(const QList<JournalRow>& rows) {
+  QList<RowKey> keys;
+  QList<qint64> ords;
+  RowKey last = lastKey_;
   const bool ok = inTransaction([&] {
-    if (!exec(QStringLiteral("DELETE FROM address_row"))) return false;
+    if (!exec(QStringLiteral("DELETE FROM list_row"))) return false;
     QSqlQuery insert(QSqlDatabase::database(connection_, false));
-    insert.prepare(QStringLiteral("INSERT INTO address_row VALUES (?, ?, ?, ?, ?)"));
+    insert.prepare(QStringLiteral("INSERT INTO list_row VALUES (?, ?, ?, ?, ?)"));
     for (qsizetype i = 0; i < rows.size(); ++i) {
-      insert.bindValue(0, static_cast<qint64>(i));
-      insert.bindValue(1, notNull(rows[i].address));
-      insert.bindValue(2, notNull(rows[i].status));
-      insert.bindValue(3, notNull(rows[i].publishTime));
-      insert.bindValue(4, static_cast<int>(rows[i].step));
+      const RowKey key = rows[i].key > 0 ? rows[i].key : ++last;
+      last = std::max(last, key);
+      keys.append(key);
+      ords.append(static_cast<qint64>(i) * kOrderGap);
+      insert.bindValue(0, key);
+      insert.bindValue(1, ords.last());
+      insert.bindValue(2, notNull(rows[i].address));
+      insert.bindValue(3, notNull(rows[i].status));
+      insert.bindValue(4, notNull(rows[i].publishTime));
       if (!insert.exec()) return fail(insert.lastError());
     }
     return true;
   });
-  if (ok) rowCount_ = static_cast<int>(rows.size());
+  if (ok) {
+    order_ = std::move(keys);
+    ords_ = std::move(ords);
+    lastKey_ = last;
+  }
   return ok;
 }
 
-bool Journal::insertRows(int position, const QStringList& addresses) {
+bool Journal::insertRows(int position, const QStringList& addresses, const QList<RowKey>& keys) {
   if (addresses.isEmpty()) return active_;
-  position = std::clamp(position, 0, rowCount_);
-  const int count = static_cast<int>(addresses.size());
+  if (!active_) return false;
+  position = std::clamp(position, 0, rowCount());
+  const auto count = static_cast<qint64>(addresses.size());
+  QList<RowKey> fresh;
+  fresh.reserve(addresses.size());
+  RowKey last = lastKey_;
+  for (qsizetype i = 0; i < addresses.size(); ++i) {
+    const RowKey key = i < keys.size() && keys[i] > 0 ? keys[i] : ++last;
+    last = std::max(last, key);
+    fresh.append(key);
+  }
+  const QList<RowKey> oldOrder = order_;
+  const QList<qint64> oldOrds = ords_;
   const bool ok = inTransaction([&] {
-    if (position < rowCount_ && !shiftRows(position, count)) return false;
+    // Order numbers between the neighbours; spread all rows out again when
+    // there is no room (only inserts in the middle ever need that).
+    qint64 first = 0;
+    qint64 step = kOrderGap;
+    if (order_.isEmpty()) {
+      first = 0;
+    } else if (position == 0) {
+      first = ords_.first() - count * kOrderGap;
+    } else if (position == order_.size()) {
+      first = ords_.last() + kOrderGap;
+    } else {
+      const qint64 below = ords_[position - 1];
+      const qint64 above = ords_[position];
+      step = (above - below) / (count + 1);
+      first = below + step;
+      if (step < 1) {
+        order_.insert(position, count, 0);
+        ords_.insert(position, count, 0);
+        for (qsizetype i = 0; i < count; ++i) order_[position + i] = fresh[i];
+        // The new rows are not in the table yet: renumber() sets their
+        // order numbers when they are.
+        step = 0;
+      }
+    }
     QSqlQuery insert(QSqlDatabase::database(connection_, false));
-    insert.prepare(QStringLiteral("INSERT INTO address_row (pos, address) VALUES (?, ?)"));
-    for (int i = 0; i < count; ++i) {
-      insert.bindValue(0, position + i);
-      insert.bindValue(1, notNull(addresses[i]));
+    insert.prepare(QStringLiteral("INSERT INTO list_row (id, ord, address) VALUES (?, ?, ?)"));
+    for (qsizetype i = 0; i < count; ++i) {
+      insert.bindValue(0, fresh[i]);
+      insert.bindValue(1, step == 0 ? 0 : first + i * step);
+      insert.bindValue(2, notNull(addresses[i]));
       if (!insert.exec()) return fail(insert.lastError());
+    }
+    if (step == 0) return renumber();
+    QList<qint64> ords;
+    for (qsizetype i = 0; i < count; ++i) ords.append(first + i * step);
+    order_.insert(position, count, 0);
+    ords_.insert(position, count, 0);
+    for (qsizetype i = 0; i < count; ++i) {
+      order_[position + i] = fresh[i];
+      ords_[position + i] = ords[i];
     }
     return true;
   });
-  if (ok) rowCount_ += count;
+  if (ok) {
+    lastKey_ = last;
+  } else {
+    order_ = oldOrder;
+    ords_ = oldOrds;
+  }
   return ok;
 }
 
 bool Journal::removeRows(int position, int count) {
-  if (position < 0 || count <= 0 || position >= rowCount_) return active_;
-  count = std::min(count, rowCount_ - position);
+  if (position < 0 || count <= 0 || position >= rowCount()) return active_;
+  count = std::min(count, rowCount() - position);
+  return removeKeys(order_.mid(position, count));
+}
+
+bool Journal::removeKeys(const QList<RowKey>& keys) {
+  if (keys.isEmpty()) return active_;
+  const QSet<RowKey> gone(keys.cbegin(), keys.cend());
   const bool ok = inTransaction([&] {
-    QSqlQuery remove(QSqlDatabase::database(connection_, false));
-    remove.prepare(QStringLiteral("DELETE FROM address_row WHERE pos >= ? AND pos < ?"));
-    remove.addBindValue(position);
-    remove.addBindValue(position + count);
-    if (!remove.exec()) return fail(remove.lastError());
-    return position + count >= rowCount_ || shiftRows(position + count, -count);
+    auto& q = statements_->remove;
+    for (const RowKey key : gone) {
+      q.bindValue(0, key);
+      if (!q.exec()) return fail(q.lastError());
+    }
+    return true;
   });
-  if (ok) rowCount_ -= count;
-  return ok;
+  if (!ok) return false;
+  // One sweep over the list keeps the rest in order.
+  qsizetype out = 0;
+  for (qsizetype i = 0; i < order_.size(); ++i) {
+    if (gone.contains(order_[i])) continue;
+    order_[out] = order_[i];
+    ords_[out] = ords_[i];
+    ++out;
+  }
+  order_.resize(out);
+  ords_.resize(out);
+  return true;
 }
 
-bool Journal::setStatus(int row, const QString& status) {
-  if (!active_) return false;
-  auto& q = statements_->status;
-  q.bindValue(0, notNull(status));
-  q.bindValue(1, row);
-  return q.exec() || fail(q.lastError());
-}
-
-bool Journal::setPublishTime(int row, const QString& publishTime) {
-  if (!active_) return false;
-  auto& q = statements_->time;
-  q.bindValue(0, notNull(publishTime));
-  q.bindValue(1, row);
-  return q.exec() || fail(q.lastError());
-}
-
-bool Journal::setOutcome(int row, const QString& status, const QString& publishTime) {
-  if (!active_) return false;
-  auto& q = statements_->outcome;
-  q.bindValue(0, notNull(status));
-  q.bindValue(1, notNull(publishTime));
+bool Journal::settleAttempts(RowKey row, const QString& outcome) {
+  auto& q = statements_->settle;
+  q.bindValue(0, notNull(outcome));
+  q.bindValue(1, nowText());
   q.bindValue(2, row);
   return q.exec() || fail(q.lastError());
 }
 
+bool Journal::setRowStatus(RowKey key, const QString& status) {
+  if (!active_ || key <= 0) return false;
+  return inTransaction([&] {
+    auto& q = statements_->status;
+    q.bindValue(0, notNull(status));
+    q.bindValue(1, key);
+    return (q.exec() || fail(q.lastError())) && settleAttempts(key, status);
+  });
+}
+
+bool Journal::setRowPublishTime(RowKey key, const QString& publishTime) {
+  if (!active_ || key <= 0) return false;
+  auto& q = statements_->time;
+  q.bindValue(0, notNull(publishTime));
+  q.bindValue(1, key);
+  return q.exec() || fail(q.lastError());
+}
+
+bool Journal::setRowOutcome(RowKey key, const QString& status, const QString& publishTime) {
+  if (!active_ || key <= 0) return false;
+  return inTransaction([&] {
+    auto& q = statements_->outcome;
+    q.bindValue(0, notNull(status));
+    q.bindValue(1, notNull(publishTime));
+    q.bindValue(2, key);
+    return (q.exec() || fail(q.lastError())) && settleAttempts(key, status);
+  });
+}
+
+bool Journal::setStatus(int row, const QString& status) {
+  return setRowStatus(keyAt(row), status);
+}
+
+bool Journal::setPublishTime(int row, const QString& publishTime) {
+  return setRowPublishTime(keyAt(row), publishTime);
+}
+
+bool Journal::setOutcome(int row, const QString& status, const QString& publishTime) {
+  return setRowOutcome(keyAt(row), status, publishTime);
+}
+
 bool Journal::clearStatuses() {
-  return active_ && exec(QStringLiteral("UPDATE address_row SET status = '', step = 0"));
+  return inTransaction([&] {
+    return exec(QStringLiteral("UPDATE list_row SET status = ''")) &&
+           exec(QStringLiteral("UPDATE attempt SET outcome = '' WHERE outcome IS NULL"));
+  });
+}
+
+bool Journal::clearStatusOf(const QList<RowKey>& keys) {
+  if (keys.isEmpty()) return active_;
+  return inTransaction([&] {
+    auto& q = statements_->status;
+    for (const RowKey key : keys) {
+      q.bindValue(0, QStringLiteral(""));
+      q.bindValue(1, key);
+      if (!q.exec()) return fail(q.lastError());
+      if (!settleAttempts(key, QStringLiteral(""))) return false;
+    }
+    return true;
+  });
 }
 
 bool Journal::setRowStep(int row, RowStep step) {
-  if (!active_) return false;
-  auto& q = statements_->step;
-  q.bindValue(0, static_cast<int>(step));
-  q.bindValue(1, row);
+  const RowKey key = keyAt(row);
+  if (!active_ || key <= 0) return false;
+  switch (step) {
+    case RowStep::None:
+      return inTransaction([&] { return settleAttempts(key, QStringLiteral("")); });
+    case RowStep::AddressEntered:
+      return beginAttempt(key, runningPass_) > 0;
+    case RowStep::ConfirmClicked: {
+      QSqlQuery open(QSqlDatabase::database(connection_, false));
+      open.prepare(
+          QStringLiteral("SELECT MAX(id) FROM attempt WHERE row_id = ? AND outcome IS NULL"));
+      open.addBindValue(key);
+      if (!open.exec()) return fail(open.lastError());
+      qint64 attempt = open.next() && !open.value(0).isNull() ? open.value(0).toLongLong() : 0;
+      open.finish();
+      if (attempt == 0) attempt = beginAttempt(key, runningPass_);
+      return attempt > 0 && confirmAttempt(attempt);
+    }
+  }
+  return false;
+}
+
+RowKey Journal::beginAttempt(RowKey row, PassKey pass) {
+  if (!active_ || row <= 0) return 0;
+  auto& q = statements_->begin;
+  q.bindValue(0, row);
+  q.bindValue(1, pass);
+  q.bindValue(2, nowText());
+  if (!q.exec()) {
+    fail(q.lastError());
+    return 0;
+  }
+  return q.lastInsertId().toLongLong();
+}
+
+bool Journal::confirmAttempt(qint64 attempt) {
+  if (!active_ || attempt <= 0) return false;
+  auto& q = statements_->confirm;
+  q.bindValue(0, nowText());
+  q.bindValue(1, attempt);
   return q.exec() || fail(q.lastError());
+}
+
+bool Journal::finishAttempt(qint64 attempt, RowKey row, const QString& status,
+                            const QString& publishTime) {
+  if (!active_ || row <= 0) return false;
+  return inTransaction([&] {
+    auto& row_ = statements_->outcome;
+    row_.bindValue(0, notNull(status));
+    row_.bindValue(1, notNull(publishTime));
+    row_.bindValue(2, row);
+    if (!row_.exec()) return fail(row_.lastError());
+    if (attempt > 0) {
+      auto& q = statements_->finish;
+      q.bindValue(0, notNull(status));
+      q.bindValue(1, nowText());
+      q.bindValue(2, attempt);
+      if (!q.exec()) return fail(q.lastError());
+    }
+    // Older marks of the row left open are settled by this outcome too.
+    return settleAttempts(row, status);
+  });
+}
+
+PassKey Journal::startPass(const JournalPass& pass) {
+  if (!active_) return 0;
+  PassKey key = 0;
+  const bool ok = inTransaction([&] {
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery insert(db);
+    insert.prepare(QStringLiteral(
+        "INSERT INTO pass (kind, state, period_ms, loop, comment, jitter_ms, source_file,"
+        " failed_count, last_row_key, started_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    insert.addBindValue(static_cast<int>(pass.kind));
+    insert.addBindValue(static_cast<int>(pass.state));
+    insert.addBindValue(static_cast<qint64>(std::llround(pass.settings.periodSeconds * 1000.0)));
+    insert.addBindValue(pass.settings.loop ? 1 : 0);
+    insert.addBindValue(pass.settings.comment ? 1 : 0);
+    insert.addBindValue(static_cast<qint64>(std::llround(pass.settings.jitterSeconds * 1000.0)));
+    insert.addBindValue(notNull(pass.sourceFile));
+    insert.addBindValue(pass.failedCount);
+    insert.addBindValue(pass.lastKeyAtStart);
+    insert.addBindValue(nowText());
+    if (!insert.exec()) return fail(insert.lastError());
+    key = insert.lastInsertId().toLongLong();
+    QSqlQuery rows(db);
+    rows.prepare(QStringLiteral("INSERT INTO pass_row VALUES (?, ?, ?)"));
+    for (qsizetype i = 0; i < pass.rows.size(); ++i) {
+      rows.bindValue(0, key);
+      rows.bindValue(1, static_cast<qint64>(i));
+      rows.bindValue(2, pass.rows[i]);
+      if (!rows.exec()) return fail(rows.lastError());
+    }
+    return true;
+  });
+  if (!ok) return 0;
+  runningPass_ = pass.state == PassState::Running ? key : 0;
+  return key;
+}
+
+bool Journal::updatePass(const JournalPass& pass) {
+  if (!active_ || pass.key <= 0) return false;
+  auto& q = statements_->pass;
+  q.bindValue(0, static_cast<int>(pass.state));
+  q.bindValue(1, static_cast<qint64>(std::llround(pass.settings.periodSeconds * 1000.0)));
+  q.bindValue(2, pass.settings.loop ? 1 : 0);
+  q.bindValue(3, pass.settings.comment ? 1 : 0);
+  q.bindValue(4, static_cast<qint64>(std::llround(pass.settings.jitterSeconds * 1000.0)));
+  q.bindValue(5, pass.failedCount);
+  q.bindValue(6, pass.key);
+  if (!q.exec()) return fail(q.lastError());
+  runningPass_ = pass.state == PassState::Running ? pass.key : 0;
+  return true;
 }
 
 bool Journal::setFailedAddresses(const QStringList& addresses) {
@@ -484,22 +849,16 @@ bool Journal::updateRows(int first, const QList<JournalRow>& rows) {
   return inTransaction([&] {
     auto& q = statements_->outcome;
     for (qsizetype i = 0; i < rows.size(); ++i) {
+      const RowKey key = keyAt(first + static_cast<int>(i));
+      if (key <= 0) continue;
       q.bindValue(0, notNull(rows[i].status));
       q.bindValue(1, notNull(rows[i].publishTime));
-      q.bindValue(2, first + static_cast<int>(i));
+      q.bindValue(2, key);
       if (!q.exec()) return fail(q.lastError());
+      if (!settleAttempts(key, rows[i].status)) return false;
     }
     return true;
   });
-}
-
-bool Journal::setRunState(const JournalRunState& state) {
-  if (!active_) return false;
-  auto& q = statements_->run;
-  q.bindValue(0, state.running ? 1 : 0);
-  q.bindValue(1, state.currentRow);
-  q.bindValue(2, state.failedCount);
-  return q.exec() || fail(q.lastError());
 }
 
 bool Journal::setImportedText(const QString& text) {

@@ -12,11 +12,11 @@ class QSqlError;
 
 namespace quillet {
 
-/// The durable copy of the address list, the failed-address list and the
-/// run state: `quillet.db` in the data folder, SQLite in WAL mode with
-/// synchronous=FULL. Every write commits before it returns, so that what
-/// the caller recorded survives a crash or a power cut from then on; a batch
-/// (an import, a replaced list) is one transaction.
+/// The durable copy of the address list, the failed-address list, the
+/// passes and the history of every attempt: `quillet.db` in the data folder, SQLite in WAL mode
+/// with synchronous=FULL. Every write commits before it returns, so that what the caller recorded
+/// survives a crash or a power cut from then on; a batch (an import, a replaced list) is one
+/// transaction.
 ///
 /// A file that is not a usable journal (not a database, corrupted, another
 /// program's, or from a newer version) is renamed aside, never overwritten,
@@ -53,39 +53,72 @@ class Journal : public QObject {
   /// The Qt SQL connection of the open journal (for tools that inspect it).
   QString connectionName() const { return connection_; }
 
-  /// Reads everything back. Rows whose confirm was clicked without a
-  /// recorded result become "未确认", and their addresses leave the failed
-  /// list (a re-send must not share them again); rows whose address was
-  /// entered but not confirmed lose that mark (nothing was shared). The
-  /// settled state is written back, so a second crash right after changes
-  /// nothing.
+  /// Reads everything back, then settles what a crash left pending if it
+  /// can write: a row whose latest attempt has a confirm mark and no outcome
+  /// is "未确认" (it may have been shared), and its address leaves the failed
+  /// list (a re-send must not share it again). A pass that was under way and
+  /// has no row left is recorded as finished. A journal that cannot be
+  /// written is read all the same (snapshot.readOnly; message() says why)
+  /// and stays off.
   JournalSnapshot restore();
 
   // Writes. Each commits before returning and is false when the journal
   // is off (or has just turned itself off because of this write).
 
-  /// Replaces the whole list, in one transaction.
+  /// Replaces the whole list, in one transaction. Rows without a key get one.
   bool replaceRows(const QList<JournalRow>& rows);
   /// Inserts new rows (empty status and time) for `addresses`, in the given
-  /// order, at `position` (clamped to the list); later rows move down.
-  bool insertRows(int position, const QStringList& addresses);
-  /// Removes `count` rows from `position` on; later rows move up.
+  /// order, at `position` (clamped to the list). `keys` are the rows' keys
+  /// (one per address); without them the journal assigns new ones.
+  bool insertRows(int position, const QStringList& addresses, const QList<RowKey>& keys = {});
+  /// Removes `count` rows from `position` on.
   bool removeRows(int position, int count);
-  /// Sets a row's status; recording a status settles a pending step.
+  /// Removes the rows with these keys, in one transaction.
+  bool removeKeys(const QList<RowKey>& keys);
+  /// Sets a row's status; recording a status settles the row's open attempt
+  /// (an empty status clears it: the row is no longer "未确认").
   bool setStatus(int row, const QString& status);
   bool setPublishTime(int row, const QString& publishTime);
-  /// Status and time of one row in one commit; settles a pending step.
+  /// Status and time of one row in one commit; settles its open attempt.
   bool setOutcome(int row, const QString& status, const QString& publishTime);
+  bool setRowStatus(RowKey key, const QString& status);
+  bool setRowPublishTime(RowKey key, const QString& publishTime);
+  bool setRowOutcome(RowKey key, const QString& status, const QString& publishTime);
   /// Status and time of the rows from `first` on, in one transaction.
   bool updateRows(int first, const QList<JournalRow>& rows);
-  /// Empties the status of every row (keeps the times).
+  /// Empties the status of every row (keeps the times), in one statement.
   bool clearStatuses();
+  /// Empties the status of the rows with these keys, in one transaction.
+  bool clearStatusOf(const QList<RowKey>& keys);
+  /// A mark of the row's attempt in the pass under way (an attempt is begun
+  /// for AddressEntered; ConfirmClicked begins one when none is open; None
+  /// forgets the open attempt's marks).
   bool setRowStep(int row, RowStep step);
   bool setFailedAddresses(const QStringList& addresses);
-  bool setRunState(const JournalRunState& state);
   bool setImportedText(const QString& text);
 
-  int rowCount() const { return rowCount_; }
+  // The attempt history: appended to, never rewritten. Each returns false
+  // (or 0) when the journal is off.
+
+  /// The address of `row` goes into the page for `pass`: a new attempt.
+  RowKey beginAttempt(RowKey row, PassKey pass);
+  /// The confirm of the attempt is being clicked.
+  bool confirmAttempt(qint64 attempt);
+  /// The attempt's outcome and the row's status and time, in one commit.
+  bool finishAttempt(qint64 attempt, RowKey row, const QString& status, const QString& publishTime);
+
+  /// Records a new pass with its rows (one transaction) and returns its key
+  /// (0 when the journal is off).
+  PassKey startPass(const JournalPass& pass);
+  /// Records a pass's state, settings and failure count.
+  bool updatePass(const JournalPass& pass);
+
+  /// The key of the row at `row` (0 when there is none).
+  RowKey keyAt(int row) const;
+  /// The greatest key the journal holds or gave out.
+  RowKey lastKey() const { return lastKey_; }
+
+  int rowCount() const { return static_cast<int>(order_.size()); }
 
   /// "另一个Quillet正在使用此数据文件夹：DIR"-style texts live with the lock;
   /// these are the journal's own.
@@ -111,12 +144,15 @@ class Journal : public QObject {
   bool fail(const QSqlError& error);
   bool failText(const QString& detail);
   bool exec(const QString& sql);
-  // Moves rows at `from` and after by `delta` places (rowid is the place, so
-  // the move goes through negative places to keep every place unique).
-  bool shiftRows(int from, int delta);
+  // Gives every row a fresh order number, spaced out (after inserts in
+  // the middle ran out of room between two neighbours).
+  bool renumber();
+  bool settleAttempts(RowKey row, const QString& outcome);
+  bool readAll(JournalSnapshot& snapshot);
+  bool settle(JournalSnapshot& snapshot);
   bool writeFailed(const QStringList& addresses);
   bool inTransaction(const std::function<bool()>& work);
-  int countRows();
+  bool loadOrder();
 
   QString dataDir_;
   QString path_;
@@ -124,7 +160,10 @@ class Journal : public QObject {
   QString message_;
   QString brokenPath_;
   std::unique_ptr<Statements> statements_;
-  int rowCount_ = 0;
+  QList<RowKey> order_;  // the keys in list order
+  QList<qint64> ords_;   // their order numbers
+  RowKey lastKey_ = 0;
+  PassKey runningPass_ = 0;  // the pass under way, for setRowStep()
   bool active_ = false;
   bool transactionOpen_ = false;
 };

@@ -5,6 +5,7 @@
 #include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
+#include <algorithm>
 #include <array>
 
 namespace quillet {
@@ -50,7 +51,140 @@ bool createVersion1(QSqlDatabase& db, QString& error) {
          run(db, QStringLiteral("INSERT INTO run_state VALUES (1, 0, 0, 0, '')"), error);
 }
 
-constexpr std::array<Migration, kJournalSchemaVersion> kMigrations{&createVersion1};
+// Version 2: rows with keys that never change (positions only order them),
+// passes with their rows and settings, and the history of every attempt.
+// The version-1 run state becomes a pass: an interrupted one goes on with
+// the row its place and step marks pointed at, up to the end of the list.
+bool createVersion2(QSqlDatabase& db, QString& error) {
+  if (!run(db,
+           QStringLiteral("CREATE TABLE list_row ("
+                          " id INTEGER PRIMARY KEY,"
+                          " ord INTEGER NOT NULL,"
+                          " address TEXT NOT NULL,"
+                          " status TEXT NOT NULL DEFAULT '',"
+                          " publish_time TEXT NOT NULL DEFAULT '')"),
+           error) ||
+      !run(db, QStringLiteral("CREATE INDEX list_row_ord ON list_row (ord)"), error) ||
+      // An attempt: its marks' times (entered_at, confirmed_at; NULL when the
+      // step was not reached) and its outcome (NULL while none is recorded,
+      // '' when the status was cleared instead).
+      !run(db,
+           QStringLiteral("CREATE TABLE attempt ("
+                          " id INTEGER PRIMARY KEY,"
+                          " row_id INTEGER NOT NULL,"
+                          " pass_id INTEGER,"
+                          " entered_at TEXT,"
+                          " confirmed_at TEXT,"
+                          " outcome TEXT,"
+                          " outcome_at TEXT)"),
+           error) ||
+      !run(db, QStringLiteral("CREATE INDEX attempt_row ON attempt (row_id)"), error) ||
+      !run(db, QStringLiteral("CREATE INDEX attempt_pass ON attempt (pass_id, row_id)"), error) ||
+      !run(db,
+           QStringLiteral("CREATE TABLE pass ("
+                          " id INTEGER PRIMARY KEY,"
+                          " kind INTEGER NOT NULL,"
+                          " state INTEGER NOT NULL,"
+                          " period_ms INTEGER NOT NULL,"
+                          " loop INTEGER NOT NULL,"
+                          " comment INTEGER NOT NULL,"
+                          " jitter_ms INTEGER NOT NULL,"
+                          " source_file TEXT NOT NULL,"
+                          " failed_count INTEGER NOT NULL,"
+                          " last_row_key INTEGER NOT NULL,"
+                          " started_at TEXT NOT NULL)"),
+           error) ||
+      !run(db,
+           QStringLiteral("CREATE TABLE pass_row ("
+                          " pass_id INTEGER NOT NULL,"
+                          " seq INTEGER NOT NULL,"
+                          " row_id INTEGER NOT NULL,"
+                          " PRIMARY KEY (pass_id, seq)) WITHOUT ROWID"),
+           error)) {
+    return false;
+  }
+
+  // The old rows keep their order; key = place + 1.
+  if (!run(db,
+           QStringLiteral("INSERT INTO list_row (id, ord, address, status, publish_time)"
+                          " SELECT pos + 1, pos, address, status, publish_time FROM address_row"),
+           error)) {
+    return false;
+  }
+  QSqlQuery state(db);
+  if (!state.exec(QStringLiteral("SELECT running, current_row, failed_count FROM run_state")) ||
+      !state.next()) {
+    error = state.lastError().text();
+    return false;
+  }
+  const bool running = state.value(0).toInt() != 0;
+  const qint64 place = state.value(1).toLongLong();
+  const qint64 failedCount = state.value(2).toLongLong();
+  state.finish();
+
+  qint64 rowCount = 0;
+  qint64 entered = -1;
+  qint64 confirmed = -1;
+  {
+    QSqlQuery marks(db);
+    if (!marks.exec(QStringLiteral("SELECT COUNT(*),"
+                                   " (SELECT MIN(pos) FROM address_row WHERE step = 1),"
+                                   " (SELECT MAX(pos) FROM address_row WHERE step = 2)"
+                                   " FROM address_row")) ||
+        !marks.next()) {
+      error = marks.lastError().text();
+      return false;
+    }
+    rowCount = marks.value(0).toLongLong();
+    if (!marks.value(1).isNull()) entered = marks.value(1).toLongLong();
+    if (!marks.value(2).isNull()) confirmed = marks.value(2).toLongLong();
+  }
+
+  qint64 passId = 0;
+  if (running) {
+    // Where the old restore would have gone on: an entered address was
+    // never shared (that row again), a confirmed one may have been (the row
+    // after it).
+    qint64 resume = std::clamp<qint64>(place, 0, rowCount);
+    if (entered >= 0) resume = entered;
+    if (confirmed >= 0 && entered < 0) resume = std::max(resume, confirmed + 1);
+    resume = std::min(resume, rowCount);
+    passId = 1;
+    QSqlQuery pass(db);
+    pass.prepare(QStringLiteral(
+        "INSERT INTO pass VALUES (1, 0, ?, 0, 0, 0, 0, '', ?,"
+        " (SELECT COALESCE(MAX(pos) + 1, 0) FROM address_row), datetime('now', 'localtime'))"));
+    pass.addBindValue(resume < rowCount ? 0 : 2);
+    pass.addBindValue(failedCount);
+    QSqlQuery rows(db);
+    rows.prepare(
+        QStringLiteral("INSERT INTO pass_row (pass_id, seq, row_id)"
+                       " SELECT 1, pos - ?, pos + 1 FROM address_row WHERE pos >= ?"));
+    rows.addBindValue(resume);
+    rows.addBindValue(resume);
+    if (!pass.exec() || !rows.exec()) {
+      error = (pass.lastError().isValid() ? pass.lastError() : rows.lastError()).text();
+      return false;
+    }
+  }
+  // The pending marks become attempts without an outcome (of the
+  // interrupted pass, when there was one).
+  QSqlQuery attempts(db);
+  attempts.prepare(
+      QStringLiteral("INSERT INTO attempt (row_id, pass_id, entered_at, confirmed_at)"
+                     " SELECT pos + 1, NULLIF(?, 0), '', CASE step WHEN 2 THEN '' END"
+                     " FROM address_row WHERE step IN (1, 2) ORDER BY pos"));
+  attempts.addBindValue(passId);
+  if (!attempts.exec()) {
+    error = attempts.lastError().text();
+    return false;
+  }
+  attempts.finish();
+  return run(db, QStringLiteral("DROP TABLE address_row"), error);
+}
+
+constexpr std::array<Migration, kJournalSchemaVersion> kMigrations{&createVersion1,
+                                                                   &createVersion2};
 
 }  // namespace
 

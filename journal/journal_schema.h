@@ -7,7 +7,7 @@ class QSqlDatabase;
 namespace quillet {
 
 /// The schema version that this program writes.
-inline constexpr int kJournalSchemaVersion = 1;
+inline constexpr int kJournalSchemaVersion = 2;
 
 /// What an opened journal file turned out to be.
 enum class SchemaState {

@@ -1,14 +1,24 @@
 #pragma once
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
 #include <cstdint>
+#include <optional>
 
 namespace quillet {
 
-/// How far a pass got with one row. Kept so that a row whose confirm was
-/// clicked but whose result never got recorded is known after a crash.
+/// A row's identity: its journal key. It never changes while the row
+/// exists and is never given to another row; positions are for display.
+using RowKey = qint64;
+/// A pass's identity in the journal (0: not recorded, the journal is off).
+using PassKey = qint64;
+
+/// How far a pass got with one row, as the older API and the first journal
+/// version named the marks: an attempt's "address entered" and "confirm
+/// clicked" marks.
 enum class RowStep : int {
   None = 0,            // no step of a pass is pending on this row
   AddressEntered = 1,  // the address was submitted; nothing shared yet
@@ -20,32 +30,72 @@ struct JournalRow {
   QString address;
   QString status;
   QString publishTime;
-  RowStep step = RowStep::None;
+  RowKey key = 0;  // 0: not given yet (the journal assigns one)
 
-  friend bool operator==(const JournalRow&, const JournalRow&) = default;
+  /// Equal as the list shows them: the key is not compared.
+  friend bool operator==(const JournalRow& a, const JournalRow& b) {
+    return a.address == b.address && a.status == b.status && a.publishTime == b.publishTime;
+  }
 };
 
-/// The sharing engine's run state as the journal keeps it.
-struct JournalRunState {
-  bool running = false;  // a pass was under way
-  std::int32_t currentRow = 0;
-  std::int32_t failedCount = 0;
+/// A pass's settings as typed values, read once where they enter (the
+/// window's controls, the command line) and kept with the pass.
+struct PassSettings {
+  double periodSeconds = 0.0;  // 0: not known (a pass of an older journal)
+  bool loop = false;
+  bool comment = false;
+  double jitterSeconds = 0.0;
 
-  friend bool operator==(const JournalRunState&, const JournalRunState&) = default;
+  friend bool operator==(const PassSettings&, const PassSettings&) = default;
+};
+
+/// What started a pass.
+enum class PassKind : int {
+  Publish = 0,  // "发表": the whole list
+  Resend = 1,   // "失败重发": the failed addresses
+  FromRow = 2,  // "从此行开始分享": the list from one row on
+};
+
+enum class PassState : int {
+  Running = 0,   // under way (or interrupted, when found so at start-up)
+  Stopped = 1,   // the user stopped it; "发表" goes on with it
+  Finished = 2,  // every row of it has its outcome
+};
+
+/// A pass: the rows it visits in the order fixed when it started, its
+/// settings, its state. Where it is follows from its attempts: the next
+/// row without an outcome (or a confirm) in this pass.
+struct JournalPass {
+  PassKey key = 0;
+  PassKind kind = PassKind::Publish;
+  PassState state = PassState::Running;
+  PassSettings settings;
+  QString sourceFile;            // the file a terminal run imported; empty from the window
+  QList<RowKey> rows;            // visiting order
+  QSet<RowKey> done;             // rows with an outcome or a confirm mark in this pass
+  std::int32_t failedCount = 0;  // this pass's failures (the failed list's head)
+  /// The greatest row key when the pass started: rows with greater keys
+  /// came into the list later and are not part of it.
+  RowKey lastKeyAtStart = 0;
 };
 
 /// Everything a journal gives back at start-up.
 struct JournalSnapshot {
-  QList<JournalRow> rows;  // in list order; no row has a pending step
+  QList<JournalRow> rows;  // in list order
   QStringList failed;      // the failed-address list, in its order
-  JournalRunState run;
-  QString importedText;  // status-bar part 2, empty when never written
-  /// When a pass was running as the program ended: the 0-based row at which
-  /// the next "发表" goes on (pending rows already settled), else -1.
+  QString importedText;    // status-bar part 2, empty when never written
+  /// The latest pass, if any was ever recorded.
+  std::optional<JournalPass> pass;
+  /// When that pass was under way as the program ended (or was stopped)
+  /// and has rows left: the 0-based list position of the row it goes on
+  /// with, else -1. A pass without rows left comes back finished.
   std::int32_t resumeRow = -1;
-  /// Rows that came back as unconfirmed (their confirm was clicked, their
-  /// result never recorded).
+  /// Rows that came back as unconfirmed for the first time (their confirm
+  /// was clicked, their result never recorded).
   int unconfirmedCount = 0;
+  /// The file could be read but not written: shown as it is, recorded
+  /// nowhere.
+  bool readOnly = false;
 };
 
 /// The status of a row that may or may not have been shared.

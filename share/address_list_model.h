@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QHash>
+#include <QList>
 #include <QStringList>
 #include <array>
+#include <cstdint>
 #include <vector>
 
 class QTreeView;
@@ -15,8 +18,10 @@ inline constexpr std::array<int, 3> kAddressColumnWidths{400, 100, 200};
 
 /// The address list: one row per item address with the outcome of its last
 /// publishing ("", "成功", "失败", "地址错误") and the time of its latest
-/// success. Rows are addressed by their 0-based index from the top. Holds
-/// millions of rows; batches go in with one model operation.
+/// success. Every row has a key that never changes while it exists and is
+/// never given to another row (the journal keeps it); positions, 0-based
+/// from the top, are for display and change with every insert or delete.
+/// Holds millions of rows; batches go in with one model operation.
 class AddressListModel : public QAbstractTableModel {
   Q_OBJECT
 
@@ -36,14 +41,40 @@ class AddressListModel : public QAbstractTableModel {
   /// Inserts one new row per address, in the given order, starting at
   /// `position` (clamped), as a single model operation.
   void insertRows(int position, const QStringList& addresses);
+  /// The same with the rows' keys given (rows restored from the journal);
+  /// later new rows get keys above every key seen.
+  void insertRows(int position, const QStringList& addresses, const QList<qint64>& keys);
   /// Deletes `count` rows from `position` on (clamped to the list), as a
   /// single model operation; the rows below move up.
   void deleteRows(int position, int count);
+  /// Deletes the rows at these positions (any order, duplicates ignored)
+  /// in one pass over the list: views keep their place, one change signal.
+  void deleteRowSet(const QList<int>& rows);
+  /// Empties the status of the rows at these positions, announced as one
+  /// batch (statusesClearing, then a change signal per row).
+  void clearStatuses(const QList<int>& rows);
   /// Deletes every row.
   void clear();
+
+  /// The key of the row at `row`; 0 when there is none.
+  qint64 keyAt(int row) const;
+  /// The position of the row with `key`; -1 when it is not in the list.
+  int rowOf(qint64 key) const;
+  /// The keys from `first` on, `count` of them.
+  QList<qint64> keys(int first, int count) const;
   /// Sets one column of every row to the empty text (one change signal).
   void clearColumn(int column);
 
+ Q_SIGNALS:
+  /// deleteRowSet() removed the rows with these keys (sent after the
+  /// layout change, instead of rowsRemoved).
+  void rowSetDeleted(const QList<qint64>& keys);
+  /// clearStatuses() is about to empty the status of the rows with these
+  /// keys; statusesCleared() follows when it has.
+  void statusesClearing(const QList<qint64>& keys);
+  void statusesCleared();
+
+ public:
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -57,8 +88,15 @@ class AddressListModel : public QAbstractTableModel {
  private:
   struct Row {
     QString cells[3];
+    qint64 key = 0;
   };
+  void indexKeys() const;
+
   std::vector<Row> rows_;
+  qint64 lastKey_ = 0;
+  // Key to position, rebuilt on demand after the rows moved.
+  mutable QHash<qint64, int> positions_;
+  mutable bool positionsValid_ = false;
 };
 
 /// Shows the list in report form: the column widths above, no tree

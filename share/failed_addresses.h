@@ -22,7 +22,8 @@ class FailedAddresses : public QObject {
   /// failures of this pass so far) and advances the count. An earlier entry
   /// of the same address moves here.
   void recordFailure(const QString& address, std::int32_t& failedCount);
-  /// Takes `address` out after a success, keeping `failedCount` in step.
+  /// Takes `address` out after a success (or any outcome that is not a
+  /// failure, such as 地址错误), keeping `failedCount` in step.
   void recordSuccess(const QString& address, std::int32_t& failedCount);
 
   int count() const { return static_cast<int>(entries_.size()); }

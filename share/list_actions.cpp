@@ -60,22 +60,14 @@ QString ListActions::exportFailedTitle() {
 }
 
 void ListActions::clearStatus(const QList<int>& rows) {
-  for (const int row : rows) list_.setCell(row, AddressListModel::StatusColumn, QString());
+  // One batch, recorded in one transaction.
+  list_.clearStatuses(rows);
 }
 
 QString ListActions::deleteRows(const QList<int>& rows, bool running) {
   if (running) return deleteRefusedText();
-  QList<int> sorted = rows;
-  std::sort(sorted.begin(), sorted.end(), std::greater<>());
-  sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
-  // From the bottom up, one removal per run of adjacent rows.
-  for (qsizetype i = 0; i < sorted.size();) {
-    qsizetype j = i + 1;
-    while (j < sorted.size() && sorted[j] == sorted[j - 1] - 1) ++j;
-    const int first = sorted[j - 1];
-    list_.deleteRows(first, sorted[i] - first + 1);
-    i = j;
-  }
+  // One sweep over the list and one transaction, however scattered the rows.
+  list_.deleteRowSet(rows);
   return {};
 }
 

@@ -27,11 +27,11 @@ constexpr int kName = 1;  // KeyedPage mode: element name
 
 StepReport::~StepReport() = default;
 
-PageSteps::PageSteps(StepParts parts, const SiteProfile& profile, RunState& state,
+PageSteps::PageSteps(StepParts parts, const SiteProfile& profile, PassCursor& cursor,
                      std::shared_ptr<RunContext> context)
     : parts_(parts),
       profile_(profile),
-      state_(state),
+      cursor_(cursor),
       context_(std::move(context)),
       random_(std::random_device{}()) {}
 
@@ -39,12 +39,34 @@ QString PageSteps::unconfirmedStatus() {
   return QStringLiteral("未确认");
 }
 
-void PageSteps::skipUnconfirmed() {
+RowKey PageSteps::nextRow() {
+  if (!cursor_.pass) return 0;
+  const JournalPass& pass = *cursor_.pass;
   const AddressListModel& list = *parts_.list;
-  while (state_.currentRow >= 0 && state_.currentRow < list.rowCountInt() &&
-         list.cell(state_.currentRow, AddressListModel::StatusColumn) == unconfirmedStatus()) {
-    ++state_.currentRow;
+  cursor_.place = std::max(cursor_.place, 0);
+  while (cursor_.place < pass.rows.size()) {
+    const RowKey key = pass.rows[cursor_.place];
+    const int row = list.rowOf(key);
+    if (row >= 0 && !pass.done.contains(key) &&
+        list.cell(row, AddressListModel::StatusColumn) != unconfirmedStatus()) {
+      return key;
+    }
+    ++cursor_.place;
   }
+  return 0;
+}
+
+int PageSteps::currentPosition() const {
+  return cursor_.current == 0 ? -1 : parts_.list->rowOf(cursor_.current);
+}
+
+std::int32_t& PageSteps::failedCount() {
+  static std::int32_t outsideAnyPass = 0;
+  if (!cursor_.pass) {
+    outsideAnyPass = 0;
+    return outsideAnyPass;
+  }
+  return cursor_.pass->failedCount;
 }
 
 QString PageSteps::progressText(std::int64_t rowNumber) {
@@ -84,21 +106,21 @@ void PageSteps::openShareDialog() {
 StepOutcome PageSteps::enterAddress() {
   AddressListModel& list = *parts_.list;
   for (;;) {
-    parts_.report->progress(progressText(std::int64_t{state_.currentRow} + 1));
-    const int row = state_.currentRow;
+    const RowKey key = nextRow();
+    if (key == 0) return StepOutcome::NoRow;
+    const int row = list.rowOf(key);
+    parts_.report->progress(progressText(std::int64_t{row} + 1));
     {
       IndexedPage page;
       page.Attach(parts_.browserWindow);
       page.SetTextBoxValue(profile_.addressBox, list.cell(row));
-      ++state_.currentRow;
+      cursor_.current = key;
       parts_.report->addressEntered(row);
       page.ClickButton(profile_.addressSubmitButton);
     }
-    if (!pause(RowWaits::kAddressAnswer)) {
-      // Entered but never confirmed: a later pass starts again at this row.
-      if (context_->alive && state_.currentRow > 0) --state_.currentRow;
-      return StepOutcome::Stopped;
-    }
+    // Entered but never confirmed: the row is not done, and a pass that
+    // goes on later starts with it again.
+    if (!pause(RowWaits::kAddressAnswer)) return StepOutcome::Stopped;
 
     // A page kept busy by its own scripts answers late; a late answer is
     // still the answer, not "no notice".
@@ -106,11 +128,15 @@ StepOutcome PageSteps::enterAddress() {
     check.setAnswerTimeout(kOutcomeAnswerTimeoutMs);
     check.Attach(parts_.browserWindow);
     if (!check.HighlightText(profile_.wrongLinkNotice)) return StepOutcome::Done;
-    list.setCell(state_.currentRow - 1, AddressListModel::StatusColumn, kWrongAddress);
-    parts_.report->rowFinished(state_.currentRow - 1);
+    // Positions may have moved during the waits: the row is found again.
+    const int wrong = list.rowOf(key);
+    if (cursor_.pass) cursor_.pass->done.insert(key);
+    if (wrong < 0) continue;
+    list.setCell(wrong, AddressListModel::StatusColumn, kWrongAddress);
+    // Its latest outcome is no failure: a re-send does not take it.
+    parts_.failed->recordSuccess(list.cell(wrong), failedCount());
+    parts_.report->rowFinished(wrong);
     // The next address goes into the page as it stands now, without a reload.
-    skipUnconfirmed();
-    if (state_.currentRow >= list.rowCountInt()) return StepOutcome::NoRow;
   }
 }
 
@@ -123,7 +149,8 @@ QString PageSteps::pickComment() {
 }
 
 StepOutcome PageSteps::publish() {
-  const int row = state_.currentRow - 1;
+  const int row = currentPosition();
+  if (row < 0) return StepOutcome::Done;  // its row went away meanwhile
   {
     KeyedPage page;
     page.Attach(parts_.browserWindow);
@@ -131,7 +158,9 @@ StepOutcome PageSteps::publish() {
       page.SetValueByKey(profile_.commentFieldName, kName, pickComment());
     }
     // Reported before the click: a crash right after it must leave the row
-    // marked as possibly shared, never as untouched.
+    // marked as possibly shared, never as untouched. From here on it is done
+    // in this pass, whatever its result.
+    if (cursor_.pass) cursor_.pass->done.insert(cursor_.current);
     parts_.report->confirmClicked(row);
     page.ClickLinkByKey(profile_.confirmElementName, kName);
   }
@@ -149,16 +178,17 @@ void PageSteps::checkResult() {
   page.setAnswerTimeout(kOutcomeAnswerTimeoutMs);
   page.Attach(parts_.browserWindow);
   const bool shared = page.HighlightText(profile_.successMark);
-  const int row = state_.currentRow - 1;
+  // Found by key after the waits: positions may have moved meanwhile.
+  const int row = currentPosition();
   AddressListModel* list = parts_.list;
   if (row < 0 || row >= list->rowCountInt()) return;  // the rows went away meanwhile
   const QString address = list->cell(row);
   if (shared) {
     list->setCell(row, AddressListModel::StatusColumn, kSuccess);
     list->setCell(row, AddressListModel::PublishTimeColumn, publishTimeNow());
-    parts_.failed->recordSuccess(address, state_.failedCount);
+    parts_.failed->recordSuccess(address, failedCount());
   } else {
-    parts_.failed->recordFailure(address, state_.failedCount);
+    parts_.failed->recordFailure(address, failedCount());
     list->setCell(row, AddressListModel::StatusColumn, kFailure);
   }
   parts_.report->rowFinished(row);

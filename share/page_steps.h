@@ -3,8 +3,10 @@
 #include <QString>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <random>
 
+#include "journal/journal_types.h"
 #include "share/run_context.h"
 #include "site/site_profile.h"
 
@@ -16,12 +18,15 @@ class AddressListModel;
 class FailedAddresses;
 class ShareSettings;
 
-/// The run state of the sharing engine. `currentRow` is the next row whose
-/// address goes in; once a row is entered, that row is currentRow - 1 and the
-/// iteration's results go there. `failedCount` counts this pass's failures.
-struct RunState {
-  std::int32_t currentRow = 0;
-  std::int32_t failedCount = 0;
+/// Where a pass is: the pass itself (its rows in the order fixed when it
+/// started, the rows done in it) and the row being worked on. Rows are
+/// named by key, never by position: imports and deletes move positions.
+struct PassCursor {
+  std::optional<JournalPass> pass;
+  /// Every row of the pass before this index is done, gone or skipped.
+  int place = 0;
+  /// The row whose address went in last (0 before the first).
+  RowKey current = 0;
 };
 
 /// Where the page steps report, each call made before the flow goes on.
@@ -63,7 +68,7 @@ enum class StepOutcome {
 /// step makes its own page objects and drops them before it returns.
 class PageSteps {
  public:
-  PageSteps(StepParts parts, const SiteProfile& profile, RunState& state,
+  PageSteps(StepParts parts, const SiteProfile& profile, PassCursor& cursor,
             std::shared_ptr<RunContext> context);
 
   /// Step 1: navigate to the start page, wait 4 s and until it has loaded
@@ -71,9 +76,9 @@ class PageSteps {
   StepOutcome openStartPage();
   /// Step 2: click the first link whose text contains "分享宝贝".
   void openShareDialog();
-  /// Step 3: progress text, the address of row currentRow into text box 2,
-  /// currentRow + 1, button 2, 2 s, then the wrong-link check; a wrong address
-  /// is marked "地址错误" and the next row goes into the same page.
+  /// Step 3: progress text, the address of the pass's next row into text
+  /// box 2, button 2, 2 s, then the wrong-link check; a wrong address is
+  /// marked "地址错误" and the next row goes into the same page.
   StepOutcome enterAddress();
   /// Step 4 (with step 5 at its end): the optional comment, the confirm
   /// element, 1.6 s, then the result check. Once the confirm is clicked the
@@ -95,18 +100,24 @@ class PageSteps {
   /// never read (a pass cut off by a crash): it may have been shared, so no
   /// pass shares it again by itself.
   static QString unconfirmedStatus();
-  /// Moves currentRow past rows marked unconfirmed.
-  void skipUnconfirmed();
+  /// The pass's next row: the first from the cursor's place on that is
+  /// still in the list, not done in this pass and not marked unconfirmed
+  /// (it may have been shared: no pass shares it again by itself). Moves
+  /// the place up to it; 0 when the pass has no row left.
+  RowKey nextRow();
+  /// The list position of the row being worked on (-1 when gone).
+  int currentPosition() const;
 
  private:
   bool pause(std::int64_t microseconds, bool finishing = false) const {
     return pauseFor(context_, microseconds, finishing);
   }
   QString pickComment();
+  std::int32_t& failedCount();
 
   StepParts parts_;
   SiteProfile profile_;
-  RunState& state_;
+  PassCursor& cursor_;
   std::shared_ptr<RunContext> context_;
   std::mt19937 random_;
 };

@@ -54,15 +54,11 @@ ShareEngine::ShareEngine(AddressListModel& list, ShareSettings& settings, QWidge
       context_(std::make_shared<RunContext>()),
       report_(std::make_unique<Report>(*this)),
       steps_(StepParts{&list_, &failed_, &settings_, browserWindow, report_.get()}, profile_,
-             state_, context_) {
+             cursor_, context_) {
   // The engine's own wait: pause and stop cut it short, and a wait cut short
   // because the application is quitting ends the pass rather than racing
   // through the remaining rows.
   setWaitFunction(nullptr);
-  connect(&list_, &QAbstractItemModel::rowsInserted, this,
-          [this](const QModelIndex&, int first, int last) { onRowsInserted(first, last); });
-  connect(&list_, &QAbstractItemModel::rowsRemoved, this,
-          [this](const QModelIndex&, int first, int last) { onRowsRemoved(first, last); });
 }
 
 ShareEngine::~ShareEngine() {
@@ -95,6 +91,10 @@ QString ShareEngine::pausedText() {
 QString ShareEngine::stoppedText() {
   return QStringLiteral("已停止");
 }
+QString ShareEngine::finishedWithNewRowsText(int newRows) {
+  return QStringLiteral("发布完毕。本轮之后加入的%1个地址不在本轮中，按“发表”分享它们")
+      .arg(newRows);
+}
 
 void ShareEngine::showProgress(const QString& text) {
   lastProgress_ = text;
@@ -103,13 +103,64 @@ void ShareEngine::showProgress(const QString& text) {
 }
 
 void ShareEngine::resetRunState() {
-  setRunState(RunState{});
+  if (running_) return;
+  cursor_ = PassCursor{};
+  Q_EMIT runStateChanged();
 }
 
-void ShareEngine::setRunState(RunState state) {
+void ShareEngine::setPass(const JournalPass& pass) {
   if (running_) return;
-  state_ = state;
+  cursor_ = PassCursor{};
+  cursor_.pass = pass;
   Q_EMIT runStateChanged();
+}
+
+void ShareEngine::setPassKey(PassKey key) {
+  if (cursor_.pass) cursor_.pass->key = key;
+}
+
+std::int32_t ShareEngine::currentRow() const {
+  if (!cursor_.pass) return 0;
+  if (running_ && cursor_.current != 0) {
+    // Once a row's address is in, the place is the row after it.
+    const int row = list_.rowOf(cursor_.current);
+    if (row >= 0) return row + 1;
+  }
+  if (!running_ && cursor_.pass->state == PassState::Finished) return 0;
+  // The row the pass goes on with.
+  PassCursor probe = cursor_;
+  PageSteps steps(StepParts{&list_, nullptr, nullptr, nullptr, nullptr}, profile_, probe, context_);
+  const RowKey next = steps.nextRow();
+  return next == 0 ? list_.rowCountInt() : list_.rowOf(next);
+}
+
+PassSettings ShareEngine::currentSettings() const {
+  PassSettings settings;
+  const double period = periodSeconds(settings_.periodText());
+  settings.periodSeconds = std::isfinite(period) ? period : 0.0;
+  settings.loop = settings_.loopSharing();
+  settings.comment = settings_.addComment();
+  settings.jitterSeconds = settings_.jitterSeconds();
+  return settings;
+}
+
+JournalPass ShareEngine::newPass(PassKind kind, int firstRow) {
+  JournalPass pass;
+  pass.kind = kind;
+  pass.state = PassState::Running;
+  pass.sourceFile = sourceFile_;
+  pass.rows = list_.keys(firstRow, list_.rowCountInt() - firstRow);
+  for (int row = 0; row < list_.rowCountInt(); ++row)
+    pass.lastKeyAtStart = std::max(pass.lastKeyAtStart, list_.keyAt(row));
+  return pass;
+}
+
+int ShareEngine::rowsLeftForNextPass() const {
+  if (!cursor_.pass) return 0;
+  int count = 0;
+  for (int row = 0; row < list_.rowCountInt(); ++row)
+    if (list_.keyAt(row) > cursor_.pass->lastKeyAtStart) ++count;
+  return count;
 }
 
 void ShareEngine::setWaitFunction(std::function<void(std::int32_t)> wait) {
@@ -157,18 +208,6 @@ std::int64_t ShareEngine::pacingMicros(const QString& periodText) {
   return static_cast<std::int64_t>(std::min(micros, kLongest));
 }
 
-void ShareEngine::onRowsInserted(int first, int last) {
-  // Rows put in above the row being worked on move it down: follow it, so
-  // that the results still land in the row whose address was entered.
-  if (running_ && first <= state_.currentRow) state_.currentRow += last - first + 1;
-}
-
-void ShareEngine::onRowsRemoved(int first, int last) {
-  if (!running_ || first >= state_.currentRow) return;
-  // Rows taken out above the row being worked on move it up.
-  state_.currentRow -= std::min(last, state_.currentRow - 1) - first + 1;
-}
-
 void ShareEngine::onImportClicked() {
   int blankLines = 0;
   importAddresses(dialogs_, dialogParent_, list_, &blankLines);
@@ -198,12 +237,17 @@ bool ShareEngine::startAllowed() {
 
 void ShareEngine::onPublishClicked() {
   if (running_) {
-    // A pass inside the running one would share its row counter and enter
-    // rows twice or skip them: say so and leave the running pass alone.
+    // A pass inside the running one would share its place and enter rows
+    // twice or skip them: say so and leave the running pass alone.
     Q_EMIT progressText(busyPublishText());
     return;
   }
-  run();
+  // A pass that was stopped or interrupted goes on with its own rows.
+  if (cursor_.pass && cursor_.pass->state != PassState::Finished) {
+    run(std::nullopt);
+    return;
+  }
+  run(newPass(PassKind::Publish, 0));
 }
 
 void ShareEngine::startAt(int row) {
@@ -212,27 +256,54 @@ void ShareEngine::startAt(int row) {
     return;
   }
   if (row < 0 || row >= list_.rowCountInt()) return;
-  setRunState(RunState{row, 0});
-  run();
+  run(newPass(PassKind::FromRow, row));
 }
 
-void ShareEngine::run() {
+void ShareEngine::markFinished() {
+  if (!cursor_.pass || cursor_.pass->state == PassState::Finished) return;
+  cursor_.pass->state = PassState::Finished;
+  Q_EMIT runStateChanged();
+}
+
+void ShareEngine::run(std::optional<JournalPass> fresh) {
+  if (!startAllowed()) {
+    Q_EMIT runEnded();
+    return;
+  }
   running_ = true;
   context_->stopRequested = false;
   context_->paused = false;
   const std::shared_ptr<RunContext> context = context_;
+  if (fresh) {
+    cursor_ = PassCursor{};
+    cursor_.pass = std::move(*fresh);
+  }
+  continuing_ = !fresh.has_value();
   bool ended = false;
-  while (startAllowed()) {
-    Q_EMIT passStarted(state_.currentRow);
+  for (bool first = true; first || startAllowed(); first = false) {
+    if (!first) {
+      // The next round is a pass of its own over the whole list as it is now.
+      cursor_ = PassCursor{};
+      cursor_.pass = newPass(PassKind::Publish, 0);
+      continuing_ = false;
+    }
+    cursor_.current = 0;
+    cursor_.pass->state = PassState::Running;
+    const PassSettings settings = currentSettings();
+    cursor_.pass->settings.periodSeconds = settings.periodSeconds;
+    cursor_.pass->settings.loop = settings.loop;
+    cursor_.pass->settings.comment = settings.comment;
+    cursor_.pass->settings.jitterSeconds = settings_.jitterSeconds();
+    Q_EMIT passStarted(currentRow());
     if (!context->alive) return;
     if (!runPass(context)) {
       ended = true;
       break;
     }
-    Q_EMIT progressText(finishedText());
+    markFinished();
+    const int newRows = continuing_ ? rowsLeftForNextPass() : 0;
+    Q_EMIT progressText(newRows > 0 ? finishedWithNewRowsText(newRows) : finishedText());
     lastProgress_.clear();
-    state_ = RunState{};
-    Q_EMIT runStateChanged();
     Q_EMIT passEnded(true);
     Q_EMIT passFinished();
     if (!context->alive) return;
@@ -243,15 +314,17 @@ void ShareEngine::run() {
   if (ended) {
     const bool userStop = context->stopRequested && !context->quitting;
     if (userStop) {
-      // The place is kept: "发表" goes on from the row that was not done.
+      // The pass is kept: "发表" goes on with its rows that are not done
+      // (one stopped in the wait after its last row is finished already).
+      if (cursor_.pass->state != PassState::Finished) cursor_.pass->state = PassState::Stopped;
       Q_EMIT progressText(stoppedText());
-      Q_EMIT runStateChanged();
-    } else {
-      state_ = RunState{};
     }
+    // Otherwise (quitting) it stays under way: the next start offers it.
+    Q_EMIT runStateChanged();
     Q_EMIT passEnded(false);
   }
   running_ = false;
+  cursor_.current = 0;
   context->stopRequested = false;
   if (context->paused) {
     context->paused = false;
@@ -263,21 +336,20 @@ void ShareEngine::run() {
 
 bool ShareEngine::runPass(const std::shared_ptr<RunContext>& context) {
   for (;;) {
-    steps_.skipUnconfirmed();
-    if (state_.currentRow >= list_.rowCountInt()) return true;
+    if (steps_.nextRow() == 0) return true;
     if (steps_.openStartPage() == StepOutcome::Stopped) return false;
     if (!pauseFor(context, RowWaits::kStartLink)) return false;
     steps_.openShareDialog();
     if (!pauseFor(context, RowWaits::kShareDialog)) return false;
     const StepOutcome entered = steps_.enterAddress();
     if (entered == StepOutcome::Stopped) return false;
-    if (entered == StepOutcome::NoRow) continue;  // the loop test ends the pass
-    if (!pauseFor(context, RowWaits::kBeforeConfirm)) {
-      // Entered but never confirmed: a later pass starts again at this row.
-      if (context->alive && state_.currentRow > 0) --state_.currentRow;
-      return false;
-    }
+    if (entered == StepOutcome::NoRow) continue;  // the test at the top ends the pass
+    // Entered but never confirmed: the row is not done in this pass.
+    if (!pauseFor(context, RowWaits::kBeforeConfirm)) return false;
     if (steps_.publish() == StepOutcome::Stopped) return false;
+    // The pass is finished when its last row's outcome is recorded, not
+    // after the wait that follows.
+    if (steps_.nextRow() == 0) markFinished();
     if (context->mustEnd()) return false;  // stopped: the row is recorded, end here
     // The period is read again: a change takes effect here, without checks.
     const std::int64_t pacing = pacingMicros(settings_.periodText()) +
@@ -303,7 +375,7 @@ void ShareEngine::onResendClicked() {
   list_.clear();
   Q_EMIT importedText(quillet::importedText(static_cast<int>(addresses.size())));
   list_.insertRows(0, addresses);
-  onPublishClicked();
+  run(newPass(PassKind::Resend, 0));
 }
 
 }  // namespace quillet

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "share/failed_addresses.h"
 #include "share/page_steps.h"
@@ -40,21 +41,25 @@ class ShareEngine : public QObject {
               QObject* parent = nullptr);
   ~ShareEngine() override;
 
-  /// CurrentRow = FailedCount = 0 (the state of a freshly opened window).
+  /// No pass to go on with (the state of a freshly opened window).
   void resetRunState();
-  /// Sets the run state while idle: the next "发表" starts at `state.currentRow`
-  /// (an interrupted pass restored from a journal).
-  void setRunState(RunState state);
-  RunState runState() const { return state_; }
+  /// While idle: the pass that the next "发表" goes on with (an interrupted
+  /// pass restored from a journal).
+  void setPass(const JournalPass& pass);
+  /// The pass under way, or the one "发表" goes on with; null when none.
+  const JournalPass* pass() const { return cursor_.pass ? &*cursor_.pass : nullptr; }
+  /// The journal's key for the pass just started.
+  void setPassKey(PassKey key);
 
   /// "导入地址": the file's lines go on top of the list; a running pass keeps
   /// working on the same rows.
   void onImportClicked();
   /// The same import for a known file; -1 when it cannot be read.
   int importFile(const QString& path);
-  /// "发表": checks the list and the period, then runs passes until the end
-  /// of the list (again and again while loop sharing is on). Refused with a
-  /// status-bar message while a pass runs.
+  /// "发表": checks the list and the period, then goes on with a stopped or
+  /// interrupted pass (its own rows; rows added since are left for the next
+  /// one) or starts a pass over the whole list, again and again while loop
+  /// sharing is on. Refused with a status-bar message while a pass runs.
   void onPublishClicked();
   /// "失败重发": replaces the rows by the failed addresses and starts a pass
   /// as "发表" does. When rows hold results it asks first (No: nothing
@@ -77,8 +82,16 @@ class ShareEngine : public QObject {
   /// Ends a running pass at its next wait (for closing the window).
   void stop() { requestStop(); }
 
-  std::int32_t currentRow() const { return state_.currentRow; }
-  std::int32_t failedCount() const { return state_.failedCount; }
+  /// The list position of the row being worked on, or of the row the pass
+  /// goes on with; 0 without a pass.
+  std::int32_t currentRow() const;
+  std::int32_t failedCount() const { return cursor_.pass ? cursor_.pass->failedCount : 0; }
+  /// The typed settings a pass would run with now (the period as read from
+  /// the settings; 0 when it is not a number).
+  PassSettings currentSettings() const;
+  /// The name a terminal run gives the file its pass shares (kept with the
+  /// pass for --resume).
+  void setSourceFile(const QString& path) { sourceFile_ = path; }
   FailedAddresses& failedAddresses() { return failed_; }
   AddressListModel& list() { return list_; }
 
@@ -100,6 +113,9 @@ class ShareEngine : public QObject {
   static QString busyResendText();
   static QString pausedText();   // "已暂停"
   static QString stoppedText();  // "已停止"
+  /// "发布完毕" with the number of rows added while the pass was stopped or
+  /// interrupted, which it left for the next "发表".
+  static QString finishedWithNewRowsText(int newRows);
 
  Q_SIGNALS:
   /// Status-bar part 1: progress, "发布完毕", "已暂停", "已停止", refusals.
@@ -116,7 +132,7 @@ class ShareEngine : public QObject {
   void confirmClicked(int row);
   /// `row`'s outcome is written into the list.
   void rowFinished(int row);
-  /// CurrentRow or FailedCount changed.
+  /// The pass's record changed (its state, settings or failure count).
   void runStateChanged();
   /// A pass ended: at the end of the list ("发布完毕" is showing) or not.
   void passEnded(bool completed);
@@ -131,12 +147,13 @@ class ShareEngine : public QObject {
   friend class Report;
 
   bool startAllowed();
-  void run();
+  void run(std::optional<JournalPass> fresh);
+  JournalPass newPass(PassKind kind, int firstRow);
+  int rowsLeftForNextPass() const;
   void showProgress(const QString& text);
-  // One walk from CurrentRow to the end of the list; false when it ended early.
+  // One walk through the pass's rows; false when it ended early.
   bool runPass(const std::shared_ptr<RunContext>& context);
-  void onRowsInserted(int first, int last);
-  void onRowsRemoved(int first, int last);
+  void markFinished();
 
   AddressListModel& list_;
   ShareSettings& settings_;
@@ -144,7 +161,9 @@ class ShareEngine : public QObject {
   Dialogs& dialogs_;
   QWidget* dialogParent_;
   FailedAddresses failed_;
-  RunState state_;
+  PassCursor cursor_;
+  QString sourceFile_;
+  bool continuing_ = false;
   std::shared_ptr<RunContext> context_;
   std::unique_ptr<Report> report_;
   PageSteps steps_;

@@ -1,5 +1,7 @@
 #include "share/share_journal.h"
 
+#include <QDir>
+
 #include "journal/journal.h"
 #include "share/address_list_model.h"
 #include "share/dialogs.h"
@@ -39,10 +41,22 @@ void ShareJournal::tell(const QString& text) {
   dialogs_.warning(dialogParent_, messageTitle(), text);
 }
 
+QString ShareJournal::readOnlyText(const QString& path) {
+  return QStringLiteral(
+             "数据文件%1只能读取，不能写入：列表照原样显示，但此后的变化不会保存。"
+             "请检查文件夹的写入权限和磁盘空间后重新启动程序。")
+      .arg(QDir::toNativeSeparators(path));
+}
+
 QString ShareJournal::openAndRestore(const QString& dataDir) {
   journal_->open(dataDir);
-  if (!journal_->message().isEmpty()) tell(journal_->message());
   snapshot_ = journal_->restore();
+  QString message = journal_->message();
+  if (snapshot_.readOnly) {
+    message = readOnlyText(journal_->filePath()) +
+              (message.isEmpty() ? QString() : QLatin1Char('\n') + message);
+  }
+  if (!message.isEmpty()) tell(message);
 
   // The lists get the journal's contents before anything records them.
   recorder_ = std::make_unique<JournalRecorder>(*journal_, list_);
@@ -61,66 +75,66 @@ QString ShareJournal::openAndRestore(const QString& dataDir) {
   connect(
       &engine_, &ShareEngine::importedText, this,
       [journal](const QString& text) { journal->setImportedText(text); }, Qt::DirectConnection);
+  JournalRecorder* recorder = recorder_.get();
   connect(
       &engine_, &ShareEngine::addressEntered, this,
-      [journal](int row) { journal->setRowStep(row, RowStep::AddressEntered); },
+      [this, recorder](int row) {
+        recorder->addressEntered(row, engine_.pass() ? engine_.pass()->key : 0);
+      },
       Qt::DirectConnection);
-  JournalRecorder* recorder = recorder_.get();
   connect(
       &engine_, &ShareEngine::confirmClicked, this,
       [recorder](int row) { recorder->confirmClicked(row); }, Qt::DirectConnection);
   connect(
       &engine_, &ShareEngine::rowFinished, this, [recorder](int row) { recorder->finishRow(row); },
       Qt::DirectConnection);
-  connect(&engine_, &ShareEngine::progressText, this, &ShareJournal::onProgressText,
+  connect(&engine_, &ShareEngine::runStateChanged, this, &ShareJournal::recordPass,
           Qt::DirectConnection);
-  connect(&engine_, &ShareEngine::runStateChanged, this, &ShareJournal::recordRunState,
+  connect(&engine_, &ShareEngine::passStarted, this, &ShareJournal::onPassStarted,
           Qt::DirectConnection);
-  connect(
-      &engine_, &ShareEngine::passStarted, this,
-      [this] {
-        running_ = true;
-        recordRunState();
-      },
-      Qt::DirectConnection);
   connect(
       &engine_, &ShareEngine::runEnded, this,
       [this] {
         recorder_->flush();
-        recordRunState();
+        recordPass();
       },
       Qt::DirectConnection);
   return snapshot_.importedText;
 }
 
-void ShareJournal::recordRunState() {
-  if (!runStateLive_) return;
-  journal_->setRunState({running_, engine_.currentRow(), engine_.failedCount()});
-}
-
-void ShareJournal::onProgressText(const QString& text) {
-  // The end of the list and a stop by the user end a pass for good; the
-  // place is recorded as the engine then keeps it.
-  if (text == ShareEngine::finishedText() || text == ShareEngine::stoppedText()) {
-    running_ = false;
-    recordRunState();
+void ShareJournal::onPassStarted() {
+  const JournalPass* pass = engine_.pass();
+  if (!runStateLive_ || pass == nullptr) return;
+  // A new pass gets its record; one that goes on has its state and
+  // settings written again.
+  if (pass->key == 0) {
+    engine_.setPassKey(journal_->startPass(*pass));
+  } else {
+    journal_->updatePass(*pass);
   }
 }
 
+void ShareJournal::recordPass() {
+  const JournalPass* pass = engine_.pass();
+  if (!runStateLive_ || pass == nullptr || pass->key == 0) return;
+  journal_->updatePass(*pass);
+}
+
 void ShareJournal::keepInterrupted() {
-  running_ = true;
-  recordRunState();
+  const JournalPass* pass = engine_.pass();
+  if (pass == nullptr || pass->key == 0 || pass->state == PassState::Finished) return;
+  JournalPass interrupted = *pass;
+  interrupted.state = PassState::Running;
+  journal_->updatePass(interrupted);
 }
 
 QString ShareJournal::resumeRunState() {
   runStateLive_ = true;
-  if (snapshot_.resumeRow < 0) {
-    recordRunState();
-    return {};
-  }
-  // Still under way as far as the journal goes, until a pass ends it.
-  running_ = true;
-  engine_.setRunState(RunState{snapshot_.resumeRow, snapshot_.run.failedCount});
+  if (snapshot_.resumeRow < 0 || !snapshot_.pass) return {};
+  // A stopped pass goes on with "发表" as it did before the restart; an
+  // interrupted one says so.
+  engine_.setPass(*snapshot_.pass);
+  if (snapshot_.pass->state != PassState::Running) return {};
   return interruptedText(snapshot_.resumeRow + 1);
 }
 

@@ -36,27 +36,30 @@ class ShareJournal : public QObject {
   /// told in a message box). Returns the status-bar part 2 text to show
   /// (empty when there is none).
   QString openAndRestore(const QString& dataDir);
-  /// Gives the engine the restored run state (after the window's start-up
-  /// has reset it): an interrupted pass goes on at its row on the next
-  /// "发表". Returns the status-bar part 1 text for it, or empty. The run
-  /// state is recorded from here on.
+  /// Gives the engine the restored interrupted pass (after the window's
+  /// start-up has reset it): the next "发表" goes on with it. Returns the
+  /// status-bar part 1 text for it, or empty. Passes are recorded from here
+  /// on.
   QString resumeRunState();
 
-  /// Records the pass that just stopped as still interrupted, at the place
-  /// the engine keeps: a terminal run ended by a signal goes on there with
-  /// --resume, as after a crash.
+  /// Records the pass that just stopped as still interrupted: a terminal
+  /// run ended by a signal goes on with it with --resume, as after a crash.
   void keepInterrupted();
   bool isActive() const;
   /// Where the engine will go on, 0-based; -1 when nothing was interrupted.
   int resumeRow() const { return snapshot_.resumeRow; }
+  /// What the journal held at start-up.
+  const JournalSnapshot& snapshot() const { return snapshot_; }
+  /// "数据文件…只能读取…" for a journal shown but not written.
+  static QString readOnlyText(const QString& path);
 
   /// "上次分享在第N个地址中断，登录后按“发表”继续" for the 1-based row.
   static QString interruptedText(int rowNumber);
   static QString messageTitle();
 
  private:
-  void recordRunState();
-  void onProgressText(const QString& text);
+  void recordPass();
+  void onPassStarted();
   void tell(const QString& text);
 
   AddressListModel& list_;
@@ -68,13 +71,9 @@ class ShareJournal : public QObject {
   std::unique_ptr<JournalRecorder> recorder_;
   JournalSnapshot snapshot_;
   bool restoring_ = false;
-  // Whether the journal says a pass is under way. It stays true when a pass
-  // ends without finishing or being stopped (the program is quitting), so
-  // that the next start offers to go on.
-  bool running_ = false;
-  // The engine's run state is recorded only once the restored one has been
-  // handed to it: the window's start-up resets it first, and that reset
-  // must not overwrite an interrupted pass's place.
+  // Passes are recorded only once the restored one has been handed to the
+  // engine: the window's start-up resets the engine first, and that reset
+  // must not touch the interrupted pass.
   bool runStateLive_ = false;
 };
 

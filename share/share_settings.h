@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <cstdint>
 
+#include "journal/journal_types.h"
+
 namespace quillet {
 
 /// What the sharing engine reads each time it needs it: the window's fields,
@@ -25,6 +27,11 @@ class ShareSettings {
   virtual std::int64_t pacingJitterMicros() { return 0; }
   /// A refused start gives the period field the keyboard focus.
   virtual void focusPeriod() {}
+  /// The longest random addition to one final wait, in seconds.
+  virtual double jitterSeconds() const { return 0.0; }
+  /// Shows a pass's settings (an interrupted pass, restored): the next read
+  /// gives them back. A period of 0 (not known) leaves the period as it is.
+  virtual void apply(const PassSettings& settings) = 0;
 };
 
 /// Settings that stay as they were given (the terminal's options).
@@ -39,6 +46,11 @@ class FixedShareSettings : public ShareSettings {
   bool loopSharing() const override { return loop; }
   bool addComment() const override { return comment; }
   QStringList comments() const override { return pool; }
+  void apply(const PassSettings& settings) override {
+    if (settings.periodSeconds > 0) period = QString::number(settings.periodSeconds);
+    loop = settings.loop;
+    comment = settings.comment;
+  }
 };
 
 }  // namespace quillet

@@ -31,6 +31,13 @@ QStringList WidgetShareSettings::comments() const {
   return texts;
 }
 
+void WidgetShareSettings::apply(const PassSettings& settings) {
+  if (period_ && settings.periodSeconds > 0)
+    period_->setText(QString::number(settings.periodSeconds));
+  if (loop_) loop_->setChecked(settings.loop);
+  if (addComment_) addComment_->setChecked(settings.comment);
+}
+
 void WidgetShareSettings::focusPeriod() {
   if (period_) period_->setFocus(Qt::OtherFocusReason);
 }

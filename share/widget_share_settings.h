@@ -22,6 +22,7 @@ class WidgetShareSettings : public ShareSettings {
   bool addComment() const override;
   QStringList comments() const override;
   void focusPeriod() override;
+  void apply(const PassSettings& settings) override;
 
  private:
   // The window may be torn down while a pass still waits.

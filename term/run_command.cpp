@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <QDir>
+#include <QFileInfo>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include "browser/browser_control.h"
 #include "journal/data_folder_lock.h"
 #include "share/address_import.h"
+#include "journal/journal.h"
 #include "share/address_list_model.h"
 #include "share/row_pacing.h"
 #include "share/share_engine.h"
@@ -89,9 +91,11 @@ int RunCommand::execute(const QStringList& arguments) {
                                       QStringLiteral("Results as JSON lines instead of CSV."));
   const QCommandLineOption resumeOption(
       QStringLiteral("resume"),
-      QStringLiteral("Go on with the pass that was interrupted in this data folder (its list is "
-                     "in the journal; a row whose confirm was clicked but never read stays "
-                     "未确认 and is not sent again). Without an interrupted pass, FILE is run."));
+      QStringLiteral("Go on with the pass that was interrupted in this data folder (its rows and "
+                     "settings are in the journal; a row whose confirm was clicked but never read "
+                     "stays 未确认 and is not sent again). Never starts a new pass: when the last "
+                     "pass finished it says so and exits 0; FILE must be the file the pass came "
+                     "from (exit 2 otherwise). Options given override the pass's settings."));
   const QCommandLineOption verboseOption(
       QStringLiteral("verbose"),
       QStringLiteral("Also log the engine's status texts and each final pacing wait."));
@@ -100,6 +104,8 @@ int RunCommand::execute(const QStringList& arguments) {
   const CommandLine::Verdict verdict = line.parse(arguments, programDir_, 1);
   if (!verdict.proceed) return verdict.exitStatus;
 
+  // The settings are read here once, as typed values; an explicitly given
+  // option also overrides the settings of a pass that goes on.
   const QString periodText = line.parser().value(periodOption);
   // Whether the period is long enough is the engine's own check, with the
   // window's refusal text; a period that is no number at all is a usage error.
@@ -116,13 +122,15 @@ int RunCommand::execute(const QStringList& arguments) {
   // data folder is touched: a refusal (status 2) changes nothing.
   RunInput input;
   if (!input.prepare(file, periodText, line.parser().value(csvOption))) return kExitUsage;
+  const QString sourceFile = QFileInfo(file).absoluteFilePath();
+  const bool resume = line.parser().isSet(resumeOption);
 
   if (!QDir().mkpath(line.config().stateDir)) {
     say(QStringLiteral("无法创建数据文件夹：%1").arg(line.config().stateDir));
     return kExitUsage;
   }
   // One Quillet per data folder: a second one would share the browser's
-  // session and the journal with the first.
+  // session and the journal with the first. Taken before anything else.
   DataFolderLock lock(line.config().stateDir);
   if (!lock.tryLock()) {
     say(lock.errorText());
@@ -131,6 +139,29 @@ int RunCommand::execute(const QStringList& arguments) {
   // Results go to a pipe or a file; one that closes must show as EPIPE, not
   // end the process before the journal knows where the pass stands.
   std::signal(SIGPIPE, SIG_IGN);
+  // What --resume would go on with is known from the journal alone: a run
+  // that has nothing to go on with ends here, before the browser and the site.
+  if (resume) {
+    Journal peek;
+    peek.open(line.config().stateDir);
+    const JournalSnapshot last = peek.restore();
+    const std::optional<JournalPass>& pass = last.pass;
+    if (!pass) {
+      say(QStringLiteral("此数据文件夹中没有可以继续的分享；不带 --resume 运行以开始新的分享"));
+      return kExitUsage;
+    }
+    if (pass->state == PassState::Finished || last.resumeRow < 0) {
+      say(QStringLiteral("上次的分享已经完成"));
+      return kExitOk;
+    }
+    if (!pass->sourceFile.isEmpty() && pass->sourceFile != sourceFile) {
+      say(QStringLiteral("中断的分享来自文件 %1，不是 %2：用这个文件加 --resume 继续，"
+                         "或不带 --resume 重新开始")
+              .arg(QDir::toNativeSeparators(pass->sourceFile),
+                   QDir::toNativeSeparators(sourceFile)));
+      return kExitUsage;
+    }
+  }
   // Until the pass can stop in order, a signal ends the run at once: the
   // sign-in check may wait half a minute for an unanswering site.
   HeadlessBrowser session(line.config().stateDir);
@@ -161,17 +192,31 @@ int RunCommand::execute(const QStringList& arguments) {
   settings.jitterMaxMicros = std::llround(*jitter * 1e6);
   TerminalDialogs dialogs;
   ShareEngine engine(list, settings, session.browser(), profile, dialogs);
+  engine.setSourceFile(sourceFile);
   // The list as the journal holds it, and every change recorded from here
   // on before the pass takes its next page step.
   ShareJournal journal(list, engine.failedAddresses(), engine, dialogs, nullptr);
   journal.openAndRestore(line.config().stateDir);
   const QString interrupted = journal.resumeRunState();
-  if (line.parser().isSet(resumeOption) && journal.resumeRow() >= 0) {
+  const std::optional<JournalPass>& last = journal.snapshot().pass;
+  if (resume && last && journal.resumeRow() >= 0) {
+    // The pass goes on as it ran, but for what the command line says now.
+    engine.setPass(*last);
+    settings.apply(last->settings);
+    if (line.parser().isSet(periodOption) || last->settings.periodSeconds <= 0)
+      settings.period = periodText;
+    if (line.parser().isSet(loopOption)) settings.loop = true;
+    if (line.parser().isSet(commentOption)) settings.comment = true;
+    if (line.parser().isSet(jitterOption)) settings.jitterMaxMicros = std::llround(*jitter * 1e6);
     say(QStringLiteral("从第%1个地址继续上次中断的分享").arg(journal.resumeRow() + 1));
+  } else if (resume) {
+    // The journal changed between the look above and now (it cannot while
+    // the lock is held, but a fresh pass is never what --resume means).
+    say(QStringLiteral("上次的分享已经完成"));
+    return kExitOk;
   } else {
     if (!interrupted.isEmpty())
       say(interrupted.section(u'，', 0, 0) + QStringLiteral("；本次重新开始"));
-    if (line.parser().isSet(resumeOption)) say(QStringLiteral("没有中断的分享，按文件重新开始"));
     // A run of FILE is a list of its own, as after 清空列表 and 导入地址,
     // shared from the file's first line to its last.
     list.clear();
@@ -187,8 +232,8 @@ int RunCommand::execute(const QStringList& arguments) {
   reportOptions.json = line.parser().isSet(jsonOption);
   reportOptions.verbose = line.parser().isSet(verboseOption);
   // For the time left before a row has finished: the designed time a row takes.
-  reportOptions.designedRowSeconds = double(designedRowMicros(periodText)) / 1e6;
-  reportOptions.pacing = pacingText(periodText, settings.jitterMaxMicros);
+  reportOptions.designedRowSeconds = double(designedRowMicros(settings.period)) / 1e6;
+  reportOptions.pacing = pacingText(settings.period, settings.jitterMaxMicros);
   reportOptions.designedRowSeconds *= timeScale();
   reportOptions.onOutputError = [&engine] { engine.requestStop(); };
   RunReport report(list, reportOptions);
@@ -211,8 +256,10 @@ int RunCommand::execute(const QStringList& arguments) {
   if (!started) return kExitUsage;  // refused: the reason is on standard error
 
   const int stopSignal = stops.received();
+  // A pass stopped by a signal stays interrupted (unless its last row was
+  // done, when it is finished): --resume goes on with it.
   const bool stopped = stopSignal != 0 || report.outputFailed();
-  if (stopped && engine.currentRow() < list.rowCountInt()) journal.keepInterrupted();
+  if (stopped) journal.keepInterrupted();
   report.finish(signalName(stopSignal));
   const bool csvWritten = input.commitCsv(RunReport::csvFileBytes(list));
   if (stopSignal != 0) return StopSignals::exitStatusFor(stopSignal);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -20,6 +21,11 @@ class RunSettings : public FixedShareSettings {
   std::function<void(std::int64_t)> onPacingWait;
 
   std::int64_t pacingJitterMicros() override;
+  double jitterSeconds() const override { return double(jitterMaxMicros) / 1e6; }
+  void apply(const PassSettings& settings) override {
+    FixedShareSettings::apply(settings);
+    jitterMaxMicros = std::llround(settings.jitterSeconds * 1e6);
+  }
 
  private:
   std::mt19937_64 random_{std::random_device{}()};

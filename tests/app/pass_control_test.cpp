@@ -3,6 +3,7 @@
 // pause, continue and stop during a pass on the demo site; the title's
 // progress; one Quillet per data folder; a broken journal file.
 #include <QAction>
+#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -42,7 +43,7 @@ constexpr char kCaptcha[] = "7139";
 
 QList<JournalRow> rowsOf(const QStringList& addresses) {
   QList<JournalRow> rows;
-  for (const QString& a : addresses) rows.append(JournalRow{a, {}, {}, RowStep::None});
+  for (const QString& a : addresses) rows.append(JournalRow{a, {}, {}});
   return rows;
 }
 
@@ -110,11 +111,17 @@ void PassControlTest::restoredInterruptedListAndItsMenu() {
     Journal journal;
     QVERIFY(journal.open(data.path()));
     QVERIFY(journal.replaceRows(rowsOf(addresses)));
+    JournalPass pass;
+    for (int i = 0; i < 5; ++i) pass.rows << journal.keyAt(i);
+    pass.settings = PassSettings{37, true, false, 0};
+    pass.failedCount = 2;
+    QVERIFY(journal.startPass(pass) > 0);
+    QVERIFY(journal.setRowStep(0, RowStep::ConfirmClicked));
     QVERIFY(journal.setOutcome(0, QStringLiteral("成功"), QStringLiteral("2026-12-09 01:00:00")));
+    QVERIFY(journal.setRowStep(1, RowStep::ConfirmClicked));
     QVERIFY(journal.setStatus(1, QStringLiteral("失败")));
     QVERIFY(journal.setFailedAddresses({addresses[2], addresses[1]}));
     QVERIFY(journal.setRowStep(2, RowStep::ConfirmClicked));
-    QVERIFY(journal.setRunState({true, 3, 2}));
     QVERIFY(journal.setImportedText(QStringLiteral("已导入5个地址")));
   }
   dialogs_.clearMessages();
@@ -134,6 +141,10 @@ void PassControlTest::restoredInterruptedListAndItsMenu() {
   QCOMPARE(w.statusParts[2]->text(), QStringLiteral("已导入5个地址"));
   QCOMPARE(w.statusParts[1]->text(), QStringLiteral("上次分享在第4个地址中断，登录后按“发表”继续"));
   QCOMPARE(app->shareEngine().currentRow(), 3);
+  // The interrupted pass's settings are in the controls: "发表" goes on as it ran.
+  QCOMPARE(w.period->text(), QStringLiteral("37"));
+  QVERIFY(w.loopSharing->isChecked());
+  QVERIFY(!w.addComment->isChecked());
   QCOMPARE(w.windowTitle(), QStringLiteral("Quillet"));
   {
     // Closed now, the next start would say the same: start-up's reset of
@@ -142,7 +153,7 @@ void PassControlTest::restoredInterruptedListAndItsMenu() {
     QVERIFY(peek.open(data.path()));
     const JournalSnapshot s = peek.restore();
     QCOMPARE(s.resumeRow, 3);
-    QVERIFY(s.run.running);
+    QCOMPARE(s.pass->state, PassState::Running);
   }
 
   // A second Quillet on the same folder is turned away.

@@ -110,7 +110,7 @@ void WindowFeedbackTest::questionsBeforeResultsAreThrownAway() {
     Journal journal;
     QVERIFY(journal.open(data.path()));
     QList<JournalRow> rows;
-    for (const QString& a : addresses) rows.append(JournalRow{a, {}, {}, RowStep::None});
+    for (const QString& a : addresses) rows.append(JournalRow{a, {}, {}});
     QVERIFY(journal.replaceRows(rows));
     QVERIFY(journal.setOutcome(0, QStringLiteral("成功"), QStringLiteral("2026-12-09 01:00:00")));
     QVERIFY(journal.setStatus(1, QStringLiteral("失败")));

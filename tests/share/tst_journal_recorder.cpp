@@ -56,9 +56,8 @@ class JournalRecorderTest : public QObject {
     QVERIFY(journal.open(dir.path()));
     AddressListModel list;
     JournalRecorder recorder(journal, list);
-    const QList<JournalRow> rows{
-        {QStringLiteral("a"), QStringLiteral("成功"), QStringLiteral("t"), RowStep::None},
-        {QStringLiteral("b"), QString(), QString(), RowStep::None}};
+    const QList<JournalRow> rows{{QStringLiteral("a"), QStringLiteral("成功"), QStringLiteral("t")},
+                                 {QStringLiteral("b"), QString(), QString()}};
     recorder.loadRows(rows);
     QCOMPARE(JournalRecorder::rowsOf(list, 0, 2), rows);
     QCOMPARE(journal.rowCount(), 0);  // the journal held them already

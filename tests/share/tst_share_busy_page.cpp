@@ -49,6 +49,18 @@ std::string addressPage() {
 
 }  // namespace
 
+namespace {
+
+// A pass over every row of the list, as "发表" starts one.
+PassCursor passOver(const AddressListModel& list) {
+  PassCursor cursor;
+  cursor.pass = JournalPass{};
+  cursor.pass->rows = list.keys(0, list.rowCountInt());
+  return cursor;
+}
+
+}  // namespace
+
 class ShareBusyPageTest : public QObject {
   Q_OBJECT
 
@@ -95,8 +107,8 @@ class ShareBusyPageTest : public QObject {
     QVERIFY(test::loadAndWait(*h_->browser, server_.url(QStringLiteral("/confirm.html"))));
     const QString address = QStringLiteral("http://127.0.0.1:1/item/77");
     h_->setRows({address});
-    RunState state;
-    state.currentRow = 1;  // row 0 went in
+    PassCursor state = passOver(h_->list);
+    state.current = h_->list.keyAt(0);  // row 0 went in
     PageSteps steps(parts(), SiteProfile{}, state, pumpingContext());
     QElapsedTimer clock;
     clock.start();
@@ -105,7 +117,7 @@ class ShareBusyPageTest : public QObject {
     QCOMPARE(h_->list.cell(0, AddressListModel::StatusColumn), QStringLiteral("成功"));
     QVERIFY(!h_->list.cell(0, AddressListModel::PublishTimeColumn).isEmpty());
     QCOMPARE(h_->failedEntries(), QStringList());
-    QCOMPARE(state.failedCount, 0);
+    QCOMPARE(state.pass->failedCount, 0);
   }
 
   // A page that stays busy past the ten-second limit has given no answer:
@@ -114,13 +126,13 @@ class ShareBusyPageTest : public QObject {
     QVERIFY(test::loadAndWait(*h_->browser, server_.url(QStringLiteral("/silent.html"))));
     const QString address = QStringLiteral("http://127.0.0.1:1/item/78");
     h_->setRows({address});
-    RunState state;
-    state.currentRow = 1;
+    PassCursor state = passOver(h_->list);
+    state.current = h_->list.keyAt(0);
     PageSteps steps(parts(), SiteProfile{}, state, pumpingContext());
     QCOMPARE(steps.publish(), StepOutcome::Done);
     QCOMPARE(h_->list.cell(0, AddressListModel::StatusColumn), QStringLiteral("失败"));
     QCOMPARE(h_->failedEntries(), QStringList{address});
-    QCOMPARE(state.failedCount, 1);
+    QCOMPARE(state.pass->failedCount, 1);
     // Let the page finish its work before the next case uses the browser.
     QTRY_VERIFY_WITH_TIMEOUT(
         test::evalInPage(h_->browser->page(), QStringLiteral("out.textContent")).toString() ==
@@ -134,10 +146,10 @@ class ShareBusyPageTest : public QObject {
     QVERIFY(test::loadAndWait(*h_->browser, server_.url(QStringLiteral("/address.html"))));
     const QString address = QStringLiteral("http://127.0.0.1:1/item/0");
     h_->setRows({address});
-    RunState state;
+    PassCursor state = passOver(h_->list);
     PageSteps steps(parts(), SiteProfile{}, state, pumpingContext());
     QCOMPARE(steps.enterAddress(), StepOutcome::NoRow);
-    QCOMPARE(state.currentRow, 1);
+    QVERIFY(state.pass->done.contains(h_->list.keyAt(0)));
     QCOMPARE(h_->list.cell(0, AddressListModel::StatusColumn), QStringLiteral("地址错误"));
     QCOMPARE(test::evalInPage(h_->browser->page(), QStringLiteral("address.value")).toString(),
              address);

@@ -170,6 +170,9 @@ class ShareEngineTest : public QObject {
     const QString wrong2 = QStringLiteral("宝贝 not an address");
     const QString wrongLast = QString();
     h_->setRows({wrong1, wrong2, good, wrongLast});
+    // Failed once before: its latest outcome is 地址错误 now, so a re-send
+    // must not take it.
+    h_->engine->failedAddresses().setAddresses({wrong1});
     WaitRecorder recorder;
     recorder.attach(*h_);
     const std::size_t before = h_->shares().size();
@@ -331,6 +334,47 @@ class ShareEngineTest : public QObject {
     QCOMPARE(h_->rows(), (QStringList{QStringLiteral("f1"), QStringLiteral("f2")}));
     QCOMPARE(h_->imported->text(), QStringLiteral("已导入2个地址"));
     QCOMPARE(h_->dialogs.lastMessage().text, ShareEngine::refusalText());
+  }
+
+  // 停止, then rows imported on top and rows deleted above the pass's place,
+  // then 发表: the pass goes on with its own rows by identity, shares none of
+  // them twice and leaves the new rows for the next 发表, saying how many.
+  void importAndDeleteAfterAStopMoveNothing() {
+    const QStringList rows{h_->itemAddress(541), h_->itemAddress(542), h_->itemAddress(543),
+                           h_->itemAddress(544)};
+    h_->setRows(rows);
+    const std::size_t before = h_->shares().size();
+    WaitRecorder recorder;
+    recorder.during = [&](int index, std::int32_t) {
+      if (index == 5 + kIteration.size()) h_->engine->requestStop();  // after row 2's confirm
+    };
+    recorder.attach(*h_);
+    h_->engine->onPublishClicked();
+    QCOMPARE(h_->rows(1),
+             (QStringList{QStringLiteral("成功"), QStringLiteral("成功"), QString(), QString()}));
+    QCOMPARE(h_->progress->text(), ShareEngine::stoppedText());
+
+    // Three new rows on top, the first shared row deleted.
+    h_->list.insertRows(0, {h_->itemAddress(551), h_->itemAddress(552), h_->itemAddress(553)});
+    h_->list.deleteRowSet({3});
+    recorder = WaitRecorder{};
+    recorder.attach(*h_);
+    h_->engine->onPublishClicked();
+
+    const std::vector<ShareRecord> records = h_->shares();
+    QCOMPARE(records.size(), before + 4);
+    for (const QString& address : rows) QCOMPARE(recordsFor(records, address), 1);
+    for (const int id : {551, 552, 553}) QCOMPARE(recordsFor(records, h_->itemAddress(id)), 0);
+    QCOMPARE(h_->rows(1), (QStringList{QString(), QString(), QString(), QStringLiteral("成功"),
+                                       QStringLiteral("成功"), QStringLiteral("成功")}));
+    QCOMPARE(h_->progress->text(), ShareEngine::finishedWithNewRowsText(3));
+
+    // The next 发表 is a new pass over the whole list as it is now.
+    recorder = WaitRecorder{};
+    recorder.attach(*h_);
+    h_->engine->onPublishClicked();
+    QCOMPARE(h_->shares().size(), before + 4 + 6);
+    QCOMPARE(h_->progress->text(), ShareEngine::finishedText());
   }
 
   // Stop: requested while a confirmed share waits for its result, the row

@@ -330,6 +330,59 @@ class RunCommandTest : public QObject {
     }
   }
 
+  // Killed in the wait after the last share: the pass is finished already,
+  // so --resume shares nothing and says so; a pass that is interrupted goes
+  // on only with the file it came from.
+  void resumeAfterTheLastShareSharesNothing() {
+    QTemporaryDir work;
+    const QString data = signedIn_.path();
+    const QString list = work.filePath(QStringLiteral("last.txt"));
+    QVERIFY(
+        writeFile(list, (item(91) + QLatin1Char('\n') + item(92) + QLatin1Char('\n')).toUtf8()));
+    QStringList args = runArgs(list, data);
+    // A long final wait (scaled: 5 s) after each share.
+    args << QStringLiteral("--period") << QStringLiteral("75");
+    QProcess first;
+    first.setProcessEnvironment(headlessEnvironment(kTimeScale));
+    first.start(quillet::testing::quilletPath(), args);
+    QVERIFY(first.waitForStarted());
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += first.readAllStandardOutput()).count('\n') >= 3, 120000);
+    first.kill();  // SIGKILL in the wait after the last row
+    QVERIFY(first.waitForFinished(10000));
+
+    QStringList again = runArgs(list, data);
+    again << QStringLiteral("--resume");
+    const ProcessResult resumed = runQuillet(again, {}, headlessEnvironment(kTimeScale));
+    QVERIFY2(resumed.exitCode == 0, qPrintable(describe(resumed)));
+    QVERIFY2(resumed.err.contains(QStringLiteral("上次的分享已经完成")), qPrintable(resumed.err));
+    QVERIFY2(resumed.out.isEmpty(), qPrintable(resumed.out));
+    std::map<int, int> made;
+    for (const ShareRecord& share : site_->shares()) made[share.item] += share.ok ? 1 : 0;
+    QCOMPARE(made[91], 1);
+    QCOMPARE(made[92], 1);
+
+    // An interrupted pass of another file: --resume names it and shares nothing.
+    const QString other = work.filePath(QStringLiteral("other.txt"));
+    QVERIFY(
+        writeFile(other, (item(93) + QLatin1Char('\n') + item(94) + QLatin1Char('\n')).toUtf8()));
+    QStringList otherArgs = runArgs(other, data);
+    otherArgs << QStringLiteral("--period") << QStringLiteral("75");
+    QProcess second;
+    second.setProcessEnvironment(headlessEnvironment(kTimeScale));
+    second.start(quillet::testing::quilletPath(), otherArgs);
+    QVERIFY(second.waitForStarted());
+    out.clear();
+    QTRY_VERIFY_WITH_TIMEOUT((out += second.readAllStandardOutput()).count('\n') >= 2, 120000);
+    second.kill();
+    QVERIFY(second.waitForFinished(10000));
+    const std::size_t sharesBefore = site_->shares().size();
+    const ProcessResult wrongFile = runQuillet(again, {}, headlessEnvironment(kTimeScale));
+    QVERIFY2(wrongFile.exitCode == 2, qPrintable(describe(wrongFile)));
+    QVERIFY2(wrongFile.err.contains(QStringLiteral("other.txt")), qPrintable(wrongFile.err));
+    QCOMPARE(site_->shares().size(), sharesBefore);
+  }
+
   // check: a dry run in the kept session shares nothing; signed out it
   // exits 3. A refused profile file stops every subcommand with its
   // file:line message (exit 2); the printed built-in profile is accepted back.
