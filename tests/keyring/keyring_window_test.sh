@@ -59,13 +59,13 @@ sign_in_with_captcha() {
   sleep 2
   click "$window" 115 267
   local dialog
-  dialog=$(wait_for_window Open 619x412)
+  dialog=$(wait_for_window 打开 600x412)
   [ -n "$dialog" ] || { echo "not signed in: $1"; cat "$work/quillet.log"; exit 1; }
   # Esc to whichever window the dialog has by then (its first one may be
   # replaced while it settles), until it is gone.
   for _ in $(seq 1 20); do
     sleep 0.3
-    dialog=$(find_window Open 619x412)
+    dialog=$(find_window 打开 600x412)
     [ -z "$dialog" ] && return
     xdotool key --window "$dialog" Escape 2>/dev/null || true
   done
