@@ -25,7 +25,7 @@ pids+=($quillet_pid)
 box=""
 for _ in $(seq 1 300); do
   box=$(xwininfo -display "$display" -root -tree 2>/dev/null |
-        awk '/"Quillet": \("quillet"/ {print $1; exit}')
+        awk '/"Quillet": \("quillet"/ {print $1; exit}') || true
   [ -n "$box" ] && break
   sleep 0.1
 done

@@ -23,7 +23,7 @@ pids+=($quillet_pid)
 window=""
 for _ in $(seq 1 300); do
   window=$(xwininfo -display "$display" -root -tree 2>/dev/null |
-           awk '/"Quillet"/ && /702x437/ {print $1; exit}')
+           awk '/"Quillet"/ && /702x437/ {print $1; exit}') || true
   [ -n "$window" ] && break
   sleep 0.1
 done

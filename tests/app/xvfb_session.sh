@@ -30,7 +30,9 @@ start_xvfb() {
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
   done
   [ -n "$display" ] || { echo "no free X display"; exit 1; }
-  Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  # -noreset: by default Xvfb resets itself whenever its last client leaves,
+  # and a window search that connects during the reset is refused.
+  Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
   pids+=($!)
   local _
   for _ in $(seq 1 100); do
