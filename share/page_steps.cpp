@@ -154,7 +154,11 @@ StepOutcome PageSteps::publish() {
   {
     KeyedPage page;
     page.Attach(parts_.browserWindow);
-    if (parts_.settings->addComment()) {
+    // The pass's own setting: one that goes on after a restart comments as
+    // it did before.
+    const bool comment =
+        cursor_.pass ? cursor_.pass->settings.comment : parts_.settings->addComment();
+    if (comment) {
       page.SetValueByKey(profile_.commentFieldName, kName, pickComment());
     }
     // Reported before the click: a crash right after it must leave the row

@@ -101,9 +101,10 @@ class ShareEngine : public QObject {
   /// function brings back the engine's own wait.
   void setWaitFunction(std::function<void(std::int32_t)> wait);
 
-  /// The final pacing wait for a period text: P × 1000000 − 25000000 µs,
-  /// truncated; 0 for an empty, unreadable or non-finite period.
-  static std::int64_t pacingMicros(const QString& periodText);
+  /// The final pacing wait for a period of `seconds`: P × 1000000 − 25000000
+  /// µs, truncated toward zero; 0 when that is not above zero or the period
+  /// is not finite.
+  static std::int64_t pacingMicros(double seconds);
 
   static QString refusalText();
   static QString noFailuresText();
@@ -154,6 +155,8 @@ class ShareEngine : public QObject {
   // One walk through the pass's rows; false when it ended early.
   bool runPass(const std::shared_ptr<RunContext>& context);
   void markFinished();
+  // Takes the settings as they stand now into the running pass's record.
+  void takeSettingsChanges();
 
   AddressListModel& list_;
   ShareSettings& settings_;
