@@ -123,6 +123,13 @@ std::int32_t ShareEngine::currentRow() const {
   return next == 0 ? list_.rowCountInt() : list_.rowOf(next);
 }
 
+bool ShareEngine::passHasRowLeft() const {
+  if (!cursor_.pass) return false;
+  PassCursor probe = cursor_;
+  PageSteps steps(StepParts{&list_, nullptr, nullptr, nullptr, nullptr}, profile_, probe, context_);
+  return steps.nextRow() != 0;
+}
+
 PassSettings ShareEngine::currentSettings() const {
   PassSettings settings;
   settings.periodSeconds = settings_.period().value_or(0.0);
@@ -225,8 +232,10 @@ void ShareEngine::onPublishClicked() {
     Q_EMIT progressText(busyPublishText());
     return;
   }
-  // A pass that was stopped or interrupted goes on with its own rows.
-  if (cursor_.pass && cursor_.pass->state != PassState::Finished) {
+  // A pass that was stopped or interrupted goes on with its own rows. One
+  // whose rows are all gone (deleted, the list cleared) is over: after a
+  // restart it would come back finished, and 发表 means the same either way.
+  if (cursor_.pass && cursor_.pass->state != PassState::Finished && passHasRowLeft()) {
     run(std::nullopt);
     return;
   }

@@ -100,6 +100,9 @@ class ShareEngine : public QObject {
   /// a wait put in this way cannot be cut short by pause or stop. An empty
   /// function brings back the engine's own wait.
   void setWaitFunction(std::function<void(std::int32_t)> wait);
+  /// Works `page` instead of the browser control's (null: the browser
+  /// control's again); it must outlive its use.
+  void setSitePage(SitePage* page) { steps_.setPage(page); }
 
   /// The final pacing wait for a period of `seconds`: P × 1000000 − 25000000
   /// µs, truncated toward zero; 0 when that is not above zero or the period
@@ -151,6 +154,8 @@ class ShareEngine : public QObject {
   void run(std::optional<JournalPass> fresh);
   JournalPass newPass(PassKind kind, int firstRow);
   int rowsLeftForNextPass() const;
+  // Whether the pass has a row it has not done that is still in the list.
+  bool passHasRowLeft() const;
   void showProgress(const QString& text);
   // One walk through the pass's rows; false when it ended early.
   bool runPass(const std::shared_ptr<RunContext>& context);
