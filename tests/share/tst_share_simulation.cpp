@@ -111,8 +111,7 @@ class MemorySite : public SitePage {
     if (box_.contains(QLatin1String("/bad/"))) {
       // The dialog stays, with the notice; the next address goes into it.
       notice_ = true;
-      outcome[box_] = SiteOutcome::Notice;
-      if (onOutcome) onOutcome(box_);
+      refused_ = box_;
       box_.clear();
       return;
     }
@@ -122,7 +121,13 @@ class MemorySite : public SitePage {
   }
   void setValueByKey(const QString&, int, const QString&) override {}
   bool highlightText(const QString& text, int) override {
-    if (text == p_.wrongLinkNotice) return page_ == Page::Dialog && notice_;
+    if (text == p_.wrongLinkNotice) {
+      if (page_ != Page::Dialog || !notice_) return false;
+      // The outcome is the program's once it has seen the notice.
+      outcome[refused_] = SiteOutcome::Notice;
+      if (onOutcome) onOutcome(refused_);
+      return true;
+    }
     if (text == p_.successMark) return page_ == Page::Shared;
     return false;
   }
@@ -144,6 +149,7 @@ class MemorySite : public SitePage {
   bool notice_ = false;
   QString box_;
   QString item_;
+  QString refused_;
 };
 
 // One run of the program: what a crash throws away.
@@ -300,6 +306,8 @@ class Simulation {
     start();
     const Held after = held();
     if (after.keys != before.keys) fail(QStringLiteral("the list came back with other rows"));
+    // The statuses come back as the site left them.
+    checkStatuses();
     if (!before.pass) return;
     if (!after.pass) {
       // A finished pass, or one whose rows are all gone, is history:
