@@ -121,7 +121,14 @@ void Application::bindEvents() {
   bindShareReports();
   listMenu_ = new AddressListMenu(&w, w.addressView, w.statusParts[1], *share_, *listActions_,
                                   share_->failedAddresses());
-  connect(passTitle_.get(), &PassTitle::titleChanged, &w, &QWidget::setWindowTitle);
+  // With --account every title names the account: "Quillet (NAME)…".
+  const auto titled = [name = config_.accountName](const QString& title) {
+    if (name.isEmpty() || !title.startsWith(QLatin1String("Quillet"))) return title;
+    return QString(title).insert(7, QStringLiteral(" (%1)").arg(name));
+  };
+  w.setWindowTitle(titled(w.windowTitle()));
+  connect(passTitle_.get(), &PassTitle::titleChanged, &w,
+          [&w, titled](const QString& title) { w.setWindowTitle(titled(title)); });
   connect(w.contactLabel, &ClickableLabel::leftPressed, this, &Application::onContactLabelPressed);
   connect(w.updateLabel, &ClickableLabel::leftPressed, this, &Application::onUpdateLabelPressed);
 }
