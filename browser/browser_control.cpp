@@ -6,12 +6,15 @@
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 
+#include "browser/engine_proxy.h"
+
 namespace quillet {
 
 BrowserControl::BrowserControl(QWidget* parent, QWebEngineProfile* profile)
     : QWebEngineView(parent) {
   auto* page = new QWebEnginePage(profile ? profile : defaultProfile(), this);
   setPage(page);
+  answerProxyAuthentication(page);
   connect(page, &QWebEnginePage::loadingChanged, this, &BrowserControl::onLoadingChanged);
   connect(page, &QWebEnginePage::urlChanged, this, &BrowserControl::onUrlChanged);
   startLimit_.setSingleShot(true);
@@ -67,7 +70,21 @@ QWebEngineProfile* BrowserControl::defaultProfile() {
   return profile;
 }
 
+namespace {
+
+QString& keptFolder() {
+  static QString folder;
+  return folder;
+}
+
+}  // namespace
+
+QString BrowserControl::keptSessionFolder() {
+  return keptFolder();
+}
+
 void BrowserControl::keepSessionIn(const QString& stateDir) {
+  keptFolder() = stateDir;
   QWebEngineProfile* profile = defaultProfile();
   const QString folder = stateDir + QLatin1String("/browser");
   profile->setPersistentStoragePath(folder);

@@ -51,6 +51,9 @@ class BrowserControl : public QWebEngineView {
   /// folders never share one. Call before the profile's first page loads.
   static void keepSessionIn(const QString& stateDir);
 
+  /// The folder given to keepSessionIn(), empty before.
+  static QString keptSessionFolder();
+
  private:
   void onLoadingChanged(const QWebEngineLoadingInfo& info);
   void onUrlChanged(const QUrl& url);

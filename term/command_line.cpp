@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "browser/engine_proxy.h"
+#include "net/process_proxy.h"
 #include "site/profile_file.h"
 #include "term/exit_status.h"
 
@@ -77,6 +79,10 @@ CommandLine::Verdict CommandLine::parse(const QStringList& arguments, const QStr
       argv = QStringList{QStringLiteral("quillet")} + completed;
       if (!parser_.parse(argv)) return refuse(parser_.errorText());
     }
+  }
+  if (config_.proxy) {
+    SetProcessProxy(config_.proxy->transferUrl());
+    useEngineProxy(config_.proxy->serverText(), config_.proxy->user, config_.proxy->password);
   }
 
   const QStringList extra = parser_.positionalArguments();
