@@ -34,6 +34,7 @@
 #include "signin/cookie_bridge.h"
 #include "signin/login_flow.h"
 #include "signin/remembered_account.h"
+#include "signin/session_note.h"
 
 namespace quillet {
 namespace {
@@ -215,6 +216,7 @@ void Application::onMainWindowCreated() {
     page.WaitUntilComplete(w.browser);
     w.browser->navigate(profile_.logoutUrl());
     page.WaitUntilComplete(w.browser);
+    noteSession(false);
     w.browser->navigate(profile_.logonUrl());
     // A site that wants a captcha refuses a sign-in without one: the first
     // picture is shown before the first press of 登录, in the session of the
