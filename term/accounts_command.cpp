@@ -281,9 +281,13 @@ int changeAccount(const QString& action, const QStringList& arguments) {
     }
     QString problem;
     const std::optional<AccountSettings> kept = readAccountSettings(path, &problem);
-    // A file with a bad line is mended by giving the key a good value.
-    if (!kept) say(problem);
-    if (kept) settings = *kept;
+    // Rewritten from what could be read, a file with a bad line would lose
+    // its other lines: it is mended by hand.
+    if (!kept) {
+      return refuse(action, problem + QStringLiteral(" (correct the file, or remove the account "
+                                                     "and add it again)"));
+    }
+    settings = *kept;
   }
   bool any = false;
   if (const QString problem = options.apply(parser, settings, any); !problem.isEmpty())

@@ -19,11 +19,13 @@
 #include <memory>
 
 #include "demo/demo_site.h"
+#include "tests/term/pty_process.h"
 #include "tests/term/quillet_process.h"
 
 using namespace quillet;
 using quillet::testing::headlessEnvironment;
 using quillet::testing::ProcessResult;
+using quillet::testing::PtyProcess;
 using quillet::testing::quilletPath;
 using quillet::testing::runQuillet;
 
@@ -390,6 +392,17 @@ class AccountsTest : public QObject {
                  QStringLiteral("--time"), QStringLiteral("25:00")});
     QVERIFY2(badTime.exitCode == 2, qPrintable(describe(badTime)));
 
+    // On a terminal remove asks; anything but yes keeps the account.
+    {
+      PtyProcess asked;
+      QVERIFY(asked.start(
+          {QStringLiteral("accounts"), QStringLiteral("remove"), QStringLiteral("shop_b")}, env()));
+      QVERIFY2(asked.waitForText("[y/N]", 20'000), asked.terminalText().constData());
+      asked.type("n\n");
+      QCOMPARE(asked.waitForExit(20'000), 0);
+      QVERIFY(asked.terminalText().contains("没有删除"));
+      QVERIFY(QFileInfo::exists(file));
+    }
     // No terminal to ask on: refused, nothing removed.
     const ProcessResult unasked =
         quillet({QStringLiteral("accounts"), QStringLiteral("remove"), QStringLiteral("shop_b")});
@@ -404,6 +417,66 @@ class AccountsTest : public QObject {
     const ProcessResult list = quillet({QStringLiteral("accounts")});
     QVERIFY(accountLine(list.out, QStringLiteral("shop_b")).isEmpty());
     QVERIFY(!accountLine(list.out, QStringLiteral("shop-a")).isEmpty());
+
+    // A settings file with a bad line (edited by hand) is named by file and
+    // line, and set refuses to rewrite it, which would lose its other lines.
+    const QString fileA =
+        accountFolder(".config", QStringLiteral("shop-a")) + QLatin1String("/account.conf");
+    QFile edited(fileA);
+    QVERIFY(edited.open(QIODevice::Append));
+    edited.write("period = soon\n");
+    edited.close();
+    QVERIFY(edited.open(QIODevice::ReadOnly));
+    const QByteArray handEdited = edited.readAll();
+    edited.close();
+    const ProcessResult refusedSet =
+        quillet({QStringLiteral("accounts"), QStringLiteral("set"), QStringLiteral("shop-a"),
+                 QStringLiteral("--jitter"), QStringLiteral("5")});
+    QVERIFY2(refusedSet.exitCode == 2, qPrintable(describe(refusedSet)));
+    QVERIFY2(refusedSet.err.contains(fileA + QLatin1String(":")), qPrintable(refusedSet.err));
+    QVERIFY(edited.open(QIODevice::ReadOnly));
+    QCOMPARE(edited.readAll(), handEdited);
+    edited.close();
+    const ProcessResult refusedRun =
+        quillet({QStringLiteral("run"), QStringLiteral("--account"), QStringLiteral("shop-a")});
+    QVERIFY2(refusedRun.exitCode == 2, qPrintable(describe(refusedRun)));
+    QVERIFY2(refusedRun.err.contains(QLatin1String("period")), qPrintable(refusedRun.err));
+  }
+
+  // The window of an account goes through the account's proxy too: its
+  // start-up's sign-out and login page pass it.
+  void windowThroughTheProxy() {
+    const ProcessResult fixed =
+        quillet({QStringLiteral("accounts"), QStringLiteral("add"), QStringLiteral("win"),
+                 QStringLiteral("--site"), site(), QStringLiteral("--proxy"),
+                 QStringLiteral("http://%1:%2@127.0.0.1:%3")
+                     .arg(QLatin1String(kProxyUser), QLatin1String(kProxyPassword))
+                     .arg(proxyPort_)});
+    QVERIFY2(fixed.exitCode == 0, qPrintable(describe(fixed)));
+    const qsizetype before = proxyRequests().size();
+    QProcess window;
+    QProcessEnvironment e = env();
+    e.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    window.setProcessEnvironment(e);
+    window.start(quilletPath(), {QStringLiteral("--account"), QStringLiteral("win")});
+    QVERIFY(window.waitForStarted());
+    const auto sawPage = [&](const char* path) {
+      const QList<ProxyRequest> all = proxyRequests().mid(before);
+      return std::any_of(all.begin(), all.end(), [&](const ProxyRequest& r) {
+        return r.url.startsWith(site() + QLatin1String(path)) &&
+               r.agent.contains(QLatin1String("QtWebEngine"));
+      });
+    };
+    // Waits for the window's own requests, bounded by the process's life.
+    for (int i = 0; i < 600 && !(sawPage("/users/logout") && sawPage("/logon")) &&
+                    window.state() == QProcess::Running;
+         ++i) {
+      QThread::msleep(100);
+    }
+    const bool seen = sawPage("/users/logout") && sawPage("/logon");
+    window.kill();
+    window.waitForFinished();
+    QVERIFY2(seen, window.readAllStandardError().constData());
   }
 };
 
