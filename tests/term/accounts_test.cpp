@@ -331,6 +331,35 @@ class AccountsTest : public QObject {
         qPrintable(list.out));
   }
 
+  // run takes what its command line leaves out from the account's settings,
+  // and the command line wins: checked through the refusals that come
+  // before anything changes.
+  void runSettingsFromTheAccount() {
+    const QStringList run{QStringLiteral("run"), QStringLiteral("--account"),
+                          QStringLiteral("shop-a")};
+    const ProcessResult set =
+        quillet({QStringLiteral("accounts"), QStringLiteral("set"), QStringLiteral("shop-a"),
+                 QStringLiteral("--period"), QStringLiteral("20")});
+    QVERIFY2(set.exitCode == 0, qPrintable(describe(set)));
+    const ProcessResult shortPeriod = quillet(run);
+    QVERIFY2(shortPeriod.exitCode == 2, qPrintable(describe(shortPeriod)));
+    QVERIFY2(shortPeriod.err.contains(QStringLiteral("必须大于21秒")), qPrintable(shortPeriod.err));
+    const ProcessResult typed =
+        quillet(run + QStringList{QStringLiteral("--period"), QStringLiteral("abc")});
+    QVERIFY2(typed.exitCode == 2, qPrintable(describe(typed)));
+    QVERIFY2(typed.err.contains(QStringLiteral("--period takes seconds")), qPrintable(typed.err));
+    const QString missing = root_.filePath(QStringLiteral("no-such-list.txt"));
+    const ProcessResult file =
+        quillet(run + QStringList{missing, QStringLiteral("--period"), QStringLiteral("21")});
+    QVERIFY2(file.exitCode == 2, qPrintable(describe(file)));
+    QVERIFY2(file.err.contains(QStringLiteral("no-such-list.txt")), qPrintable(file.err));
+    QVERIFY(site_->shares().size() == 5);  // only the side-by-side runs' shares
+    const ProcessResult back =
+        quillet({QStringLiteral("accounts"), QStringLiteral("set"), QStringLiteral("shop-a"),
+                 QStringLiteral("--period"), QStringLiteral("21")});
+    QVERIFY2(back.exitCode == 0, qPrintable(describe(back)));
+  }
+
   // Everything the accounts wrote is in their XDG folders: nothing else in
   // the home, nothing beside the program.
   void nothingOutsideXdg() {
