@@ -15,6 +15,7 @@ namespace quillet {
 namespace {
 
 constexpr char kSettingsFile[] = "account.conf";
+constexpr qsizetype kLargestSettingsFile = 64 * 1024;
 
 QString secondsProblem(const QString& key, const QString& value) {
   bool ok = false;
@@ -111,9 +112,13 @@ std::optional<AccountSettings> readAccountSettings(const QString& path, QString*
     if (problem != nullptr) *problem = QStringLiteral("%1: %2").arg(path, file.errorString());
     return std::nullopt;
   }
+  return parseAccountSettings(file.read(kLargestSettingsFile + 1), path, problem);
+}
+
+std::optional<AccountSettings> parseAccountSettings(const QByteArray& bytes, const QString& path,
+                                                    QString* problem) {
   // A settings file is a few lines; anything much larger is not one.
-  const QByteArray bytes = file.read(64 * 1024 + 1);
-  if (bytes.size() > 64 * 1024) {
+  if (bytes.size() > kLargestSettingsFile) {
     if (problem != nullptr)
       *problem = QStringLiteral("%1: too large for a settings file").arg(path);
     return std::nullopt;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -33,6 +34,10 @@ struct AccountSettings {
 /// The settings in `path`. Nothing, with `problem` saying file:line and
 /// why, when the file cannot be read or holds something it should not.
 std::optional<AccountSettings> readAccountSettings(const QString& path, QString* problem);
+
+/// The settings in a file's `bytes`; `path` names the file in `problem`.
+std::optional<AccountSettings> parseAccountSettings(const QByteArray& bytes, const QString& path,
+                                                    QString* problem);
 
 /// Replaces `path` with `settings` in one step (never half written).
 bool writeAccountSettings(const QString& path, const QString& accountName,
