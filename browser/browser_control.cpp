@@ -64,9 +64,22 @@ void BrowserControl::endAwaitedNavigation() {
   loading_ = false;
 }
 
+namespace {
+
+QString& profileName() {
+  static QString name = QStringLiteral("quillet");
+  return name;
+}
+
+}  // namespace
+
+void BrowserControl::nameProfile(const QString& name) {
+  profileName() = name;
+}
+
 QWebEngineProfile* BrowserControl::defaultProfile() {
   static QPointer<QWebEngineProfile> profile;
-  if (!profile) profile = new QWebEngineProfile(QStringLiteral("quillet"), qApp);
+  if (!profile) profile = new QWebEngineProfile(profileName(), qApp);
   return profile;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "app/window_main.h"
+#include "browser/browser_control.h"
 #include "browser/engine_proxy.h"
 #include "config/app_config.h"
 #include "config/environment_password.h"
@@ -58,6 +59,8 @@ int main(int argc, char* argv[]) {
     return config.exitCode;
   }
   prepareBrowserEngineEnvironment();
+  if (!config.accountName.isEmpty())
+    quillet::BrowserControl::nameProfile(QStringLiteral("quillet-") + config.accountName);
   // An account's proxy carries the captcha downloads and every page.
   if (config.proxy) {
     quillet::SetProcessProxy(config.proxy->transferUrl());

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "browser/browser_control.h"
 #include "browser/engine_proxy.h"
 #include "net/process_proxy.h"
 #include "site/profile_file.h"
@@ -80,6 +81,8 @@ CommandLine::Verdict CommandLine::parse(const QStringList& arguments, const QStr
       if (!parser_.parse(argv)) return refuse(parser_.errorText());
     }
   }
+  if (!config_.accountName.isEmpty())
+    BrowserControl::nameProfile(QStringLiteral("quillet-") + config_.accountName);
   if (config_.proxy) {
     SetProcessProxy(config_.proxy->transferUrl());
     useEngineProxy(config_.proxy->serverText(), config_.proxy->user, config_.proxy->password);

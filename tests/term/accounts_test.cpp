@@ -381,8 +381,13 @@ class AccountsTest : public QObject {
       }
     }
     QVERIFY2(outside.isEmpty(), qPrintable(outside.join(u'\n')));
+    // Not even those preferences are shared: each account's profile has its own name.
+    QVERIFY(!QFileInfo::exists(home_ + QLatin1String("/.local/share/Quillet/QtWebEngine/quillet")));
     QVERIFY(inside > 0);
     for (const char* name : {"shop-a", "shop_b"}) {
+      QVERIFY(QFileInfo::exists(
+          home_ + QStringLiteral("/.local/share/Quillet/QtWebEngine/quillet-%1/user_prefs.json")
+                      .arg(QLatin1String(name))));
       const QString state = accountFolder(".local/state", QString::fromLatin1(name));
       QVERIFY(QFileInfo::exists(state + QLatin1String("/quillet.db")));
       QVERIFY(QFileInfo(state + QLatin1String("/browser")).isDir());
