@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QList>
 #include <QStringList>
 #include <algorithm>
@@ -90,8 +91,11 @@ int listAccounts() {
       const std::optional<ProxyAddress> address = parseProxyAddress(settings->proxy, nullptr);
       proxy = address ? address->shownText() : settings->proxy;
     }
+    // Signed in as the session was last seen, while the session it was seen
+    // in is still kept: a browser folder without its cookies signs no one in.
+    const bool kept = QFileInfo::exists(stateDir + QLatin1String("/browser/Cookies"));
     QString session =
-        note.known && note.signedIn ? QStringLiteral("已登录") : QStringLiteral("未登录");
+        note.known && note.signedIn && kept ? QStringLiteral("已登录") : QStringLiteral("未登录");
     if (note.known) session += u' ' + note.at.toLocalTime().toString(QStringLiteral("MM-dd HH:mm"));
     QString last = QStringLiteral("-");
     if (const std::optional<LastPassSummary> pass = readLastPassSummary(stateDir)) {

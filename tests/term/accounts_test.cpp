@@ -426,6 +426,21 @@ class AccountsTest : public QObject {
                  QStringLiteral("--time"), QStringLiteral("25:00")});
     QVERIFY2(badTime.exitCode == 2, qPrintable(describe(badTime)));
 
+    // A session whose cookies are gone is not signed in, whatever was seen last.
+    {
+      const QString cookies = accountFolder(".local/state", QStringLiteral("shop_b")) +
+                              QLatin1String("/browser/Cookies");
+      QVERIFY(QFile::exists(cookies));
+      const ProcessResult signedIn = quillet({QStringLiteral("accounts")});
+      QVERIFY2(
+          accountLine(signedIn.out, QStringLiteral("shop_b")).contains(QStringLiteral("已登录")),
+          qPrintable(signedIn.out));
+      QVERIFY(QFile::rename(cookies, cookies + QLatin1String(".gone")));
+      const ProcessResult list = quillet({QStringLiteral("accounts")});
+      QVERIFY2(accountLine(list.out, QStringLiteral("shop_b")).contains(QStringLiteral("未登录")),
+               qPrintable(list.out));
+      QVERIFY(QFile::rename(cookies + QLatin1String(".gone"), cookies));
+    }
     // On a terminal remove asks; anything but yes keeps the account.
     {
       PtyProcess asked;
