@@ -87,6 +87,10 @@ class PageSteps {
   /// Step 5: "成功" on the page marks the row "成功" with the time; anything
   /// else marks it "失败" and records the address as failed.
   void checkResult();
+  /// The result of the row whose confirm was clicked cannot be read (the
+  /// pass is ending before it could be read): it may
+  /// have been shared, so it is "未确认", never "失败".
+  void markUnconfirmed();
 
   /// The progress text for the 1-based row number: "正在分享第1个地址".
   static QString progressText(std::int64_t rowNumber);
