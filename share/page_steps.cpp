@@ -195,6 +195,13 @@ void PageSteps::checkResult() {
   page.setAnswerTimeout(kOutcomeAnswerTimeoutMs);
   page.Attach(parts_.browserWindow);
   const bool shared = page.HighlightText(profile_.successMark);
+  // A stop (a signal, or the terminal going away) may take the browser's
+  // page with it: a result that could not be read then says nothing about
+  // the share, which may well have gone through.
+  if (!shared && !page.lastSearchAnswered() && context_->stopRequested) {
+    markUnconfirmed();
+    return;
+  }
   // Found by key after the waits: positions may have moved meanwhile.
   const int row = currentPosition();
   AddressListModel* list = parts_.list;
