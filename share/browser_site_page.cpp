@@ -48,11 +48,13 @@ class BrowserSitePage : public SitePage {
     page.Attach(window_);
     page.SetValueByKey(key, mode, value);
   }
-  bool highlightText(const QString& text, int answerTimeoutMs) override {
+  bool highlightText(const QString& text, int answerTimeoutMs, bool* answered) override {
     IndexedPage page;
     page.setAnswerTimeout(answerTimeoutMs);
     page.Attach(window_);
-    return page.HighlightText(text);
+    const bool found = page.HighlightText(text);
+    if (answered) *answered = page.lastSearchAnswered();
+    return found;
   }
 
  private:

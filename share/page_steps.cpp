@@ -116,7 +116,7 @@ StepOutcome PageSteps::enterAddress() {
 
     // A page kept busy by its own scripts answers late; a late answer is
     // still the answer, not "no notice".
-    if (!page().highlightText(profile_.wrongLinkNotice, kOutcomeAnswerTimeoutMs))
+    if (!page().highlightText(profile_.wrongLinkNotice, kOutcomeAnswerTimeoutMs, nullptr))
       return StepOutcome::Done;
     // Positions may have moved during the waits: the row is found again.
     const int wrong = list.rowOf(key);
@@ -139,6 +139,9 @@ QString PageSteps::pickComment() {
 }
 
 StepOutcome PageSteps::publish() {
+  // Held here: the engine (and these steps with it) may go away during the
+  // waits below.
+  const std::shared_ptr<RunContext> context = context_;
   const int row = currentPosition();
   if (row < 0) return StepOutcome::Done;  // its row went away meanwhile
   // The pass's own setting: one that goes on after a restart comments as
@@ -146,6 +149,10 @@ StepOutcome PageSteps::publish() {
   const bool comment =
       cursor_.pass ? cursor_.pass->settings.comment : parts_.settings->addComment();
   if (comment) page().setValueByKey(profile_.commentFieldName, kName, pickComment());
+  // From the click on the address may be shared: it leaves the failed
+  // list now, so that a re-send never takes it while its result is
+  // unknown; a result that reads as a failure puts it back.
+  parts_.failed->recordSuccess(parts_.list->cell(row), failedCount());
   // Reported before the click: a crash right after it must leave the row
   // marked as possibly shared, never as untouched. From here on it is done
   // in this pass, whatever its result.
@@ -154,15 +161,34 @@ StepOutcome PageSteps::publish() {
   page().clickLinkByKey(profile_.confirmElementName, kName, false);
   // The share may have gone through: read its result even when a stop was
   // requested meanwhile.
-  if (!pause(RowWaits::kResult, true)) return StepOutcome::Stopped;
+  if (!pauseFor(context, RowWaits::kResult, true)) {
+    if (context->alive) markUnconfirmed();
+    return StepOutcome::Stopped;
+  }
   checkResult();
   return StepOutcome::Done;
+}
+
+void PageSteps::markUnconfirmed() {
+  const int row = currentPosition();
+  if (row < 0) return;
+  parts_.list->setCell(row, AddressListModel::StatusColumn, unconfirmedStatus());
+  parts_.report->rowFinished(row);
 }
 
 void PageSteps::checkResult() {
   // Reading a busy page's late answer as "not found" would record a real
   // share as failed, and a re-send would then share it twice.
-  const bool shared = page().highlightText(profile_.successMark, kOutcomeAnswerTimeoutMs);
+  bool answered = false;
+  const bool shared =
+      page().highlightText(profile_.successMark, kOutcomeAnswerTimeoutMs, &answered);
+  // A stop (a signal, or the terminal going away) may take the browser's
+  // page with it: a result that could not be read then says nothing about
+  // the share, which may well have gone through.
+  if (!shared && !answered && context_->stopRequested) {
+    markUnconfirmed();
+    return;
+  }
   // Found by key after the waits: positions may have moved meanwhile.
   const int row = currentPosition();
   AddressListModel* list = parts_.list;

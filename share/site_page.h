@@ -30,8 +30,10 @@ class SitePage {
   /// Sets the value of the element found by `key`.
   virtual void setValueByKey(const QString& key, int mode, const QString& value) = 0;
   /// Whether `text` is on the page (each occurrence is marked); a busy page
-  /// gets `answerTimeoutMs` to answer.
-  virtual bool highlightText(const QString& text, int answerTimeoutMs) = 0;
+  /// gets `answerTimeoutMs` to answer. `answered` (when given) tells whether
+  /// the page answered at all: "not found" from a page that did not says
+  /// nothing.
+  virtual bool highlightText(const QString& text, int answerTimeoutMs, bool* answered) = 0;
 };
 
 /// The page of the browser control in `browserWindow` (or a widget holding

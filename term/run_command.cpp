@@ -69,7 +69,8 @@ int RunCommand::execute(const QStringList& arguments) {
           "Exit status: 0 every row 成功, 1 some row 失败 or 地址错误, or the results could not "
           "be written (standard output or the --csv file), 2 usage, unreadable or empty FILE, "
           "period below 21, --csv file that cannot be written, 3 not signed in, 4 site "
-          "unreachable, 5 the data folder is in use by another Quillet or cannot be locked, "
+          "unreachable, 5 the data folder is in use by another Quillet, cannot be locked, or "
+          "its journal cannot be written, "
           "130/143/129 stopped by SIGINT/SIGTERM/SIGHUP."));
   const QCommandLineOption periodOption(
       QStringLiteral("period"), QStringLiteral("Seconds per address, 21 or more (default 21)."),
@@ -148,6 +149,10 @@ int RunCommand::execute(const QStringList& arguments) {
       say(QStringLiteral("此数据文件夹中没有可以继续的分享；不带 --resume 运行以开始新的分享"));
       return kExitUsage;
     }
+    if (last.stale) {
+      say(ShareJournal::staleText(peek.filePath()));
+      return kExitUsage;
+    }
     if (pass->state == PassState::Finished || last.resumeRow < 0) {
       say(QStringLiteral("上次的分享已经完成"));
       return kExitOk;
@@ -195,6 +200,14 @@ int RunCommand::execute(const QStringList& arguments) {
   // on before the pass takes its next page step.
   ShareJournal journal(list, engine.failedAddresses(), engine, dialogs, nullptr);
   journal.openAndRestore(line.config().stateDir);
+  if (!journal.isActive()) {
+    // The window may go on in memory; a run whose results are kept nowhere
+    // could neither be resumed nor keep an item from being shared twice.
+    // The reason was told above.
+    say(QStringLiteral("分享记录无法写入，没有开始分享：请让数据文件夹%1可以写入后再运行")
+            .arg(QDir::toNativeSeparators(line.config().stateDir)));
+    return kExitFolderInUse;
+  }
   const QString interrupted = journal.resumeRunState();
   const std::optional<JournalPass>& last = journal.snapshot().pass;
   if (resume && last && journal.resumeRow() >= 0) {

@@ -120,7 +120,8 @@ class MemorySite : public SitePage {
     page_ = Page::Confirm;
   }
   void setValueByKey(const QString&, int, const QString&) override {}
-  bool highlightText(const QString& text, int) override {
+  bool highlightText(const QString& text, int, bool* answered) override {
+    if (answered) *answered = true;
     if (text == p_.wrongLinkNotice) {
       if (page_ != Page::Dialog || !notice_) return false;
       // The outcome is the program's once it has seen the notice.
