@@ -142,8 +142,8 @@ void Application::bindShareReports() {
           qOverload<int>(&QListWidget::setCurrentRow));
   // What the period gives, as a run starts; the progress follows.
   connect(share_.get(), &ShareEngine::passStarted, this, [this] {
-    if (runTally_->round() == 1)
-      window_->statusParts[1]->setText(pacingText(window_->period->text()));
+    if (runTally_->round() == 1 && share_->pass())
+      window_->statusParts[1]->setText(pacingText(share_->pass()->settings.periodSeconds));
   });
   connect(runTally_.get(), &RunTally::textChanged, tallyLabel_, &StatusTallyLabel::setFullText);
   followCurrentRow(*share_, w.addressView);

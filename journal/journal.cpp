@@ -318,7 +318,11 @@ bool Journal::prepareStatements() {
                                  " WHERE row_id = ? AND outcome IS NULL")},
       {&s.begin, QStringLiteral("INSERT INTO attempt (row_id, pass_id, entered_at)"
                                 " VALUES (?, NULLIF(?, 0), ?)")},
-      {&s.confirm, QStringLiteral("UPDATE attempt SET confirmed_at = ? WHERE id = ?")},
+      // A confirm opens the attempt again: a status cleared while the address
+      // was in (清除状态 during the pass) settled it, but the share may go
+      // through now, and a crash before its result must leave it unconfirmed.
+      {&s.confirm, QStringLiteral("UPDATE attempt SET confirmed_at = ?, outcome = NULL,"
+                                  " outcome_at = NULL WHERE id = ?")},
       {&s.finish, QStringLiteral("UPDATE attempt SET outcome = ?, outcome_at = ? WHERE id = ?")},
       {&s.pass, QStringLiteral("UPDATE pass SET state = ?, period_ms = ?, loop = ?, comment = ?,"
                                " jitter_ms = ?, failed_count = ? WHERE id = ?")},
@@ -421,8 +425,16 @@ bool Journal::loadOrder() {
     ords_.append(rows.value(1).toLongLong());
   }
   rows.finish();
+  // A key is never given twice, not even the key of a deleted row: passes
+  // and attempts still name it, and a new row under that key would be taken
+  // for part of an old pass (and for done in it).
   QSqlQuery last(db);
-  if (!last.exec(QStringLiteral("SELECT MAX(id) FROM list_row")) || !last.next())
+  if (!last.exec(QStringLiteral("SELECT MAX(k) FROM ("
+                                "SELECT MAX(id) AS k FROM list_row"
+                                " UNION ALL SELECT MAX(row_id) FROM pass_row"
+                                " UNION ALL SELECT MAX(row_id) FROM attempt"
+                                " UNION ALL SELECT MAX(last_row_key) FROM pass)")) ||
+      !last.next())
     return fail(last.lastError());
   lastKey_ = std::max<RowKey>(lastKey_, last.value(0).toLongLong());
   return true;

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QList>
 #include <QStringList>
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -58,6 +59,9 @@ class AddressListModel : public QAbstractTableModel {
 
   /// The key of the row at `row`; 0 when there is none.
   qint64 keyAt(int row) const;
+  /// Keys up to `key` are taken (by rows gone, named still by a journal's
+  /// passes): new rows get greater ones.
+  void reserveKeys(qint64 key) { lastKey_ = std::max(lastKey_, key); }
   /// The position of the row with `key`; -1 when it is not in the list.
   int rowOf(qint64 key) const;
   /// The keys from `first` on, `count` of them.

@@ -57,6 +57,8 @@ void JournalRecorder::loadRows(const QList<JournalRow>& rows) {
     keys << row.key;
   }
   list_.insertRows(0, addresses, keys);
+  // A deleted row's key stays its own: new rows must not take it.
+  list_.reserveKeys(journal_.lastKey());
   for (int i = 0; i < rows.size(); ++i) {
     if (!rows[i].status.isEmpty()) list_.setCell(i, AddressListModel::StatusColumn, rows[i].status);
     if (!rows[i].publishTime.isEmpty())

@@ -3,9 +3,6 @@
 #include <QDateTime>
 #include <cmath>
 
-#include "browser/browser_control.h"
-#include "browser/indexed_page.h"
-#include "browser/keyed_page.h"
 #include "browser/script_runner.h"
 #include "share/address_list_model.h"
 #include "share/failed_addresses.h"
@@ -33,7 +30,12 @@ PageSteps::PageSteps(StepParts parts, const SiteProfile& profile, PassCursor& cu
       profile_(profile),
       cursor_(cursor),
       context_(std::move(context)),
-      random_(std::random_device{}()) {}
+      random_(std::random_device{}()),
+      browserPage_(browserSitePage(parts.browserWindow)) {}
+
+void PageSteps::setPage(SitePage* page) {
+  parts_.page = page;
+}
 
 QString PageSteps::unconfirmedStatus() {
   return QStringLiteral("未确认");
@@ -78,9 +80,7 @@ QString PageSteps::publishTimeNow() {
 }
 
 StepOutcome PageSteps::openStartPage() {
-  if (BrowserControl* browser = browserControlOf(parts_.browserWindow)) {
-    browser->navigate(profile_.logonUrl());
-  }
+  page().navigate(profile_.logonUrl());
   if (!pause(RowWaits::kStartPage)) return StepOutcome::Stopped;
 
   // A page that never finishes loading must not hold the pass: the wait is
@@ -89,18 +89,14 @@ StepOutcome PageSteps::openStartPage() {
   const int limitMs =
       std::max(10, static_cast<int>(std::lround(kStartPageLoadLimitMs * timeScale())));
   const std::shared_ptr<RunContext> context = context_;
-  IndexedPage page;
-  page.WaitUntilComplete(parts_.browserWindow, limitMs);
+  page().waitUntilLoaded(limitMs);
   if (context->mustEnd()) return StepOutcome::Stopped;
-  page.Attach(parts_.browserWindow);
-  page.ClickLink(profile_.startPageLink);
+  page().clickLink(profile_.startPageLink);
   return StepOutcome::Done;
 }
 
 void PageSteps::openShareDialog() {
-  KeyedPage page;
-  page.Attach(parts_.browserWindow);
-  page.ClickLinkByKey(profile_.shareLinkText, profile_.shareLinkMode, false);
+  page().clickLinkByKey(profile_.shareLinkText, profile_.shareLinkMode, false);
 }
 
 StepOutcome PageSteps::enterAddress() {
@@ -110,24 +106,18 @@ StepOutcome PageSteps::enterAddress() {
     if (key == 0) return StepOutcome::NoRow;
     const int row = list.rowOf(key);
     parts_.report->progress(progressText(std::int64_t{row} + 1));
-    {
-      IndexedPage page;
-      page.Attach(parts_.browserWindow);
-      page.SetTextBoxValue(profile_.addressBox, list.cell(row));
-      cursor_.current = key;
-      parts_.report->addressEntered(row);
-      page.ClickButton(profile_.addressSubmitButton);
-    }
+    page().setTextBoxValue(profile_.addressBox, list.cell(row));
+    cursor_.current = key;
+    parts_.report->addressEntered(row);
+    page().clickButton(profile_.addressSubmitButton);
     // Entered but never confirmed: the row is not done, and a pass that
     // goes on later starts with it again.
     if (!pause(RowWaits::kAddressAnswer)) return StepOutcome::Stopped;
 
     // A page kept busy by its own scripts answers late; a late answer is
     // still the answer, not "no notice".
-    IndexedPage check;
-    check.setAnswerTimeout(kOutcomeAnswerTimeoutMs);
-    check.Attach(parts_.browserWindow);
-    if (!check.HighlightText(profile_.wrongLinkNotice)) return StepOutcome::Done;
+    if (!page().highlightText(profile_.wrongLinkNotice, kOutcomeAnswerTimeoutMs, nullptr))
+      return StepOutcome::Done;
     // Positions may have moved during the waits: the row is found again.
     const int wrong = list.rowOf(key);
     if (cursor_.pass) cursor_.pass->done.insert(key);
@@ -154,23 +144,21 @@ StepOutcome PageSteps::publish() {
   const std::shared_ptr<RunContext> context = context_;
   const int row = currentPosition();
   if (row < 0) return StepOutcome::Done;  // its row went away meanwhile
-  {
-    KeyedPage page;
-    page.Attach(parts_.browserWindow);
-    if (parts_.settings->addComment()) {
-      page.SetValueByKey(profile_.commentFieldName, kName, pickComment());
-    }
-    // From the click on the address may be shared: it leaves the failed
-    // list now, so that a re-send never takes it while its result is
-    // unknown; a result that reads as a failure puts it back.
-    parts_.failed->recordSuccess(parts_.list->cell(row), failedCount());
-    // Reported before the click: a crash right after it must leave the row
-    // marked as possibly shared, never as untouched. From here on it is done
-    // in this pass, whatever its result.
-    if (cursor_.pass) cursor_.pass->done.insert(cursor_.current);
-    parts_.report->confirmClicked(row);
-    page.ClickLinkByKey(profile_.confirmElementName, kName);
-  }
+  // The pass's own setting: one that goes on after a restart comments as
+  // it did before.
+  const bool comment =
+      cursor_.pass ? cursor_.pass->settings.comment : parts_.settings->addComment();
+  if (comment) page().setValueByKey(profile_.commentFieldName, kName, pickComment());
+  // From the click on the address may be shared: it leaves the failed
+  // list now, so that a re-send never takes it while its result is
+  // unknown; a result that reads as a failure puts it back.
+  parts_.failed->recordSuccess(parts_.list->cell(row), failedCount());
+  // Reported before the click: a crash right after it must leave the row
+  // marked as possibly shared, never as untouched. From here on it is done
+  // in this pass, whatever its result.
+  if (cursor_.pass) cursor_.pass->done.insert(cursor_.current);
+  parts_.report->confirmClicked(row);
+  page().clickLinkByKey(profile_.confirmElementName, kName, false);
   // The share may have gone through: read its result even when a stop was
   // requested meanwhile.
   if (!pauseFor(context, RowWaits::kResult, true)) {
@@ -191,14 +179,13 @@ void PageSteps::markUnconfirmed() {
 void PageSteps::checkResult() {
   // Reading a busy page's late answer as "not found" would record a real
   // share as failed, and a re-send would then share it twice.
-  IndexedPage page;
-  page.setAnswerTimeout(kOutcomeAnswerTimeoutMs);
-  page.Attach(parts_.browserWindow);
-  const bool shared = page.HighlightText(profile_.successMark);
+  bool answered = false;
+  const bool shared =
+      page().highlightText(profile_.successMark, kOutcomeAnswerTimeoutMs, &answered);
   // A stop (a signal, or the terminal going away) may take the browser's
   // page with it: a result that could not be read then says nothing about
   // the share, which may well have gone through.
-  if (!shared && !page.lastSearchAnswered() && context_->stopRequested) {
+  if (!shared && !answered && context_->stopRequested) {
     markUnconfirmed();
     return;
   }

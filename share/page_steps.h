@@ -8,6 +8,7 @@
 
 #include "journal/journal_types.h"
 #include "share/run_context.h"
+#include "share/site_page.h"
 #include "site/site_profile.h"
 
 class QWidget;
@@ -52,6 +53,8 @@ struct StepParts {
   ShareSettings* settings = nullptr;
   QWidget* browserWindow = nullptr;  // the browser control, or a widget holding it
   StepReport* report = nullptr;
+  /// The page the steps work; null: the browser control's in `browserWindow`.
+  SitePage* page = nullptr;
 };
 
 /// How one step of the share flow ended.
@@ -112,6 +115,9 @@ class PageSteps {
   RowKey nextRow();
   /// The list position of the row being worked on (-1 when gone).
   int currentPosition() const;
+  /// Works `page` from now on instead of the browser control's (null: the
+  /// browser control's again). It must outlive its use.
+  void setPage(SitePage* page);
 
  private:
   bool pause(std::int64_t microseconds, bool finishing = false) const {
@@ -119,12 +125,14 @@ class PageSteps {
   }
   QString pickComment();
   std::int32_t& failedCount();
+  SitePage& page() { return parts_.page ? *parts_.page : *browserPage_; }
 
   StepParts parts_;
   SiteProfile profile_;
   PassCursor& cursor_;
   std::shared_ptr<RunContext> context_;
   std::mt19937 random_;
+  std::unique_ptr<SitePage> browserPage_;
 };
 
 }  // namespace quillet

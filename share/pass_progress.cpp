@@ -59,20 +59,20 @@ void PassProgress::passEnded() {
   paused_ = false;
 }
 
-std::int64_t PassProgress::remainingMicros(int rowCount, const QString& periodText) const {
+std::int64_t PassProgress::remainingMicros(int rowCount, double periodSeconds) const {
   const int rowsLeft = std::max(0, rowCount - row_);
   if (rowsLeft == 0) return 0;
   const std::int64_t page = rowsMeasured_ > 0 ? pageMicrosTotal_ / rowsMeasured_ : 0;
-  const std::int64_t perRow =
-      scaledMicros(kDesignedRowMicros) + scaledMicros(ShareEngine::pacingMicros(periodText)) + page;
+  const std::int64_t perRow = scaledMicros(kDesignedRowMicros) +
+                              scaledMicros(ShareEngine::pacingMicros(periodSeconds)) + page;
   // The row under way has already used part of its time.
   const std::int64_t spent = std::min(rowElapsedMicros(), perRow);
   return perRow * rowsLeft - spent;
 }
 
-QString PassProgress::titleText(int rowCount, const QString& periodText) const {
+QString PassProgress::titleText(int rowCount, double periodSeconds) const {
   if (!active_) return idleTitle();
-  const std::int64_t micros = remainingMicros(rowCount, periodText);
+  const std::int64_t micros = remainingMicros(rowCount, periodSeconds);
   const std::int64_t minutes = std::max<std::int64_t>(1, (micros + 59999999) / 60000000);
   return QStringLiteral("Quillet - 第%1/%2个 - 约剩%3分钟")
       .arg(std::min(row_ + 1, std::max(rowCount, 1)))

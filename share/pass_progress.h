@@ -32,11 +32,11 @@ class PassProgress {
   int currentRow() const { return row_; }
 
   /// Microseconds still to go for the rows from the current one to
-  /// `rowCount`, at the period given by `periodText`.
-  std::int64_t remainingMicros(int rowCount, const QString& periodText) const;
+  /// `rowCount`, at a period of `periodSeconds`.
+  std::int64_t remainingMicros(int rowCount, double periodSeconds) const;
   /// "Quillet - 第N/M个 - 约剩X分钟" (X rounded up, at least 1), or
   /// "Quillet" when no pass runs.
-  QString titleText(int rowCount, const QString& periodText) const;
+  QString titleText(int rowCount, double periodSeconds) const;
 
   /// The window's title when no pass runs.
   static QString idleTitle();

@@ -8,7 +8,11 @@ namespace quillet {
 
 PassTitle::PassTitle(ShareEngine& engine, const AddressListModel& list, ShareSettings& settings,
                      QObject* parent)
-    : QObject(parent), list_(list), settings_(settings), last_(PassProgress::idleTitle()) {
+    : QObject(parent),
+      engine_(engine),
+      list_(list),
+      settings_(settings),
+      last_(PassProgress::idleTitle()) {
   tick_.setInterval(10000);
   connect(&tick_, &QTimer::timeout, this, &PassTitle::update);
   connect(&engine, &ShareEngine::passStarted, this, [this](int row) {
@@ -37,7 +41,10 @@ PassTitle::PassTitle(ShareEngine& engine, const AddressListModel& list, ShareSet
 }
 
 QString PassTitle::text() const {
-  return progress_.titleText(list_.rowCountInt(), settings_.periodText());
+  // The pass's own period; the field's only before any pass.
+  const JournalPass* pass = engine_.pass();
+  const double period = pass ? pass->settings.periodSeconds : settings_.period().value_or(0.0);
+  return progress_.titleText(list_.rowCountInt(), period);
 }
 
 void PassTitle::update() {

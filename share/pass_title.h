@@ -29,6 +29,7 @@ class PassTitle : public QObject {
  private:
   void update();
 
+  const ShareEngine& engine_;
   const AddressListModel& list_;
   ShareSettings& settings_;
   PassProgress progress_;

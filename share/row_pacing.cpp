@@ -2,13 +2,14 @@
 
 #include <QLocale>
 #include <algorithm>
+#include <cmath>
 
 #include "share/share_engine.h"
 
 namespace quillet {
 
-std::int64_t designedRowMicros(const QString& periodText) {
-  return RowWaits::kTotal + ShareEngine::pacingMicros(periodText);
+std::int64_t designedRowMicros(double periodSeconds) {
+  return RowWaits::kTotal + ShareEngine::pacingMicros(periodSeconds);
 }
 
 QString secondsText(double seconds) {
@@ -17,12 +18,11 @@ QString secondsText(double seconds) {
   return text;
 }
 
-QString pacingText(const QString& periodText, std::int64_t jitterMaxMicros) {
-  bool ok = false;
-  const double period = periodText.trimmed().toDouble(&ok);
-  const QString periodPart = QStringLiteral("周期%1秒：").arg(secondsText(ok ? period : 0.0));
+QString pacingText(double periodSeconds, std::int64_t jitterMaxMicros) {
+  const double period = std::isfinite(periodSeconds) ? periodSeconds : 0.0;
+  const QString periodPart = QStringLiteral("周期%1秒：").arg(secondsText(period));
   const double fixed = double(RowWaits::kTotal) / 1e6;
-  const double pacing = double(ShareEngine::pacingMicros(periodText)) / 1e6;
+  const double pacing = double(ShareEngine::pacingMicros(period)) / 1e6;
   const double jitter = double(std::max<std::int64_t>(0, jitterMaxMicros)) / 1e6;
   const double gap = fixed + pacing;
   QString gapPart = jitter > 0 ? QStringLiteral("每个地址约%1至%2秒＋网页加载")

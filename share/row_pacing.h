@@ -24,12 +24,13 @@ struct RowWaits {
 /// The designed time from one share to the next at a period (µs,
 /// unscaled): the fixed waits plus the final pacing wait. Page loading comes
 /// on top and is not known in advance.
-std::int64_t designedRowMicros(const QString& periodText);
+std::int64_t designedRowMicros(double periodSeconds);
 
 /// What a period gives, in words, for the status bar and the first line of
 /// a run, e.g. "周期30秒：每个地址约22.6秒＋网页加载（固定17.6秒＋周期等待5秒）".
 /// `jitterMaxMicros` is the most a random addition to the final wait adds.
-QString pacingText(const QString& periodText, std::int64_t jitterMaxMicros = 0);
+/// A period that is not known (not finite) shows as 0 seconds.
+QString pacingText(double periodSeconds, std::int64_t jitterMaxMicros = 0);
 
 /// "实际每个约23.4秒": the measured time per address.
 QString measuredRowText(double secondsPerRow);

@@ -14,7 +14,10 @@ namespace quillet {
 
 bool holdWhilePaused(const std::shared_ptr<RunContext>& context, bool finishing) {
   const std::shared_ptr<RunContext> keep = context;
-  while (keep->paused && !keep->mustEnd(finishing)) {
+  // A stop ends the hold: a step that must be completed (reading the result
+  // of a confirmed share) is completed, and the pass ends after it. Held on,
+  // the stop would wait for a 继续 that the user has no reason to press.
+  while (keep->paused && !keep->mustEnd(finishing) && !keep->stopRequested) {
     if (QCoreApplication::instance() == nullptr) return false;  // nobody could continue
     QEventLoop loop;
     bool woken = false;

@@ -31,17 +31,6 @@ class ShareEngine::Report : public StepReport {
   ShareEngine& engine_;
 };
 
-namespace {
-
-// The period text as a number of seconds (0 when empty or unreadable).
-double periodSeconds(const QString& text) {
-  bool ok = false;
-  const double value = text.trimmed().toDouble(&ok);
-  return ok ? value : 0.0;
-}
-
-}  // namespace
-
 ShareEngine::ShareEngine(AddressListModel& list, ShareSettings& settings, QWidget* browserWindow,
                          SiteProfile profile, Dialogs& dialogs, QWidget* dialogParent,
                          QObject* parent)
@@ -134,10 +123,16 @@ std::int32_t ShareEngine::currentRow() const {
   return next == 0 ? list_.rowCountInt() : list_.rowOf(next);
 }
 
+bool ShareEngine::passHasRowLeft() const {
+  if (!cursor_.pass) return false;
+  PassCursor probe = cursor_;
+  PageSteps steps(StepParts{&list_, nullptr, nullptr, nullptr, nullptr}, profile_, probe, context_);
+  return steps.nextRow() != 0;
+}
+
 PassSettings ShareEngine::currentSettings() const {
   PassSettings settings;
-  const double period = periodSeconds(settings_.periodText());
-  settings.periodSeconds = std::isfinite(period) ? period : 0.0;
+  settings.periodSeconds = settings_.period().value_or(0.0);
   settings.loop = settings_.loopSharing();
   settings.comment = settings_.addComment();
   settings.jitterSeconds = settings_.jitterSeconds();
@@ -197,10 +192,8 @@ void ShareEngine::requestStop() {
   if (context_->interrupt) context_->interrupt();
 }
 
-std::int64_t ShareEngine::pacingMicros(const QString& periodText) {
-  bool ok = false;
-  const double seconds = periodText.trimmed().toDouble(&ok);
-  if (!ok || !std::isfinite(seconds)) return 0;
+std::int64_t ShareEngine::pacingMicros(double seconds) {
+  if (!std::isfinite(seconds)) return 0;
   const double micros = seconds * 1000000.0 - 25000000.0;
   if (micros <= 0.0) return 0;
   // Far beyond any sensible period, but never past what the type holds.
@@ -222,12 +215,9 @@ int ShareEngine::importFile(const QString& path) {
 }
 
 bool ShareEngine::startAllowed() {
-  const QString periodText = settings_.periodText();
-  bool allowed = list_.rowCountInt() > 0 && !periodText.isEmpty();
-  if (allowed) {
-    const double seconds = periodSeconds(periodText);
-    allowed = std::isfinite(seconds) && !(seconds - 21.0 < -0.0000001);
-  }
+  const std::optional<double> period = settings_.period();
+  const bool allowed =
+      list_.rowCountInt() > 0 && period.has_value() && !(*period - 21.0 < -0.0000001);
   if (!allowed) {
     settings_.focusPeriod();
     dialogs_.information(dialogParent_, defaultMessageTitle(), refusalText());
@@ -242,8 +232,10 @@ void ShareEngine::onPublishClicked() {
     Q_EMIT progressText(busyPublishText());
     return;
   }
-  // A pass that was stopped or interrupted goes on with its own rows.
-  if (cursor_.pass && cursor_.pass->state != PassState::Finished) {
+  // A pass that was stopped or interrupted goes on with its own rows. One
+  // whose rows are all gone (deleted, the list cleared) is over: after a
+  // restart it would come back finished, and 发表 means the same either way.
+  if (cursor_.pass && cursor_.pass->state != PassState::Finished && passHasRowLeft()) {
     run(std::nullopt);
     return;
   }
@@ -289,11 +281,9 @@ void ShareEngine::run(std::optional<JournalPass> fresh) {
     }
     cursor_.current = 0;
     cursor_.pass->state = PassState::Running;
-    const PassSettings settings = currentSettings();
-    cursor_.pass->settings.periodSeconds = settings.periodSeconds;
-    cursor_.pass->settings.loop = settings.loop;
-    cursor_.pass->settings.comment = settings.comment;
-    cursor_.pass->settings.jitterSeconds = settings_.jitterSeconds();
+    // The pass runs with these settings, read once here as typed values and
+    // kept with it: a pass that goes on later has them back.
+    cursor_.pass->settings = currentSettings();
     Q_EMIT passStarted(currentRow());
     if (!context->alive) return;
     if (!runPass(context)) {
@@ -307,7 +297,8 @@ void ShareEngine::run(std::optional<JournalPass> fresh) {
     Q_EMIT passEnded(true);
     Q_EMIT passFinished();
     if (!context->alive) return;
-    if (!settings_.loopSharing()) break;
+    takeSettingsChanges();
+    if (!cursor_.pass->settings.loop) break;
     list_.clearColumn(AddressListModel::StatusColumn);
   }
   if (!context->alive) return;  // the engine went away during the last wait
@@ -334,9 +325,23 @@ void ShareEngine::run(std::optional<JournalPass> fresh) {
   Q_EMIT runEnded();
 }
 
+void ShareEngine::takeSettingsChanges() {
+  if (!cursor_.pass) return;
+  PassSettings settings = currentSettings();
+  // A field that holds no number (half typed, say) leaves the pass's period
+  // as it is; any number is taken as it stands, as the pass reads it.
+  if (!settings_.period()) settings.periodSeconds = cursor_.pass->settings.periodSeconds;
+  if (settings == cursor_.pass->settings) return;
+  cursor_.pass->settings = settings;
+  Q_EMIT runStateChanged();
+}
+
 bool ShareEngine::runPass(const std::shared_ptr<RunContext>& context) {
   for (;;) {
     if (steps_.nextRow() == 0) return true;
+    // A setting changed during the pass takes effect from the next row on
+    // (the comment) or at the next final wait (the period).
+    takeSettingsChanges();
     if (steps_.openStartPage() == StepOutcome::Stopped) return false;
     if (!pauseFor(context, RowWaits::kStartLink)) return false;
     steps_.openShareDialog();
@@ -352,7 +357,8 @@ bool ShareEngine::runPass(const std::shared_ptr<RunContext>& context) {
     if (steps_.nextRow() == 0) markFinished();
     if (context->mustEnd()) return false;  // stopped: the row is recorded, end here
     // The period is read again: a change takes effect here, without checks.
-    const std::int64_t pacing = pacingMicros(settings_.periodText()) +
+    takeSettingsChanges();
+    const std::int64_t pacing = pacingMicros(cursor_.pass->settings.periodSeconds) +
                                 std::max<std::int64_t>(0, settings_.pacingJitterMicros());
     if (!pauseFor(context, pacing)) return false;
   }

@@ -100,10 +100,14 @@ class ShareEngine : public QObject {
   /// a wait put in this way cannot be cut short by pause or stop. An empty
   /// function brings back the engine's own wait.
   void setWaitFunction(std::function<void(std::int32_t)> wait);
+  /// Works `page` instead of the browser control's (null: the browser
+  /// control's again); it must outlive its use.
+  void setSitePage(SitePage* page) { steps_.setPage(page); }
 
-  /// The final pacing wait for a period text: P × 1000000 − 25000000 µs,
-  /// truncated; 0 for an empty, unreadable or non-finite period.
-  static std::int64_t pacingMicros(const QString& periodText);
+  /// The final pacing wait for a period of `seconds`: P × 1000000 − 25000000
+  /// µs, truncated toward zero; 0 when that is not above zero or the period
+  /// is not finite.
+  static std::int64_t pacingMicros(double seconds);
 
   static QString refusalText();
   static QString noFailuresText();
@@ -150,10 +154,14 @@ class ShareEngine : public QObject {
   void run(std::optional<JournalPass> fresh);
   JournalPass newPass(PassKind kind, int firstRow);
   int rowsLeftForNextPass() const;
+  // Whether the pass has a row it has not done that is still in the list.
+  bool passHasRowLeft() const;
   void showProgress(const QString& text);
   // One walk through the pass's rows; false when it ended early.
   bool runPass(const std::shared_ptr<RunContext>& context);
   void markFinished();
+  // Takes the settings as they stand now into the running pass's record.
+  void takeSettingsChanges();
 
   AddressListModel& list_;
   ShareSettings& settings_;

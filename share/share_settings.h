@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <optional>
 
 #include "journal/journal_types.h"
 
@@ -14,9 +15,10 @@ class ShareSettings {
  public:
   virtual ~ShareSettings();
 
-  /// Seconds per address as typed (编辑框_周期); read at the start of a pass
-  /// and again before every final pacing wait.
-  virtual QString periodText() const = 0;
+  /// Seconds per address (编辑框_周期), read where it is typed: nothing when
+  /// the field is empty or holds no finite number. Read at the start of a
+  /// pass and again before every final pacing wait.
+  virtual std::optional<double> period() const = 0;
   /// Start over at the end of the list (选择框1).
   virtual bool loopSharing() const = 0;
   /// Write a random comment before confirming (选择框_添加评论).
@@ -34,20 +36,24 @@ class ShareSettings {
   virtual void apply(const PassSettings& settings) = 0;
 };
 
+/// A period as typed, in seconds: nothing for an empty text or one that is
+/// no finite number. Blanks around the number are allowed.
+std::optional<double> periodFromText(const QString& text);
+
 /// Settings that stay as they were given (the terminal's options).
 class FixedShareSettings : public ShareSettings {
  public:
-  QString period = QStringLiteral("21");
+  std::optional<double> periodSeconds = 21.0;
   bool loop = false;
   bool comment = false;
   QStringList pool;
 
-  QString periodText() const override { return period; }
+  std::optional<double> period() const override { return periodSeconds; }
   bool loopSharing() const override { return loop; }
   bool addComment() const override { return comment; }
   QStringList comments() const override { return pool; }
   void apply(const PassSettings& settings) override {
-    if (settings.periodSeconds > 0) period = QString::number(settings.periodSeconds);
+    if (settings.periodSeconds > 0) periodSeconds = settings.periodSeconds;
     loop = settings.loop;
     comment = settings.comment;
   }

@@ -3,17 +3,26 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <cmath>
 
 namespace quillet {
 
 ShareSettings::~ShareSettings() = default;
 
+std::optional<double> periodFromText(const QString& text) {
+  bool ok = false;
+  const double seconds = text.trimmed().toDouble(&ok);
+  if (!ok || !std::isfinite(seconds)) return std::nullopt;
+  return seconds;
+}
+
 WidgetShareSettings::WidgetShareSettings(QLineEdit* period, QCheckBox* loop, QCheckBox* addComment,
                                          QListWidget* pool)
     : period_(period), loop_(loop), addComment_(addComment), pool_(pool) {}
 
-QString WidgetShareSettings::periodText() const {
-  return period_ ? period_->text() : QString();
+std::optional<double> WidgetShareSettings::period() const {
+  if (!period_) return std::nullopt;
+  return periodFromText(period_->text());
 }
 
 bool WidgetShareSettings::loopSharing() const {

@@ -17,7 +17,7 @@ class WidgetShareSettings : public ShareSettings {
  public:
   WidgetShareSettings(QLineEdit* period, QCheckBox* loop, QCheckBox* addComment, QListWidget* pool);
 
-  QString periodText() const override;
+  std::optional<double> period() const override;
   bool loopSharing() const override;
   bool addComment() const override;
   QStringList comments() const override;

@@ -11,8 +11,8 @@
 
 #include "browser/browser_control.h"
 #include "journal/data_folder_lock.h"
-#include "share/address_import.h"
 #include "journal/journal.h"
+#include "share/address_import.h"
 #include "share/address_list_model.h"
 #include "share/row_pacing.h"
 #include "share/share_engine.h"
@@ -107,12 +107,10 @@ int RunCommand::execute(const QStringList& arguments) {
 
   // The settings are read here once, as typed values; an explicitly given
   // option also overrides the settings of a pass that goes on.
-  const QString periodText = line.parser().value(periodOption);
   // Whether the period is long enough is the engine's own check, with the
   // window's refusal text; a period that is no number at all is a usage error.
-  if (!secondsOption(periodText)) {
-    return line.refuse(QStringLiteral("--period takes seconds")).exitStatus;
-  }
+  const std::optional<double> period = secondsOption(line.parser().value(periodOption));
+  if (!period) return line.refuse(QStringLiteral("--period takes seconds")).exitStatus;
   std::optional<double> jitter = 0.0;
   if (line.parser().isSet(jitterOption)) {
     jitter = secondsOption(line.parser().value(jitterOption));
@@ -122,7 +120,7 @@ int RunCommand::execute(const QStringList& arguments) {
   // Everything the run is asked for is read and checked here, before the
   // data folder is touched: a refusal (status 2) changes nothing.
   RunInput input;
-  if (!input.prepare(file, periodText, line.parser().value(csvOption))) return kExitUsage;
+  if (!input.prepare(file, *period, line.parser().value(csvOption))) return kExitUsage;
   const QString sourceFile = QFileInfo(file).absoluteFilePath();
   const bool resume = line.parser().isSet(resumeOption);
 
@@ -190,7 +188,7 @@ int RunCommand::execute(const QStringList& arguments) {
 
   AddressListModel list;
   RunSettings settings;
-  settings.period = periodText;
+  settings.periodSeconds = *period;
   settings.loop = line.parser().isSet(loopOption);
   settings.comment = line.parser().isSet(commentOption);
   settings.pool = profile.comments;
@@ -217,7 +215,7 @@ int RunCommand::execute(const QStringList& arguments) {
     engine.setPass(*last);
     settings.apply(last->settings);
     if (line.parser().isSet(periodOption) || last->settings.periodSeconds <= 0)
-      settings.period = periodText;
+      settings.periodSeconds = *period;
     if (line.parser().isSet(loopOption)) settings.loop = true;
     if (line.parser().isSet(commentOption)) settings.comment = true;
     if (line.parser().isSet(jitterOption)) settings.jitterMaxMicros = std::llround(*jitter * 1e6);
@@ -245,8 +243,9 @@ int RunCommand::execute(const QStringList& arguments) {
   reportOptions.json = line.parser().isSet(jsonOption);
   reportOptions.verbose = line.parser().isSet(verboseOption);
   // For the time left before a row has finished: the designed time a row takes.
-  reportOptions.designedRowSeconds = double(designedRowMicros(settings.period)) / 1e6;
-  reportOptions.pacing = pacingText(settings.period, settings.jitterMaxMicros);
+  reportOptions.designedRowSeconds =
+      double(designedRowMicros(settings.periodSeconds.value_or(0.0))) / 1e6;
+  reportOptions.pacing = pacingText(settings.periodSeconds.value_or(0.0), settings.jitterMaxMicros);
   reportOptions.designedRowSeconds *= timeScale();
   reportOptions.onOutputError = [&engine] { engine.requestStop(); };
   RunReport report(list, reportOptions);

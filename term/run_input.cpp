@@ -17,16 +17,14 @@ void say(const QString& text) {
 }
 
 // As 发表 decides: a number of seconds of at least 21.
-bool periodAccepted(const QString& periodText) {
-  bool ok = false;
-  const double seconds = periodText.trimmed().toDouble(&ok);
-  return ok && std::isfinite(seconds) && !(seconds - 21.0 < -0.0000001);
+bool periodAccepted(double seconds) {
+  return std::isfinite(seconds) && !(seconds - 21.0 < -0.0000001);
 }
 
 }  // namespace
 
-bool RunInput::prepare(const QString& file, const QString& periodText, const QString& csvPath) {
-  if (!periodAccepted(periodText)) {
+bool RunInput::prepare(const QString& file, double periodSeconds, const QString& csvPath) {
+  if (!periodAccepted(periodSeconds)) {
     say(ShareEngine::refusalText());
     return false;
   }

@@ -17,7 +17,7 @@ class RunInput {
   /// left out), checks the period as 发表 does and opens the --csv file
   /// `csvPath` (none when empty) without touching what it holds yet. False
   /// with the reason on standard error when something is refused.
-  bool prepare(const QString& file, const QString& periodText, const QString& csvPath);
+  bool prepare(const QString& file, double periodSeconds, const QString& csvPath);
 
   /// The file's addresses in file order.
   const QStringList& addresses() const { return addresses_; }

@@ -12,7 +12,7 @@ std::int64_t RunSettings::pacingJitterMicros() {
     std::uniform_int_distribution<std::int64_t> draw(0, jitterMaxMicros);
     jitter = draw(random_);
   }
-  if (onPacingWait) onPacingWait(ShareEngine::pacingMicros(periodText()) + jitter);
+  if (onPacingWait) onPacingWait(ShareEngine::pacingMicros(periodSeconds.value_or(0.0)) + jitter);
   return jitter;
 }
 

@@ -23,12 +23,12 @@
 #include <memory>
 
 #include "app/address_list_menu.h"
-#include "config/app_config.h"
 #include "app/application.h"
 #include "app/main_window.h"
 #include "app/qt_translations.h"
 #include "app/status_tally_label.h"
 #include "browser/browser_control.h"
+#include "config/app_config.h"
 #include "demo/demo_site.h"
 #include "journal/journal.h"
 #include "share/address_list_model.h"
@@ -230,7 +230,7 @@ void WindowFeedbackTest::aLoopShowsItsRowCountsRoundAndPace() {
   QTest::mouseClick(w.publishButton, Qt::LeftButton);
   QTRY_VERIFY_WITH_TIMEOUT(ended.count() >= 1, 300000);
 
-  QCOMPARE(atStart, pacingText(QStringLiteral("21")));
+  QCOMPARE(atStart, pacingText(21.0));
   QCOMPARE(atStart, QStringLiteral(
                         "周期21秒：每个地址约17.6秒＋网页加载（固定17.6秒；周期25秒以内不另等）"));
   QCOMPARE(notFollowed, QList<int>{});

@@ -3,6 +3,7 @@
 #include <QtTest>
 
 #include "share/pass_progress.h"
+#include "share/share_settings.h"
 #include "site/time_scale.h"
 
 using namespace quillet;
@@ -15,10 +16,10 @@ class PassProgressTest : public QObject {
 
   void idleTitleIsTheProgramName() {
     PassProgress progress;
-    QCOMPARE(progress.titleText(10, QStringLiteral("30")), QStringLiteral("Quillet"));
+    QCOMPARE(progress.titleText(10, 30.0), QStringLiteral("Quillet"));
     progress.passStarted(0);
     progress.passEnded();
-    QCOMPARE(progress.titleText(10, QStringLiteral("30")), QStringLiteral("Quillet"));
+    QCOMPARE(progress.titleText(10, 30.0), QStringLiteral("Quillet"));
   }
 
   void designedWaitsAndPeriod_data() {
@@ -47,7 +48,7 @@ class PassProgressTest : public QObject {
     QFETCH(QString, title);
     PassProgress progress;
     progress.passStarted(startRow);
-    QCOMPARE(progress.titleText(rows, period), title);
+    QCOMPARE(progress.titleText(rows, periodFromText(period).value_or(0.0)), title);
   }
 
   void measuredPageTimeCountsPausedTimeDoesNot() {
@@ -65,11 +66,11 @@ class PassProgressTest : public QObject {
     // About 150 ms of page time on top of the 176 ms of waits: 1000 rows
     // left take some 326 s (a busy machine adds some), not the 926 s that
     // counting the pause would give.
-    const std::int64_t left = progress.remainingMicros(1001, QStringLiteral("21"));
+    const std::int64_t left = progress.remainingMicros(1001, 21.0);
     QVERIFY2(left > 300000000 && left < 800000000, qPrintable(QString::number(left)));
     QCOMPARE(progress.currentRow(), 1);
-    QVERIFY(progress.titleText(1001, QStringLiteral("21"))
-                .startsWith(QStringLiteral("Quillet - 第2/1001个 - 约剩")));
+    QVERIFY(
+        progress.titleText(1001, 21.0).startsWith(QStringLiteral("Quillet - 第2/1001个 - 约剩")));
   }
 };
 

@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <limits>
 
 #include "share/failed_addresses.h"
 #include "share/page_steps.h"
@@ -151,14 +152,30 @@ class ShareEngineTest : public QObject {
   }
 
   void pacingOfPeriodTexts() {
-    QCOMPARE(ShareEngine::pacingMicros(QStringLiteral("30")), 5000000);
-    QCOMPARE(ShareEngine::pacingMicros(QStringLiteral(" 26 ")), 1000000);
-    QCOMPARE(ShareEngine::pacingMicros(QString()), 0);
-    QCOMPARE(ShareEngine::pacingMicros(QStringLiteral("x")), 0);
-    QCOMPARE(ShareEngine::pacingMicros(QStringLiteral("nan")), 0);
-    QCOMPARE(ShareEngine::pacingMicros(QStringLiteral("inf")), 0);
-    QCOMPARE(ShareEngine::pacingMicros(QStringLiteral("1e300")), std::int64_t{9000000000000000000});
-    QCOMPARE(ShareEngine::pacingMicros(QStringLiteral("100000")), std::int64_t{99975000000});
+    // The period is read from its text once; the wait is computed from the
+    // number.
+    const auto pacing = [](const QString& text) {
+      return ShareEngine::pacingMicros(periodFromText(text).value_or(0.0));
+    };
+    QCOMPARE(pacing(QStringLiteral("30")), 5000000);
+    QCOMPARE(pacing(QStringLiteral(" 26 ")), 1000000);
+    QCOMPARE(pacing(QString()), 0);
+    QCOMPARE(pacing(QStringLiteral("x")), 0);
+    QCOMPARE(pacing(QStringLiteral("nan")), 0);
+    QCOMPARE(pacing(QStringLiteral("inf")), 0);
+    QCOMPARE(pacing(QStringLiteral("1e300")), std::int64_t{9000000000000000000});
+    QCOMPARE(pacing(QStringLiteral("100000")), std::int64_t{99975000000});
+    // Texts that are no period at all are told apart from a period of 0.
+    QVERIFY(!periodFromText(QString()).has_value());
+    QVERIFY(!periodFromText(QStringLiteral("x")).has_value());
+    QVERIFY(!periodFromText(QStringLiteral("nan")).has_value());
+    QVERIFY(!periodFromText(QStringLiteral("-inf")).has_value());
+    QCOMPARE(periodFromText(QStringLiteral("0")), std::optional<double>(0.0));
+    // Truncated toward zero, to the microsecond.
+    QCOMPARE(ShareEngine::pacingMicros(25.0000019), 1);
+    QCOMPARE(ShareEngine::pacingMicros(25.0), 0);
+    QCOMPARE(ShareEngine::pacingMicros(-1e300), 0);
+    QCOMPARE(ShareEngine::pacingMicros(std::numeric_limits<double>::quiet_NaN()), 0);
   }
 
   // Two wrong addresses in a row go into the same page one after the other,

@@ -1,0 +1,71 @@
+#include <QPointer>
+#include <QWidget>
+
+#include "browser/browser_control.h"
+#include "browser/indexed_page.h"
+#include "browser/keyed_page.h"
+#include "share/site_page.h"
+
+namespace quillet {
+
+SitePage::~SitePage() = default;
+
+namespace {
+
+class BrowserSitePage : public SitePage {
+ public:
+  explicit BrowserSitePage(QWidget* window) : window_(window) {}
+
+  void navigate(const QString& url) override {
+    if (BrowserControl* browser = browserControlOf(window_)) browser->navigate(url);
+  }
+  void waitUntilLoaded(int limitMs) override {
+    IndexedPage page;
+    page.WaitUntilComplete(window_, limitMs);
+  }
+  void clickLink(int position) override {
+    IndexedPage page;
+    page.Attach(window_);
+    page.ClickLink(position);
+  }
+  void clickLinkByKey(const QString& key, int mode, bool exact) override {
+    KeyedPage page;
+    page.Attach(window_);
+    page.ClickLinkByKey(key, mode, exact);
+  }
+  void setTextBoxValue(int position, const QString& value) override {
+    IndexedPage page;
+    page.Attach(window_);
+    page.SetTextBoxValue(position, value);
+  }
+  void clickButton(int position) override {
+    IndexedPage page;
+    page.Attach(window_);
+    page.ClickButton(position);
+  }
+  void setValueByKey(const QString& key, int mode, const QString& value) override {
+    KeyedPage page;
+    page.Attach(window_);
+    page.SetValueByKey(key, mode, value);
+  }
+  bool highlightText(const QString& text, int answerTimeoutMs, bool* answered) override {
+    IndexedPage page;
+    page.setAnswerTimeout(answerTimeoutMs);
+    page.Attach(window_);
+    const bool found = page.HighlightText(text);
+    if (answered) *answered = page.lastSearchAnswered();
+    return found;
+  }
+
+ private:
+  // The window may be torn down while a pass still waits.
+  QPointer<QWidget> window_;
+};
+
+}  // namespace
+
+std::unique_ptr<SitePage> browserSitePage(QWidget* browserWindow) {
+  return std::make_unique<BrowserSitePage>(browserWindow);
+}
+
+}  // namespace quillet

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+class QWidget;
+
+namespace quillet {
+
+/// The share site's page as the page steps work it: what a user does in the
+/// browser (navigate, click, fill in, look for a text). Each call reaches
+/// the page as it stands at that moment. The browser control is the one
+/// real page; a site kept in memory stands in for it where thousands of
+/// passes have to run in seconds.
+class SitePage {
+ public:
+  virtual ~SitePage();
+
+  virtual void navigate(const QString& url) = 0;
+  /// Waits until the page has loaded, at most `limitMs` (real time).
+  virtual void waitUntilLoaded(int limitMs) = 0;
+  /// Clicks the link at 1-based `position` among the page's links.
+  virtual void clickLink(int position) = 0;
+  /// Clicks the first link found by `key` (mode as KeyedPage takes it).
+  virtual void clickLinkByKey(const QString& key, int mode, bool exact) = 0;
+  /// Sets the text box at 1-based `position` to `value`.
+  virtual void setTextBoxValue(int position, const QString& value) = 0;
+  /// Clicks the button at 1-based `position`.
+  virtual void clickButton(int position) = 0;
+  /// Sets the value of the element found by `key`.
+  virtual void setValueByKey(const QString& key, int mode, const QString& value) = 0;
+  /// Whether `text` is on the page (each occurrence is marked); a busy page
+  /// gets `answerTimeoutMs` to answer. `answered` (when given) tells whether
+  /// the page answered at all: "not found" from a page that did not says
+  /// nothing.
+  virtual bool highlightText(const QString& text, int answerTimeoutMs, bool* answered) = 0;
+};
+
+/// The page of the browser control in `browserWindow` (or a widget holding
+/// it), reached through fresh page objects on every call.
+std::unique_ptr<SitePage> browserSitePage(QWidget* browserWindow);
+
+}  // namespace quillet
