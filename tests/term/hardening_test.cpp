@@ -111,7 +111,10 @@ class HardeningTest : public QObject {
     run.start(quillet::testing::quilletPath(), runArgs(list, signedIn_.path()));
     QVERIFY(run.waitForStarted());
     QByteArray out;
-    QTRY_VERIFY_WITH_TIMEOUT((out += run.readAllStandardOutput()).count('\n') >= 3, 120000);
+    {
+      QString why;
+      QVERIFY2(quillet::testing::waitForLines(run, out, 3, 120000, &why), qPrintable(why));
+    }
     ::kill(static_cast<pid_t>(run.processId()), SIGTERM);
     QVERIFY(run.waitForFinished(60000));
     QCOMPARE(run.exitCode(), 143);
@@ -234,7 +237,10 @@ class HardeningTest : public QObject {
                                                       << QStringLiteral("--csv") << csv);
     QVERIFY(hungUp.waitForStarted());
     QByteArray out;
-    QTRY_VERIFY_WITH_TIMEOUT((out += hungUp.readAllStandardOutput()).count('\n') >= 2, 120000);
+    {
+      QString why;
+      QVERIFY2(quillet::testing::waitForLines(hungUp, out, 2, 120000, &why), qPrintable(why));
+    }
     ::kill(static_cast<pid_t>(hungUp.processId()), SIGHUP);
     QVERIFY(hungUp.waitForFinished(60000));
     const QString err = QString::fromUtf8(hungUp.readAllStandardError());

@@ -1,6 +1,8 @@
 #include "tests/term/quillet_process.h"
 
+#include <QDeadlineTimer>
 #include <QProcess>
+#include <algorithm>
 
 namespace quillet::testing {
 
@@ -39,6 +41,30 @@ ProcessResult runQuillet(const QStringList& arguments, const QByteArray& input,
   result.out = QString::fromUtf8(process.readAllStandardOutput());
   result.err = QString::fromUtf8(process.readAllStandardError());
   return result;
+}
+
+bool waitForLines(QProcess& process, QByteArray& out, int lines, int limitMs, QString* why) {
+  const QDeadlineTimer deadline(limitMs);
+  for (;;) {
+    out += process.readAllStandardOutput();
+    if (out.count('\n') >= lines) return true;
+    if (process.state() == QProcess::NotRunning) break;
+    if (deadline.hasExpired()) break;
+    process.waitForReadyRead(int(std::min<qint64>(deadline.remainingTime(), 500)));
+  }
+  out += process.readAllStandardOutput();
+  if (out.count('\n') >= lines) return true;
+  if (why) {
+    const QString ended = process.state() == QProcess::NotRunning
+                              ? QStringLiteral("ended with exit %1").arg(process.exitCode())
+                              : QStringLiteral("still running after %1 ms").arg(limitMs);
+    *why =
+        QStringLiteral("%1 of %2 lines, %3\n--- stdout\n%4\n--- stderr\n%5")
+            .arg(out.count('\n'))
+            .arg(lines)
+            .arg(ended, QString::fromUtf8(out), QString::fromUtf8(process.readAllStandardError()));
+  }
+  return false;
 }
 
 }  // namespace quillet::testing

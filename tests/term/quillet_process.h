@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
@@ -28,5 +29,11 @@ QProcessEnvironment headlessEnvironment(double timeScale);
 ProcessResult runQuillet(const QStringList& arguments, const QByteArray& input = {},
                          const QProcessEnvironment& environment = headlessEnvironment(0.1),
                          int limitMs = 120'000);
+
+/// Reads `process`'s standard output into `out` until it holds `lines`
+/// lines. Gives up as soon as the process ends (it will print no more) or
+/// after `limitMs`; then returns false and `why` says what the process
+/// printed on standard error and how it ended.
+bool waitForLines(QProcess& process, QByteArray& out, int lines, int limitMs, QString* why);
 
 }  // namespace quillet::testing

@@ -259,7 +259,10 @@ class RunCommandTest : public QObject {
     QVERIFY(run.waitForStarted());
     // Two rows finished: their lines (after the header) are out.
     QByteArray out;
-    QTRY_VERIFY_WITH_TIMEOUT((out += run.readAllStandardOutput()).count('\n') >= 3, 120000);
+    {
+      QString why;
+      QVERIFY2(quillet::testing::waitForLines(run, out, 3, 120000, &why), qPrintable(why));
+    }
     ::kill(static_cast<pid_t>(run.processId()), SIGTERM);
     QVERIFY(run.waitForFinished(60000));
     QCOMPARE(run.exitStatus(), QProcess::NormalExit);
@@ -305,7 +308,10 @@ class RunCommandTest : public QObject {
     first.start(quillet::testing::quilletPath(), runArgs(list, signedIn_.path()));
     QVERIFY(first.waitForStarted());
     QByteArray out;
-    QTRY_VERIFY_WITH_TIMEOUT((out += first.readAllStandardOutput()).count('\n') >= 3, 120000);
+    {
+      QString why;
+      QVERIFY2(quillet::testing::waitForLines(first, out, 3, 120000, &why), qPrintable(why));
+    }
 
     const ProcessResult second =
         runQuillet(runArgs(list, signedIn_.path()), {}, headlessEnvironment(kTimeScale));
@@ -347,7 +353,10 @@ class RunCommandTest : public QObject {
     first.start(quillet::testing::quilletPath(), args);
     QVERIFY(first.waitForStarted());
     QByteArray out;
-    QTRY_VERIFY_WITH_TIMEOUT((out += first.readAllStandardOutput()).count('\n') >= 3, 120000);
+    {
+      QString why;
+      QVERIFY2(quillet::testing::waitForLines(first, out, 3, 120000, &why), qPrintable(why));
+    }
     first.kill();  // SIGKILL in the wait after the last row
     QVERIFY(first.waitForFinished(10000));
 
@@ -373,7 +382,10 @@ class RunCommandTest : public QObject {
     second.start(quillet::testing::quilletPath(), otherArgs);
     QVERIFY(second.waitForStarted());
     out.clear();
-    QTRY_VERIFY_WITH_TIMEOUT((out += second.readAllStandardOutput()).count('\n') >= 2, 120000);
+    {
+      QString why;
+      QVERIFY2(quillet::testing::waitForLines(second, out, 2, 120000, &why), qPrintable(why));
+    }
     second.kill();
     QVERIFY(second.waitForFinished(10000));
     const std::size_t sharesBefore = site_->shares().size();
