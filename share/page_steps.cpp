@@ -92,6 +92,10 @@ StepOutcome PageSteps::openStartPage() {
   IndexedPage page;
   page.WaitUntilComplete(parts_.browserWindow, limitMs);
   if (context->mustEnd()) return StepOutcome::Stopped;
+  // The login form or an error page instead of the start page concerns the
+  // whole site: nothing is clicked, the pass decides.
+  startPageState_ = siteStateOf(parts_.browserWindow);
+  if (startPageState_ != SiteState::Usable) return StepOutcome::Done;
   page.Attach(parts_.browserWindow);
   page.ClickLink(profile_.startPageLink);
   return StepOutcome::Done;
@@ -105,6 +109,8 @@ void PageSteps::openShareDialog() {
 
 StepOutcome PageSteps::enterAddress() {
   AddressListModel& list = *parts_.list;
+  lastResultMuted_ = false;
+  lastResultShared_ = false;
   for (;;) {
     const RowKey key = nextRow();
     if (key == 0) return StepOutcome::NoRow;
@@ -178,6 +184,11 @@ void PageSteps::checkResult() {
   page.setAnswerTimeout(kOutcomeAnswerTimeoutMs);
   page.Attach(parts_.browserWindow);
   const bool shared = page.HighlightText(profile_.successMark);
+  lastResultShared_ = shared;
+  // The site's "too often" notice is no result of the row's: it is left as
+  // it was and tried again after the hold.
+  lastResultMuted_ = !shared && pageShowsMark(parts_.browserWindow, profile_.muteMarks);
+  if (lastResultMuted_) return;
   // Found by key after the waits: positions may have moved meanwhile.
   const int row = currentPosition();
   AddressListModel* list = parts_.list;
