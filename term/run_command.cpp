@@ -11,12 +11,13 @@
 
 #include "browser/browser_control.h"
 #include "journal/data_folder_lock.h"
-#include "share/address_import.h"
 #include "journal/journal.h"
+#include "share/address_import.h"
 #include "share/address_list_model.h"
 #include "share/row_pacing.h"
 #include "share/share_engine.h"
 #include "share/share_journal.h"
+#include "share/site_hold.h"
 #include "signin/session_check.h"
 #include "signin/site_login.h"
 #include "site/site_profile.h"
@@ -247,6 +248,18 @@ int RunCommand::execute(const QStringList& arguments) {
   QObject::connect(&engine, &ShareEngine::rowFinished, [&](int row) { report.rowFinished(row); });
   QObject::connect(&engine, &ShareEngine::progressText,
                    [&](const QString& text) { report.statusText(text); });
+  // A hold of the pass: on the progress line and, with --json, as events.
+  // Nobody can sign in during a terminal run: a signed-out pass ends, kept
+  // interrupted at its row, for --resume after 'quillet login'.
+  engine.setEndWhenSignedOut(true);
+  QObject::connect(&engine, &ShareEngine::holdStarted, [&](const JournalHold& hold) {
+    const int position = list.rowOf(hold.row);
+    report.holdStarted(holdReasonText(hold.kind), holdReasonKey(hold.kind),
+                       position < 0 ? list.rowCountInt() : position + 1, hold.untilMs);
+  });
+  QObject::connect(&engine, &ShareEngine::holdEnded,
+                   [&](const JournalHold&) { report.holdEnded(); });
+  QObject::connect(&engine, &ShareEngine::rowReleased, [&](int row) { report.rowReleased(row); });
 
   QObject::connect(&stops, &StopSignals::stopRequested, &engine, &ShareEngine::requestStop);
   // The pass runs here, to its end or to a stop; its waits keep the event
@@ -256,13 +269,31 @@ int RunCommand::execute(const QStringList& arguments) {
   if (!started) return kExitUsage;  // refused: the reason is on standard error
 
   const int stopSignal = stops.received();
+  const HoldEnding holdEnding = engine.holdEnding();
   // A pass stopped by a signal stays interrupted (unless its last row was
-  // done, when it is finished): --resume goes on with it.
-  const bool stopped = stopSignal != 0 || report.outputFailed();
+  // done, when it is finished): --resume goes on with it. So does a pass
+  // that the site signed out or that gave up on an unreachable site.
+  const bool stopped = stopSignal != 0 || report.outputFailed() || holdEnding != HoldEnding::None;
   if (stopped) journal.keepInterrupted();
-  report.finish(signalName(stopSignal));
+  QString note;
+  if (holdEnding == HoldEnding::SignedOut) {
+    note = QStringLiteral(
+               "网站的登录已失效（会话已结束），分享在第%1个地址中断：运行 quillet login "
+               "登录后，用 quillet run %2 --resume 从这里继续")
+               .arg(engine.currentRow() + 1)
+               .arg(file);
+  } else if (holdEnding == HoldEnding::GaveUp) {
+    note = QStringLiteral(
+               "网站一直无法访问，分享在第%1个地址中断：网站恢复后用 quillet run %2 "
+               "--resume 从这里继续")
+               .arg(engine.currentRow() + 1)
+               .arg(file);
+  }
+  report.finish(signalName(stopSignal), note);
   const bool csvWritten = input.commitCsv(RunReport::csvFileBytes(list));
   if (stopSignal != 0) return StopSignals::exitStatusFor(stopSignal);
+  if (holdEnding == HoldEnding::SignedOut) return kExitNotSignedIn;
+  if (holdEnding == HoldEnding::GaveUp) return kExitUnreachable;
   if (report.outputFailed() || !csvWritten) return kExitRowsFailed;
   return report.failed() + report.wrongAddress() > 0 ? kExitRowsFailed : kExitOk;
 }
