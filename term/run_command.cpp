@@ -69,8 +69,10 @@ int RunCommand::execute(const QStringList& arguments) {
           "FILE, the period and the --csv file are checked before anything changes.\n"
           "Exit status: 0 every row 成功, 1 some row 失败 or 地址错误, or the results could not "
           "be written (standard output or the --csv file), 2 usage, unreadable or empty FILE, "
-          "period below 21, --csv file that cannot be written, 3 not signed in, 4 site "
-          "unreachable, 5 the data folder is in use by another Quillet or cannot be locked, "
+          "period below 21, --csv file that cannot be written, 3 not signed in (or the site ended "
+          "the session during the pass: after 'quillet login', --resume goes on at its row), 4 "
+          "site unreachable (or down during the pass past outageGiveUpMinutes), 5 the data folder "
+          "is in use by another Quillet or cannot be locked, "
           "130/143/129 stopped by SIGINT/SIGTERM/SIGHUP."));
   const QCommandLineOption periodOption(
       QStringLiteral("period"), QStringLiteral("Seconds per address, 21 or more (default 21)."),
