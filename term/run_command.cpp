@@ -14,6 +14,7 @@
 #include "journal/journal.h"
 #include "share/address_import.h"
 #include "share/address_list_model.h"
+#include "share/pass_notices.h"
 #include "share/row_pacing.h"
 #include "share/share_engine.h"
 #include "share/share_journal.h"
@@ -254,6 +255,10 @@ int RunCommand::execute(const QStringList& arguments) {
   // Nobody can sign in during a terminal run: a signed-out pass ends, kept
   // interrupted at its row, for --resume after 'quillet login'.
   engine.setEndWhenSignedOut(true);
+  // A desktop user away from the terminal hears of holds and of the end.
+  PassNotices notices(
+      engine, list,
+      QStringLiteral("运行 quillet login 后用 quillet run %1 --resume 继续").arg(file));
   QObject::connect(&engine, &ShareEngine::holdStarted, [&](const JournalHold& hold) {
     const int position = list.rowOf(hold.row);
     report.holdStarted(holdReasonText(hold.kind), holdReasonKey(hold.kind),
