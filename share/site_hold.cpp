@@ -153,6 +153,8 @@ void SiteHolds::end() {
   const JournalHold hold = *parts_.cursor->pass->hold;
   parts_.cursor->pass->hold.reset();
   parts_.report->holdEnded(hold);
+  // The status bar no longer says the pass waits.
+  parts_.report->holdText(PageSteps::progressText(rowNumber(holdRow())));
 }
 
 bool SiteHolds::waitUntil(qint64 untilMs) {

@@ -4,6 +4,8 @@
 // the final statuses are only the site's real failures and the wrong links,
 // and the exit statuses are the documented ones. A SIGKILL during a hold and a
 // restart go on with the same hold.
+#include <signal.h>
+
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -69,9 +71,15 @@ struct Scene {
   QString list;
   QStringList addresses;
 
-  explicit Scene(DemoOptions options) {
+  QList<int> failingRows{kFailingRow};  // 1-based rows the site always fails
+
+  explicit Scene(DemoOptions options, const QList<int>& moreFailingRows = {}) {
     options.fixedCaptcha = kCaptcha;
     options.failItems = {kFailingItem};
+    for (const int row : moreFailingRows) {
+      failingRows << row;
+      options.failItems.insert(500 + row);
+    }
     site = std::make_unique<DemoSite>(options);
   }
 
@@ -120,7 +128,7 @@ struct Scene {
     for (int row = 1; row <= kRows; ++row) {
       if (kWrongRows.contains(row)) continue;
       const int item = 500 + row;
-      const int expected = row == kFailingRow ? 0 : 1;
+      const int expected = failingRows.contains(row) ? 0 : 1;
       const auto at = count.find(item);
       const int got = at == count.end() ? 0 : at->second;
       if (got != expected) problems << QStringLiteral("item %1 shared %2 times").arg(item).arg(got);
@@ -130,7 +138,7 @@ struct Scene {
 
   // The final status of each row: the last result line of each row over the
   // runs' outputs, in order.
-  static QString statusProblems(const QList<QJsonObject>& lines) {
+  QString statusProblems(const QList<QJsonObject>& lines) const {
     std::map<int, QString> last;
     for (const QJsonObject& line : lines) {
       if (line.contains(QStringLiteral("event"))) continue;
@@ -139,9 +147,9 @@ struct Scene {
     }
     QStringList problems;
     for (int row = 1; row <= kRows; ++row) {
-      const QString expected = kWrongRows.contains(row) ? QStringLiteral("地址错误")
-                               : row == kFailingRow     ? QStringLiteral("失败")
-                                                        : QStringLiteral("成功");
+      const QString expected = kWrongRows.contains(row)    ? QStringLiteral("地址错误")
+                               : failingRows.contains(row) ? QStringLiteral("失败")
+                                                           : QStringLiteral("成功");
       if (last[row] != expected) {
         problems << QStringLiteral("row %1: %2, expected %3").arg(row).arg(last[row], expected);
       }
@@ -204,7 +212,7 @@ class HoldRunTest : public QObject {
     QVERIFY2(second.exitCode == 1, qPrintable(describe(second)));
     QVERIFY2(journalKept(second), qPrintable(second.err));
     QVERIFY2(second.err.contains(QStringLiteral("从第6个地址继续")), qPrintable(second.err));
-    const QString statuses = Scene::statusProblems(firstLines + jsonLines(second.out));
+    const QString statuses = scene.statusProblems(firstLines + jsonLines(second.out));
     QVERIFY2(statuses.isEmpty(), qPrintable(statuses + u'\n' + describe(second)));
     const QString shared = scene.sharedOnceProblems();
     QVERIFY2(shared.isEmpty(), qPrintable(shared));
@@ -230,7 +238,7 @@ class HoldRunTest : public QObject {
     QCOMPARE(countEvents(lines, QStringLiteral("holdEnded"), QStringLiteral("muted")),
              countEvents(lines, QStringLiteral("hold"), QStringLiteral("muted")));
     QVERIFY2(run.err.contains(QStringLiteral("账号被限制")), qPrintable(run.err));
-    const QString statuses = Scene::statusProblems(lines);
+    const QString statuses = scene.statusProblems(lines);
     QVERIFY2(statuses.isEmpty(), qPrintable(statuses + u'\n' + describe(run)));
     const QString shared = scene.sharedOnceProblems();
     QVERIFY2(shared.isEmpty(), qPrintable(shared));
@@ -253,7 +261,7 @@ class HoldRunTest : public QObject {
     const QList<QJsonObject> lines = jsonLines(run.out);
     QCOMPARE(countEvents(lines, QStringLiteral("hold"), QStringLiteral("siteDown")), 1);
     QCOMPARE(countEvents(lines, QStringLiteral("holdEnded"), QStringLiteral("siteDown")), 1);
-    const QString statuses = Scene::statusProblems(lines);
+    const QString statuses = scene.statusProblems(lines);
     QVERIFY2(statuses.isEmpty(), qPrintable(statuses + u'\n' + describe(run)));
     const QString shared = scene.sharedOnceProblems();
     QVERIFY2(shared.isEmpty(), qPrintable(shared));
@@ -285,10 +293,81 @@ class HoldRunTest : public QObject {
     QVERIFY2(second.exitCode == 1, qPrintable(describe(second)));
     QVERIFY2(journalKept(second), qPrintable(second.err));
     QVERIFY2(second.err.contains(QStringLiteral("从第6个地址继续")), qPrintable(second.err));
-    const QString statuses = Scene::statusProblems(jsonLines(first.out) + jsonLines(second.out));
+    const QString statuses = scene.statusProblems(jsonLines(first.out) + jsonLines(second.out));
     QVERIFY2(statuses.isEmpty(), qPrintable(statuses + u'\n' + describe(second)));
     const QString shared = scene.sharedOnceProblems();
     QVERIFY2(shared.isEmpty(), qPrintable(shared));
+  }
+
+  // Three rows in a row that fail without a notice count as a mute: the pass
+  // holds, then tries those three once more; failing again, they are final
+  // and start no new hold. A single failure later holds nothing.
+  void failuresInARowCountAsAMute() {
+    Scene scene(DemoOptions{}, {11, 12, 13});
+    QVERIFY(scene.prepare("muteHoldMinutes = [0.2]\n"));
+
+    const ProcessResult run =
+        runQuillet(scene.runArgs(), {}, headlessEnvironment(kTimeScale), 400'000);
+    QVERIFY2(run.exitCode == 1, qPrintable(describe(run)));
+    QVERIFY2(journalKept(run), qPrintable(run.err));
+    const QList<QJsonObject> lines = jsonLines(run.out);
+    QCOMPARE(countEvents(lines, QStringLiteral("hold"), QStringLiteral("muted")), 1);
+    QCOMPARE(countEvents(lines, QStringLiteral("holdEnded"), QStringLiteral("muted")), 1);
+    const QString statuses = scene.statusProblems(lines);
+    QVERIFY2(statuses.isEmpty(), qPrintable(statuses + u'\n' + describe(run)));
+    // Each of the three was tried twice, the lone failure once.
+    std::map<int, int> tries;
+    for (const ShareRecord& share : scene.site->shares()) ++tries[share.item];
+    for (const int row : {11, 12, 13}) QCOMPARE(tries[500 + row], 2);
+    QCOMPARE(tries[kFailingItem], 1);
+    // The summary counts each row once, by its final result.
+    QVERIFY2(run.err.contains(QStringLiteral("共30个：成功 24 失败 4 地址错误 2")),
+             qPrintable(run.err));
+    const QString shared = scene.sharedOnceProblems();
+    QVERIFY2(shared.isEmpty(), qPrintable(shared));
+  }
+
+  // SIGTERM during a long mute hold ends the run at once (status 143), with
+  // nothing marked for the held row and the pass kept for --resume.
+  void stopDuringAHold() {
+    DemoOptions options;
+    options.muteAfter = 5;
+    options.muteSeconds = 600;
+    Scene scene(options);
+    // A hundred minutes designed: ten minutes at this scale.
+    QVERIFY(scene.prepare("muteHoldMinutes = [100]\n"));
+
+    QProcess run;
+    run.setProcessEnvironment(headlessEnvironment(kTimeScale));
+    run.start(quillet::testing::quilletPath(), scene.runArgs());
+    QVERIFY(run.waitForStarted());
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += run.readAllStandardOutput()).contains("\"event\":\"hold\""),
+                             200'000);
+    ::kill(static_cast<pid_t>(run.processId()), SIGTERM);
+    // Far less than the hold: the stop does not wait it out.
+    QVERIFY(run.waitForFinished(120'000));
+    QCOMPARE(run.exitCode(), 143);
+    const QString err = QString::fromUtf8(run.readAllStandardError());
+    QVERIFY2(err.contains(QStringLiteral("已停止（SIGTERM）")), qPrintable(err));
+    QCOMPARE(scene.made().size(), std::size_t{5});
+    int results = 0;
+    for (const QJsonObject& line : jsonLines(QString::fromUtf8(out + run.readAllStandardOutput())))
+      if (!line.contains(QStringLiteral("event"))) ++results;
+    QCOMPARE(results, 5);
+
+    QStringList resume = scene.runArgs();
+    resume << QStringLiteral("--resume");
+    QProcess second;
+    second.setProcessEnvironment(headlessEnvironment(kTimeScale));
+    second.start(quillet::testing::quilletPath(), resume);
+    QVERIFY(second.waitForStarted());
+    QByteArray again;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (again += second.readAllStandardOutput()).contains("\"event\":\"hold\""), 200'000);
+    QVERIFY2(again.contains("\"row\":6"), again.constData());
+    second.kill();
+    QVERIFY(second.waitForFinished(10'000));
   }
 
   // SIGKILL during a mute hold: the restarted run goes on with the same
@@ -329,7 +408,7 @@ class HoldRunTest : public QObject {
     QCOMPARE(lines.first().value(QStringLiteral("row")).toInt(), 6);
     QCOMPARE(lines.first().value(QStringLiteral("until")).toString(),
              held.value(QStringLiteral("until")).toString());
-    const QString statuses = Scene::statusProblems(jsonLines(QString::fromUtf8(out)) + lines);
+    const QString statuses = scene.statusProblems(jsonLines(QString::fromUtf8(out)) + lines);
     QVERIFY2(statuses.isEmpty(), qPrintable(statuses + u'\n' + describe(second)));
     const QString shared = scene.sharedOnceProblems();
     QVERIFY2(shared.isEmpty(), qPrintable(shared));
