@@ -407,7 +407,12 @@ bool ShareEngine::runPass(const std::shared_ptr<RunContext>& context) {
         continue;
       }
     }
-    switch (holds_->afterResult(row, steps_.lastResultShared(), steps_.lastResultMuted())) {
+    // A row that went away meanwhile has no result to count.
+    const HoldStep afterRow =
+        steps_.currentPosition() < 0
+            ? HoldStep::Go
+            : holds_->afterResult(row, steps_.lastResultShared(), steps_.lastResultMuted());
+    switch (afterRow) {
       case HoldStep::Go:
         break;
       case HoldStep::Again:
