@@ -35,6 +35,7 @@
 #include "signin/cookie_bridge.h"
 #include "signin/login_flow.h"
 #include "signin/remembered_account.h"
+#include "signin/session_note.h"
 
 namespace quillet {
 namespace {
@@ -124,7 +125,14 @@ void Application::bindEvents() {
   bindShareReports();
   listMenu_ = new AddressListMenu(&w, w.addressView, w.statusParts[1], *share_, *listActions_,
                                   share_->failedAddresses());
-  connect(passTitle_.get(), &PassTitle::titleChanged, &w, &QWidget::setWindowTitle);
+  // With --account every title names the account: "Quillet (NAME)…".
+  const auto titled = [name = config_.accountName](const QString& title) {
+    if (name.isEmpty() || !title.startsWith(QLatin1String("Quillet"))) return title;
+    return QString(title).insert(7, QStringLiteral(" (%1)").arg(name));
+  };
+  w.setWindowTitle(titled(w.windowTitle()));
+  connect(passTitle_.get(), &PassTitle::titleChanged, &w,
+          [&w, titled](const QString& title) { w.setWindowTitle(titled(title)); });
   // The site ended the session during a pass: the sign-in page comes back,
   // and a successful 登录 lets the pass go on at the row it held at.
   connect(share_.get(), &ShareEngine::holdStarted, login_.get(), [this](const JournalHold& hold) {
@@ -217,6 +225,7 @@ void Application::onMainWindowCreated() {
     page.WaitUntilComplete(w.browser);
     w.browser->navigate(profile_.logoutUrl());
     page.WaitUntilComplete(w.browser);
+    noteSession(false);
     w.browser->navigate(profile_.logonUrl());
     // A site that wants a captcha refuses a sign-in without one: the first
     // picture is shown before the first press of 登录, in the session of the

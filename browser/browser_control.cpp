@@ -6,12 +6,15 @@
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 
+#include "browser/engine_proxy.h"
+
 namespace quillet {
 
 BrowserControl::BrowserControl(QWidget* parent, QWebEngineProfile* profile)
     : QWebEngineView(parent) {
   auto* page = new QWebEnginePage(profile ? profile : defaultProfile(), this);
   setPage(page);
+  answerProxyAuthentication(page);
   connect(page, &QWebEnginePage::loadingChanged, this, &BrowserControl::onLoadingChanged);
   connect(page, &QWebEnginePage::urlChanged, this, &BrowserControl::onUrlChanged);
   startLimit_.setSingleShot(true);
@@ -61,13 +64,40 @@ void BrowserControl::endAwaitedNavigation() {
   loading_ = false;
 }
 
+namespace {
+
+QString& profileName() {
+  static QString name = QStringLiteral("quillet");
+  return name;
+}
+
+}  // namespace
+
+void BrowserControl::nameProfile(const QString& name) {
+  profileName() = name;
+}
+
 QWebEngineProfile* BrowserControl::defaultProfile() {
   static QPointer<QWebEngineProfile> profile;
-  if (!profile) profile = new QWebEngineProfile(QStringLiteral("quillet"), qApp);
+  if (!profile) profile = new QWebEngineProfile(profileName(), qApp);
   return profile;
 }
 
+namespace {
+
+QString& keptFolder() {
+  static QString folder;
+  return folder;
+}
+
+}  // namespace
+
+QString BrowserControl::keptSessionFolder() {
+  return keptFolder();
+}
+
 void BrowserControl::keepSessionIn(const QString& stateDir) {
+  keptFolder() = stateDir;
   QWebEngineProfile* profile = defaultProfile();
   const QString folder = stateDir + QLatin1String("/browser");
   profile->setPersistentStoragePath(folder);

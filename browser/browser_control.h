@@ -46,10 +46,18 @@ class BrowserControl : public QWebEngineView {
   /// application object, so that it outlives every page that uses it.
   static QWebEngineProfile* defaultProfile();
 
+  /// Names the default profile (before its first use): each account's own, so
+  /// that two accounts' processes never share what the engine keeps under a
+  /// profile's name (its preferences, below $XDG_DATA_HOME) either.
+  static void nameProfile(const QString& name);
+
   /// Keeps the default profile's cookies (session cookies too), site storage and cache in
   /// `<stateDir>/browser/`, so that a signed-in session survives the process and two state
   /// folders never share one. Call before the profile's first page loads.
   static void keepSessionIn(const QString& stateDir);
+
+  /// The folder given to keepSessionIn(), empty before.
+  static QString keptSessionFolder();
 
  private:
   void onLoadingChanged(const QWebEngineLoadingInfo& info);

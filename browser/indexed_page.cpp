@@ -127,8 +127,10 @@ void IndexedPage::WaitUntilComplete(QWidget* window, std::optional<int> timeoutM
 }
 
 bool IndexedPage::HighlightText(const QString& text) {
+  searchAnswered_ = false;
   if (document_.isNull() || text.isEmpty()) return false;
   const QVariant found = run(page_scripts::highlightText(document_.token(), text));
+  searchAnswered_ = found.isValid();
   return found.toInt() > 0;
 }
 

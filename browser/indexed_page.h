@@ -71,6 +71,9 @@ class IndexedPage {
   /// Matching ignores case and treats runs of white space as one space. True when at least one
   /// occurrence was found.
   bool HighlightText(const QString& text);
+  /// Whether the page answered the last HighlightText() (false when there was no document, or
+  /// the page gave no answer in time or went away): "not found" then means "not known".
+  bool lastSearchAnswered() const { return searchAnswered_; }
 
   /// Number of elements in a collection (names as above); 0 for an unknown name or no document.
   int count(const QString& collectionName) const;
@@ -98,6 +101,7 @@ class IndexedPage {
   DocumentRef document_;
   QPointer<QWidget> window_;
   int answerTimeoutMs_ = kScriptTimeoutMs;
+  bool searchAnswered_ = false;
 };
 
 }  // namespace quillet

@@ -5,11 +5,13 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QUrl>
+#include <optional>
 
+#include "config/account_name.h"
+#include "config/account_settings.h"
 #include "config/home_folder.h"
 
 namespace quillet {
-namespace {
 
 QString normalisedSiteBase(QString site) {
   site = site.trimmed();
@@ -25,6 +27,8 @@ bool isValidSiteBase(const QString& site) {
          (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"));
 }
 
+namespace {
+
 // A program run from a writable folder of its own (a build tree, an unpacked
 // copy) keeps its files beside it. The system's program folders never count,
 // even when writable (for root): an installed Quillet uses the user's folders.
@@ -36,14 +40,6 @@ bool keepsFilesBesideProgram(const QString& programDir) {
     if (folder == QFileInfo(QLatin1String(system)).canonicalFilePath()) return false;
   }
   return true;
-}
-
-// The XDG base directory rules: a variable that is unset, empty or holds a
-// relative path is ignored in favour of the default below the home folder.
-QString xdgBaseDir(const char* variable, const char* homeRelative) {
-  const QString value = qEnvironmentVariable(variable);
-  if (!value.isEmpty() && QDir::isAbsolutePath(value)) return value;
-  return homeFolder() + u'/' + QLatin1String(homeRelative);
 }
 
 // The parser names the program only once an application object exists.
@@ -83,6 +79,12 @@ AppConfig parseAppConfig(const QStringList& arguments, const QString& programDir
                      "folder when writable, else $XDG_CONFIG_HOME/quillet for the account and "
                      "$XDG_STATE_HOME/quillet for the rest."),
       QStringLiteral("DIR"));
+  const QCommandLineOption accountOption(
+      QStringLiteral("account"),
+      QStringLiteral("Use the named account (see 'quillet accounts'): its settings in "
+                     "$XDG_CONFIG_HOME/quillet/accounts/NAME, its journal and browser session in "
+                     "$XDG_STATE_HOME/quillet/accounts/NAME, its site and proxy."),
+      QStringLiteral("NAME"));
   const QCommandLineOption profileOption(
       QStringLiteral("profile"),
       QStringLiteral("Site profile file (TOML) describing the share site's pages. Default: "
@@ -92,7 +94,8 @@ AppConfig parseAppConfig(const QStringList& arguments, const QString& programDir
                                       QStringLiteral("Show this help and exit."));
   const QCommandLineOption versionOption(QStringLiteral("version"),
                                          QStringLiteral("Show the version and exit."));
-  parser.addOptions({siteOption, dataOption, profileOption, helpOption, versionOption});
+  parser.addOptions(
+      {siteOption, accountOption, dataOption, profileOption, helpOption, versionOption});
 
   AppConfig config;
   if (!parser.parse(arguments)) {
@@ -112,7 +115,36 @@ AppConfig parseAppConfig(const QStringList& arguments, const QString& programDir
     return config;
   }
 
+  const auto refuse = [&config](const QString& message) {
+    config.exitNow = true;
+    config.exitCode = 2;
+    config.message = message + u'\n';
+    return config;
+  };
+  if (parser.isSet(accountOption)) {
+    config.accountName = parser.value(accountOption);
+    if (const QString problem = accountNameProblem(config.accountName); !problem.isEmpty())
+      return refuse(problem);
+    if (parser.isSet(dataOption)) {
+      return refuse(
+          QStringLiteral("--account and --data-dir cannot be used together: an "
+                         "account keeps its files in its own folders"));
+    }
+    const QString path = accountSettingsPath(config.accountName);
+    if (!QFileInfo::exists(path)) {
+      return refuse(QStringLiteral("no account named '%1' (add it with 'quillet accounts add "
+                                   "%1', list them with 'quillet accounts')")
+                        .arg(config.accountName));
+    }
+    QString problem;
+    const std::optional<AccountSettings> settings = readAccountSettings(path, &problem);
+    if (!settings) return refuse(problem);
+    config.account = *settings;
+    if (!settings->proxy.isEmpty()) config.proxy = parseProxyAddress(settings->proxy, nullptr);
+  }
+
   QString site = parser.value(siteOption);
+  if (site.isEmpty()) site = config.account.site;
   if (site.isEmpty()) site = qEnvironmentVariable("QUILLET_SITE");
   if (site.isEmpty()) site = QLatin1String(kDefaultSiteBase);
   config.siteBase = normalisedSiteBase(site);
@@ -124,7 +156,10 @@ AppConfig parseAppConfig(const QStringList& arguments, const QString& programDir
     return config;
   }
 
-  if (parser.isSet(dataOption)) {
+  if (!config.accountName.isEmpty()) {
+    config.dataDir = accountConfigDir(config.accountName);
+    config.stateDir = accountStateDir(config.accountName);
+  } else if (parser.isSet(dataOption)) {
     config.dataDir = config.stateDir = parser.value(dataOption);
   } else {
     config.dataDir = defaultDataDir(programDir);

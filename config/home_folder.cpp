@@ -22,4 +22,10 @@ QString homeFolder() {
   return QDir::rootPath();
 }
 
+QString xdgBaseDir(const char* variable, const char* homeRelative) {
+  const QString value = qEnvironmentVariable(variable);
+  if (!value.isEmpty() && QDir::isAbsolutePath(value)) return value;
+  return homeFolder() + u'/' + QLatin1String(homeRelative);
+}
+
 }  // namespace quillet

@@ -9,4 +9,9 @@ namespace quillet {
 /// without $HOME), else the root folder.
 QString homeFolder();
 
+/// An XDG base folder: `variable` when it holds an absolute path (the rules
+/// ignore an unset, empty or relative one), else `homeRelative` below the
+/// home folder.
+QString xdgBaseDir(const char* variable, const char* homeRelative);
+
 }  // namespace quillet

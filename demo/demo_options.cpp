@@ -156,6 +156,15 @@ DemoCommandLine parseDemoCommandLine(const std::vector<std::string>& arguments) 
           line.options.failItems.insert(id);
         }
       }
+    } else if (name == "--fail-once") {
+      int id = 0;
+      if (auto text = value(); text) {
+        if (!parseNumber(*text, id)) {
+          refuse("--fail-once needs an item id");
+        } else {
+          line.options.failOnceItems.insert(id);
+        }
+      }
     } else if (name == "--seed") {
       std::uint64_t seed = 0;
       if (auto text = value(); text) {
@@ -207,6 +216,8 @@ Options:
   --stall-ms MS          how long a stalled page keeps loading (default 300000)
   --drop-rate R          share of requests answered by closing the connection
   --fail-item ID         shares of item ID always fail (repeatable)
+  --fail-once ID         the first share of item ID fails, later ones go
+                         through (repeatable)
   --inert-login          the login form's button does nothing: a sign-in
                          attempt leaves the form on the page unchanged
   --seed N               seed of the fault draws, for repeatable runs

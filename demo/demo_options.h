@@ -31,6 +31,8 @@ struct DemoOptions {
   bool inertLogin = false;            // the login form's button does nothing at all
   std::set<int> failItems;            // shares of these items always fail
   std::optional<std::uint64_t> seed;  // fault draws; random when not given
+  // The first share of each of these items fails; later ones go through.
+  std::set<int> failOnceItems;
   // The moved layout: the share page's link reads "转发宝贝", the share dialog
   // has a tag box and a paste button before the address box and its button,
   // and a share that went through answers "宝贝已转发".

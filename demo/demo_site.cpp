@@ -122,6 +122,7 @@ struct DemoSite::Impl {
 
   mutable std::mutex recordsMutex;
   std::vector<ShareRecord> records;
+  std::set<int> failedOnce;                  // the --fail-once items whose one failure was given
   std::optional<IssuedCaptcha> lastCaptcha;  // guarded by recordsMutex
 
   std::mutex stopMutex;
@@ -353,6 +354,10 @@ struct DemoSite::Impl {
     }
     record.comment = request.get_param_value("comment");
     record.ok = options.failItems.count(record.item) == 0 && !dice.roll(options.failRate);
+    if (options.failOnceItems.count(record.item) > 0) {
+      std::lock_guard lock(recordsMutex);
+      if (failedOnce.insert(record.item).second) record.ok = false;
+    }
     localTimeText(record.time, record.timeMs);
     {
       std::lock_guard lock(recordsMutex);

@@ -6,9 +6,12 @@
 #include <cstdio>
 
 #include "app/window_main.h"
+#include "browser/browser_control.h"
+#include "browser/engine_proxy.h"
 #include "config/app_config.h"
 #include "config/environment_password.h"
 #include "config/private_files.h"
+#include "net/process_proxy.h"
 #include "term/dispatcher.h"
 #include "term/subcommand_list.h"
 
@@ -56,5 +59,13 @@ int main(int argc, char* argv[]) {
     return config.exitCode;
   }
   prepareBrowserEngineEnvironment();
+  if (!config.accountName.isEmpty())
+    quillet::BrowserControl::nameProfile(QStringLiteral("quillet-") + config.accountName);
+  // An account's proxy carries the captcha downloads and every page.
+  if (config.proxy) {
+    quillet::SetProcessProxy(config.proxy->transferUrl());
+    quillet::useEngineProxy(config.proxy->serverText(), config.proxy->user, config.proxy->password);
+    quillet::addEngineProxyFlags();
+  }
   return quillet::runWindow(argc, argv, config);
 }

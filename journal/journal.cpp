@@ -10,6 +10,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUrl>
 #include <QVariant>
 #include <algorithm>
 #include <cmath>
@@ -124,22 +125,39 @@ bool Journal::open(const QString& dataDir) {
   if (!QDir().mkpath(dataDir)) return failText(QStringLiteral("无法创建文件夹"));
 
   if (QFileInfo::exists(path_)) {
-    if (!openConnection()) return false;
+    // A file that cannot be written is still read (restore() shows it as it
+    // is): an empty list in its place would invite importing and sharing
+    // everything again.
+    // Looked at over a read-only connection first: closing it never folds a
+    // write-ahead log into the file (or deletes the log), so a file that is
+    // then moved aside goes exactly as it was found, log and all.
+    const QString log = path_ + QStringLiteral("-wal");
+    const QString index = path_ + QStringLiteral("-shm");
+    const bool hadLog = QFileInfo::exists(log);
+    const bool hadIndex = QFileInfo::exists(index);
+    if (!openConnection(true)) return fallBackToReading();
     int version = 0;
     const Inspection found = inspect(version);
-    if (found == Inspection::Failed) return false;
+    closeConnection();
+    // What the reader made beside the file and left empty is its own, not
+    // the file's: it does not go with the file.
+    if (!hadLog && QFileInfo::exists(log) && QFileInfo(log).size() == 0) QFile::remove(log);
+    if (!hadIndex && !QFileInfo::exists(log)) QFile::remove(index);
+    if (found == Inspection::Failed) return fallBackToReading();
     if (found == Inspection::Usable) {
-      if (!configure()) return false;
-      QString error;
-      QSqlDatabase db = QSqlDatabase::database(connection_, false);
-      if (!createOrMigrateSchema(db, version, error)) return failText(error);
-      // A file that cannot take the table is still read (it holds no hold).
-      addOptionalTables(db, error);
-      if (!prepareStatements()) return false;
+      const bool writable = [&] {
+        if (!openConnection() || !configure()) return false;
+        QString error;
+        QSqlDatabase db = QSqlDatabase::database(connection_, false);
+        if (!createOrMigrateSchema(db, version, error)) return failText(error);
+        // A file that cannot take the table is still read (it holds no hold).
+        addOptionalTables(db, error);
+        return prepareStatements() && probeWrite();
+      }();
+      if (!writable) return fallBackToReading();
       active_ = true;
       return loadOrder();
     }
-    closeConnection();
     if (!moveBrokenFile()) return false;
   }
 
@@ -183,16 +201,86 @@ Journal::Inspection Journal::inspect(int& version) {
 
 void Journal::close() {
   active_ = false;
+  readOnly_ = false;
   closeConnection();
 }
 
-bool Journal::openConnection() {
+bool Journal::probeWrite() {
+  QSqlDatabase db = QSqlDatabase::database(connection_, false);
+  // A write taken back: a file that opens but cannot be written (read-only,
+  // or on a read-only mount) is found now, not at the first change. A
+  // writer of another program is waited for, a few times over.
+  QSqlError error;
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    QSqlQuery begin(db);
+    if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+      error = begin.lastError();
+      if (meansBusy(error)) continue;
+      break;
+    }
+    QSqlQuery touch(db);
+    const bool wrote =
+        touch.exec(QStringLiteral("UPDATE run_state SET imported_text = imported_text"));
+    error = touch.lastError();
+    touch.finish();
+    QSqlQuery end(db);
+    end.exec(QStringLiteral("ROLLBACK"));
+    if (wrote) return true;
+    if (!meansBusy(error)) break;
+  }
+  return fail(error);
+}
+
+bool Journal::fallBackToReading() {
+  closeConnection();
+  const auto tryReading = [this](const QString& name, const QString& options) {
+    closeConnection();
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
+    db.setDatabaseName(name);
+    db.setConnectOptions(options);
+    if (!db.open()) return false;
+    SchemaState state = SchemaState::Empty;
+    int version = 0;
+    QString error;
+    return inspectSchema(db, state, version, error) && state == SchemaState::Current &&
+           version == kJournalSchemaVersion;
+  };
+  const QString options = QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000");
+  readOnly_ = QFileInfo::exists(path_) && tryReading(path_, options);
+  // A folder that cannot be written has no room for the index a reader of a
+  // WAL file needs; with no log beside the file, the file is all there is
+  // to read, and it is read as a file that nothing changes.
+  if (!readOnly_ && QFileInfo::exists(path_) &&
+      !QFileInfo::exists(path_ + QStringLiteral("-wal"))) {
+    const QString uri =
+        QUrl::fromLocalFile(path_).toString(QUrl::FullyEncoded) + QStringLiteral("?immutable=1");
+    readOnly_ = tryReading(uri, options + QStringLiteral(";QSQLITE_OPEN_URI"));
+  }
+  if (!readOnly_) closeConnection();
+  return false;
+}
+
+QString Journal::staleMarkerPath() const {
+  return path_ + QStringLiteral("-incomplete");
+}
+
+void Journal::leaveStaleMarker() {
+  // Best effort, and empty: on a full disk a new file still finds a
+  // directory entry where its contents would find no room. Its time says
+  // when the record stopped.
+  QFile marker(staleMarkerPath());
+  if (marker.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    marker.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+bool Journal::openConnection(bool readOnly) {
   closeConnection();
   QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
   db.setDatabaseName(path_);
   // A second program's reader never blocks us for long; waiting a little
   // beats failing a write.
-  db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
+  db.setConnectOptions(readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000")
+                                : QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
   return db.open() || fail(db.lastError());
 }
 
@@ -291,7 +379,12 @@ bool Journal::failText(const QString& detail) {
   if (message_.isEmpty() || !brokenPath_.isEmpty()) {
     message_ = brokenPath_.isEmpty() ? text : message_ + QLatin1Char('\n') + text;
   }
-  if (wasActive) Q_EMIT turnedOff(text);
+  if (wasActive) {
+    // What is on the disk from here on falls behind the lists in memory:
+    // the next start must know, and not go on from a place long passed.
+    leaveStaleMarker();
+    Q_EMIT turnedOff(text);
+  }
   return false;
 }
 
@@ -377,37 +470,6 @@ bool Journal::readAll(JournalSnapshot& snapshot) {
   while (failed.next()) snapshot.failed << failed.value(0).toString();
   failed.finish();
 
-  // A row whose latest attempt was confirmed without an outcome may have
-  // been shared.
-  QSet<RowKey> unconfirmed;
-  QSqlQuery open(db);
-  open.setForwardOnly(true);
-  if (!open.exec(QStringLiteral(
-          "SELECT a.row_id FROM attempt a"
-          " WHERE a.confirmed_at IS NOT NULL AND a.outcome IS NULL"
-          " AND a.id = (SELECT MAX(b.id) FROM attempt b WHERE b.row_id = a.row_id)")))
-    return false;
-  while (open.next()) unconfirmed.insert(open.value(0).toLongLong());
-  open.finish();
-  if (!unconfirmed.isEmpty()) {
-    QSet<QString> addresses;
-    for (JournalRow& row : snapshot.rows) {
-      if (!unconfirmed.contains(row.key)) continue;
-      addresses.insert(row.address);
-      if (row.status == unconfirmedStatus()) continue;
-      row.status = unconfirmedStatus();
-      ++snapshot.unconfirmedCount;
-    }
-    // Entries that stood in the pass's own failures lower its count.
-    int failedCount = snapshot.pass ? snapshot.pass->failedCount : 0;
-    for (qsizetype i = snapshot.failed.size() - 1; i >= 0; --i) {
-      if (!addresses.contains(snapshot.failed[i])) continue;
-      snapshot.failed.removeAt(i);
-      if (i < failedCount) --failedCount;
-    }
-    if (snapshot.pass) snapshot.pass->failedCount = std::max(0, failedCount);
-  }
-
   QSqlQuery pass(db);
   if (!pass.exec(QStringLiteral(
           "SELECT id, kind, state, period_ms, loop, comment, jitter_ms,"
@@ -447,19 +509,60 @@ bool Journal::readAll(JournalSnapshot& snapshot) {
     p.hold = readHold(db, p.key);
     snapshot.pass = std::move(p);
   }
+
+  // A row whose latest attempt was confirmed without an outcome may have
+  // been shared.
+  QSet<RowKey> unconfirmed;
+  QSqlQuery open(db);
+  open.setForwardOnly(true);
+  if (!open.exec(QStringLiteral(
+          "SELECT a.row_id FROM attempt a"
+          " WHERE a.confirmed_at IS NOT NULL AND a.outcome IS NULL"
+          " AND a.id = (SELECT MAX(b.id) FROM attempt b WHERE b.row_id = a.row_id)")))
+    return false;
+  while (open.next()) unconfirmed.insert(open.value(0).toLongLong());
+  open.finish();
+  if (!unconfirmed.isEmpty()) {
+    QSet<QString> addresses;
+    for (JournalRow& row : snapshot.rows) {
+      if (!unconfirmed.contains(row.key)) continue;
+      addresses.insert(row.address);
+      if (row.status == unconfirmedStatus()) continue;
+      row.status = unconfirmedStatus();
+      ++snapshot.unconfirmedCount;
+    }
+    // Entries that stood in the pass's own failures lower its count.
+    int failedCount = snapshot.pass ? snapshot.pass->failedCount : 0;
+    for (qsizetype i = snapshot.failed.size() - 1; i >= 0; --i) {
+      if (!addresses.contains(snapshot.failed[i])) continue;
+      snapshot.failed.removeAt(i);
+      if (i < failedCount) --failedCount;
+    }
+    if (snapshot.pass) snapshot.pass->failedCount = std::max(0, failedCount);
+  }
   return true;
 }
 
 JournalSnapshot Journal::restore() {
   JournalSnapshot snapshot;
-  if (!active_) return snapshot;
+  if (!active_ && !readOnly_) return snapshot;
   QSqlDatabase db = QSqlDatabase::database(connection_, false);
   if (!readAll(snapshot)) {
     QSqlQuery probe(db);
     probe.exec(QStringLiteral("SELECT 1"));
-    failText(db.lastError().isValid() ? db.lastError().text() : probe.lastError().text());
+    const QString detail =
+        db.lastError().isValid() ? db.lastError().text() : probe.lastError().text();
+    readOnly_ = false;
+    failText(detail);
     return JournalSnapshot{};
   }
+
+  // The last session's journal turned itself off: the record ends where
+  // writing stopped, and the pass it shows under way went on in memory.
+  snapshot.stale = QFileInfo::exists(staleMarkerPath());
+  const bool abandonPass =
+      snapshot.stale && snapshot.pass && snapshot.pass->state != PassState::Finished;
+  if (abandonPass) snapshot.pass->state = PassState::Finished;
 
   // Where an interrupted or stopped pass goes on: its next row still in the
   // list that has no outcome (or confirm) in it and is not unconfirmed.
@@ -480,6 +583,12 @@ JournalSnapshot Journal::restore() {
       snapshot.pass->state = PassState::Finished;
       passFinished = true;
     }
+  }
+  passFinished = passFinished || abandonPass;
+  if (readOnly_) {
+    // Shown as it is; nothing settled, nothing written.
+    snapshot.readOnly = true;
+    return snapshot;
   }
 
   // Settle for good what was read, if the file can be written.
@@ -513,6 +622,8 @@ JournalSnapshot Journal::restore() {
     return true;
   });
   if (!settled) snapshot.readOnly = true;
+  // Told once: the pass it stood for is settled as finished.
+  if (settled && snapshot.stale) QFile::remove(staleMarkerPath());
   if (snapshot.pass && snapshot.pass->state == PassState::Running)
     runningPass_ = snapshot.pass->key;
   return snapshot;

@@ -142,11 +142,18 @@ class Journal : public QObject {
   // Checks an existing file: intact, ours and not newer (with its version)?
   Inspection inspect(int& version);
 
-  bool openConnection();
+  bool openConnection(bool readOnly = false);
   void closeConnection();
   bool configure();
   bool prepareStatements();
   bool moveBrokenFile();
+  // Takes back a write to see whether the file can be written at all.
+  bool probeWrite();
+  // After open() failed: a read-only connection to the file, for restore().
+  // Always false (the journal stays off).
+  bool fallBackToReading();
+  QString staleMarkerPath() const;
+  void leaveStaleMarker();
   bool fail(const QSqlError& error);
   bool failText(const QString& detail);
   bool exec(const QString& sql);
@@ -172,6 +179,7 @@ class Journal : public QObject {
   RowKey lastKey_ = 0;
   PassKey runningPass_ = 0;  // the pass under way, for setRowStep()
   bool active_ = false;
+  bool readOnly_ = false;  // off, with a read-only connection for restore()
   bool transactionOpen_ = false;
 };
 

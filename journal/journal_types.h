@@ -120,6 +120,10 @@ struct JournalSnapshot {
   /// The file could be read but not written: shown as it is, recorded
   /// nowhere.
   bool readOnly = false;
+  /// The journal turned itself off during the last session (a full disk):
+  /// its record ends where writing stopped. The pass it showed under way is
+  /// not offered again (resumeRow is -1); it is recorded as finished.
+  bool stale = false;
 };
 
 /// The status of a row that may or may not have been shared.

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "net/cookie_jar.h"
+#include "net/process_proxy.h"
 #include "net/url_text.h"
 
 namespace quillet {
@@ -319,12 +320,17 @@ void PerformHttpRequest(HttpRequestRecord& record, const std::atomic<bool>* canc
   curl_easy_setopt(h, CURLOPT_XFERINFODATA, cancel);
   // Redirects are followed here, hop by hop, so that the flag word decides each one.
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
-  // The proxy is the record's alone: for http addresses only, and never one from the environment.
+  // The record's proxy, for http addresses only; else the process's (an account's), for every
+  // address; never one from the environment. Loopback is no exception (curl's NOPROXY is empty).
+  const std::string processProxy = ProcessProxy();
   const bool viaProxy = !plan.secure && !proxy.empty();
-  curl_easy_setopt(h, CURLOPT_PROXY, viaProxy ? ("http://" + proxy).c_str() : "");
+  const std::string proxyUrl =
+      viaProxy ? "http://" + proxy : (proxy.empty() ? processProxy : std::string());
+  curl_easy_setopt(h, CURLOPT_PROXY, proxyUrl.c_str());
   curl_easy_setopt(h, CURLOPT_NOPROXY, "");
   const std::string caFile = trustedCertificates();
   if (!caFile.empty()) curl_easy_setopt(h, CURLOPT_CAINFO, caFile.c_str());
+  if (!caFile.empty()) curl_easy_setopt(h, CURLOPT_PROXY_CAINFO, caFile.c_str());
   if (!plan.agent.empty()) curl_easy_setopt(h, CURLOPT_USERAGENT, plan.agent.c_str());
   if (useJar) {
     curl_easy_setopt(h, CURLOPT_SHARE, static_cast<CURLSH*>(jar.shareHandle()));

@@ -109,6 +109,12 @@ void JournalRecorder::flush() {
   pendingRow_ = 0;
   const int row = list_.rowOf(key);
   if (row < 0) return;
+  // A result never read is no outcome: the attempt keeps its confirm mark
+  // and nothing else, which is what the journal reads back as "未确认".
+  if (list_.cell(row, AddressListModel::StatusColumn) == QStringLiteral("未确认")) {
+    if (key == attemptRow_) attempt_ = 0, attemptRow_ = 0;
+    return;
+  }
   // The outcome, the attempt's and the row's, in one commit.
   journal_.finishAttempt(key == attemptRow_ ? attempt_ : 0, key,
                          list_.cell(row, AddressListModel::StatusColumn),

@@ -155,6 +155,9 @@ QString PageSteps::pickComment() {
 }
 
 StepOutcome PageSteps::publish() {
+  // Held here: the engine (and these steps with it) may go away during the
+  // waits below.
+  const std::shared_ptr<RunContext> context = context_;
   const int row = currentPosition();
   if (row < 0) return StepOutcome::Done;  // its row went away meanwhile
   {
@@ -163,6 +166,10 @@ StepOutcome PageSteps::publish() {
     if (parts_.settings->addComment()) {
       page.SetValueByKey(profile_.commentFieldName, kName, pickComment());
     }
+    // From the click on the address may be shared: it leaves the failed
+    // list now, so that a re-send never takes it while its result is
+    // unknown; a result that reads as a failure puts it back.
+    parts_.failed->recordSuccess(parts_.list->cell(row), failedCount());
     // Reported before the click: a crash right after it must leave the row
     // marked as possibly shared, never as untouched. From here on it is done
     // in this pass, whatever its result.
@@ -172,9 +179,19 @@ StepOutcome PageSteps::publish() {
   }
   // The share may have gone through: read its result even when a stop was
   // requested meanwhile.
-  if (!pause(RowWaits::kResult, true)) return StepOutcome::Stopped;
+  if (!pauseFor(context, RowWaits::kResult, true)) {
+    if (context->alive) markUnconfirmed();
+    return StepOutcome::Stopped;
+  }
   checkResult();
   return StepOutcome::Done;
+}
+
+void PageSteps::markUnconfirmed() {
+  const int row = currentPosition();
+  if (row < 0) return;
+  parts_.list->setCell(row, AddressListModel::StatusColumn, unconfirmedStatus());
+  parts_.report->rowFinished(row);
 }
 
 void PageSteps::checkResult() {
@@ -185,6 +202,13 @@ void PageSteps::checkResult() {
   page.Attach(parts_.browserWindow);
   const bool shared = page.HighlightText(profile_.successMark);
   lastResultShared_ = shared;
+  // A stop (a signal, or the terminal going away) may take the browser's
+  // page with it: a result that could not be read then says nothing about
+  // the share, which may well have gone through.
+  if (!shared && !page.lastSearchAnswered() && context_->stopRequested) {
+    markUnconfirmed();
+    return;
+  }
   // The site's "too often" notice is no result of the row's: it is left as
   // it was and tried again after the hold.
   lastResultMuted_ = !shared && pageShowsMark(parts_.browserWindow, profile_.muteMarks);

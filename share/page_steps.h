@@ -95,8 +95,13 @@ class PageSteps {
   /// result is read even when a stop was requested meanwhile.
   StepOutcome publish();
   /// Step 5: "成功" on the page marks the row "成功" with the time; anything
-  /// else marks it "失败" and records the address as failed.
+  /// else marks it "失败" and records the address as failed. After a stop
+  /// request a page that gives no answer leaves the row "未确认".
   void checkResult();
+  /// The result of the row whose confirm was clicked cannot be read (the
+  /// pass is ending, or a stopped pass found no answer on the page): it may
+  /// have been shared, so it is "未确认", never "失败".
+  void markUnconfirmed();
 
   /// The progress text for the 1-based row number: "正在分享第1个地址".
   static QString progressText(std::int64_t rowNumber);

@@ -400,7 +400,10 @@ bool ShareEngine::runPass(const std::shared_ptr<RunContext>& context) {
     }
     const RowKey row = cursor_.current;
     if (steps_.publish() == StepOutcome::Stopped) return false;
-    if (!steps_.lastResultShared() && !steps_.lastResultMuted() && steps_.currentPosition() >= 0) {
+    // A stop ends the pass at the row's result: the site is not looked at.
+    const bool stopping = context->mustEnd();
+    if (!stopping && !steps_.lastResultShared() && !steps_.lastResultMuted() &&
+        steps_.currentPosition() >= 0) {
       // A failed step may be the site's doing: the page it left tells.
       if (const int held = siteHolds(siteStateOf(steps_.parts().browserWindow))) {
         if (held < 0) return false;
@@ -409,7 +412,7 @@ bool ShareEngine::runPass(const std::shared_ptr<RunContext>& context) {
     }
     // A row that went away meanwhile has no result to count.
     const HoldStep afterRow =
-        steps_.currentPosition() < 0
+        stopping || steps_.currentPosition() < 0
             ? HoldStep::Go
             : holds_->afterResult(row, steps_.lastResultShared(), steps_.lastResultMuted());
     switch (afterRow) {

@@ -48,12 +48,24 @@ QString ShareJournal::readOnlyText(const QString& path) {
       .arg(QDir::toNativeSeparators(path));
 }
 
+QString ShareJournal::staleText(const QString& path) {
+  return QStringLiteral(
+             "上次运行时数据文件%1在途中停止了记录（磁盘已满或无法写入），"
+             "其中的列表状态和分享位置可能已经过时，所以不从上次中断的地方继续。"
+             "请核对列表后再按“发表”。")
+      .arg(QDir::toNativeSeparators(path));
+}
+
 QString ShareJournal::openAndRestore(const QString& dataDir) {
   journal_->open(dataDir);
   snapshot_ = journal_->restore();
   QString message = journal_->message();
   if (snapshot_.readOnly) {
     message = readOnlyText(journal_->filePath()) +
+              (message.isEmpty() ? QString() : QLatin1Char('\n') + message);
+  }
+  if (snapshot_.stale) {
+    message = staleText(journal_->filePath()) +
               (message.isEmpty() ? QString() : QLatin1Char('\n') + message);
   }
   if (!message.isEmpty()) tell(message);

@@ -52,6 +52,9 @@ class ShareJournal : public QObject {
   const JournalSnapshot& snapshot() const { return snapshot_; }
   /// "数据文件…只能读取…" for a journal shown but not written.
   static QString readOnlyText(const QString& path);
+  /// "上次运行时数据文件…停止了记录…" for a journal whose last session ran
+  /// on after it turned itself off: its interrupted pass is not offered.
+  static QString staleText(const QString& path);
 
   /// "上次分享在第N个地址中断，登录后按“发表”继续" for the 1-based row.
   static QString interruptedText(int rowNumber);

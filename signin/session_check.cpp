@@ -2,6 +2,7 @@
 
 #include "browser/browser_control.h"
 #include "browser/indexed_page.h"
+#include "signin/session_note.h"
 
 namespace quillet {
 
@@ -26,7 +27,9 @@ SessionState checkSession(QWidget* browserWindow, const SiteProfile& profile, in
   if (browser->isLoading() || browser->showsErrorPage()) return SessionState::Unreachable;
   IndexedPage page;
   if (!page.Attach(browserWindow)) return SessionState::Unreachable;
-  return showsLoginForm(page) ? SessionState::SignedOut : SessionState::SignedIn;
+  const bool signedIn = !showsLoginForm(page);
+  noteSession(signedIn);
+  return signedIn ? SessionState::SignedIn : SessionState::SignedOut;
 }
 
 }  // namespace quillet

@@ -14,6 +14,7 @@
 #include "signin/fetch_wait_pump.h"
 #include "signin/remembered_account.h"
 #include "signin/session_check.h"
+#include "signin/session_note.h"
 #include "site/pump_wait.h"
 
 namespace quillet {
@@ -139,6 +140,9 @@ LoginOutcome SiteLogin::judge(const DocumentRef* submittedOn) {
 }
 
 LoginReport SiteLogin::finish(LoginOutcome outcome, const LoginRequest& request) {
+  // What the site answered says what the kept session is now; no answer says nothing.
+  if (outcome != LoginOutcome::Unreachable && outcome != LoginOutcome::NoAnswer)
+    noteSession(outcome == LoginOutcome::SignedIn, request.user);
   if (outcome == LoginOutcome::SignedIn) {
     if (request.remember == RememberChoice::Store) {
       account_.store(request.user, request.password);

@@ -10,7 +10,7 @@
 namespace quillet::term {
 
 /// A subcommand's command line: its own options plus the ones every
-/// subcommand has (--site, --data-dir, --help), its help text with a usage
+/// subcommand has (--site, --account, --data-dir, --profile, --help), its help text with a usage
 /// line that names the program, and the refusals on standard error.
 class CommandLine {
  public:
@@ -30,6 +30,9 @@ class CommandLine {
   /// (exit 0); a refused command line prints the reason and the usage line on
   /// standard error (exit 2). `positional` is how many positional arguments
   /// the subcommand takes.
+  /// With --account, `quillet run` takes what the command line leaves out
+  /// from the account's settings: the list file, --period, --jitter, --loop
+  /// and --comment. The account's proxy carries every transfer and page.
   Verdict parse(const QStringList& arguments, const QString& programDir, int positional);
 
   /// Refuses the command line with `reason` (standard error, exit 2).
@@ -43,14 +46,19 @@ class CommandLine {
   /// The site profile in force (--profile, else site.toml in the data
   /// folder, else the built-in one), with the site's address of --site.
   const SiteProfile& profile() const { return config_.profile; }
-  /// --site, --data-dir and --profile with their values, as given.
+  /// --site, --account, --data-dir and --profile with their values, as given.
   const QStringList& commonOptionsGiven() const { return commonGiven_; }
 
  private:
+  /// The arguments with what the account's settings add for `quillet run`.
+  QStringList withAccountDefaults(const QStringList& arguments, const AccountSettings& account,
+                                  int positional);
+
   QString name_;
   QString synopsis_;
   QCommandLineParser parser_;
   QCommandLineOption site_;
+  QCommandLineOption account_;
   QCommandLineOption dataDir_;
   QCommandLineOption profile_;
   QCommandLineOption help_;

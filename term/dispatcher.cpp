@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "term/accounts_command.h"
 #include "term/check_command.h"
 #include "term/login_command.h"
 #include "term/run_command.h"
@@ -17,6 +18,7 @@ std::unique_ptr<Subcommand> makeSubcommand(const QString& name, const QString& p
   if (name == QLatin1String("run")) return std::make_unique<RunCommand>(programDir);
   if (name == QLatin1String("check")) return std::make_unique<CheckCommand>(programDir);
   if (name == QLatin1String("profile")) return std::make_unique<ProfileCommand>(programDir);
+  if (name == QLatin1String("accounts")) return std::make_unique<AccountsCommand>();
   return nullptr;
 }
 

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "browser/browser_control.h"
+#include "browser/engine_proxy.h"
 #include "browser/indexed_page.h"
 #include "signin/cookie_bridge.h"
 
@@ -57,6 +58,7 @@ void HeadlessBrowser::choosePlatform() {
 
 HeadlessBrowser::HeadlessBrowser(const QString& stateDir) {
   choosePlatform();
+  addEngineProxyFlags();
   if (qEnvironmentVariableIsEmpty("QUILLET_DEBUG")) qInstallMessageHandler(quietEngineReports);
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   app_ = std::make_unique<QApplication>(gArgc, gArgv);

@@ -73,7 +73,7 @@ int RunCommand::execute(const QStringList& arguments) {
           "period below 21, --csv file that cannot be written, 3 not signed in (or the site ended "
           "the session during the pass: after 'quillet login', --resume goes on at its row), 4 "
           "site unreachable (or down during the pass past outageGiveUpMinutes), 5 the data folder "
-          "is in use by another Quillet or cannot be locked, "
+          "is in use by another Quillet, cannot be locked, or its journal cannot be written, "
           "130/143/129 stopped by SIGINT/SIGTERM/SIGHUP."));
   const QCommandLineOption periodOption(
       QStringLiteral("period"), QStringLiteral("Seconds per address, 21 or more (default 21)."),
@@ -154,6 +154,10 @@ int RunCommand::execute(const QStringList& arguments) {
       say(QStringLiteral("此数据文件夹中没有可以继续的分享；不带 --resume 运行以开始新的分享"));
       return kExitUsage;
     }
+    if (last.stale) {
+      say(ShareJournal::staleText(peek.filePath()));
+      return kExitUsage;
+    }
     if (pass->state == PassState::Finished || last.resumeRow < 0) {
       say(QStringLiteral("上次的分享已经完成"));
       return kExitOk;
@@ -201,6 +205,14 @@ int RunCommand::execute(const QStringList& arguments) {
   // on before the pass takes its next page step.
   ShareJournal journal(list, engine.failedAddresses(), engine, dialogs, nullptr);
   journal.openAndRestore(line.config().stateDir);
+  if (!journal.isActive()) {
+    // The window may go on in memory; a run whose results are kept nowhere
+    // could neither be resumed nor keep an item from being shared twice.
+    // The reason was told above.
+    say(QStringLiteral("分享记录无法写入，没有开始分享：请让数据文件夹%1可以写入后再运行")
+            .arg(QDir::toNativeSeparators(line.config().stateDir)));
+    return kExitFolderInUse;
+  }
   const QString interrupted = journal.resumeRunState();
   const std::optional<JournalPass>& last = journal.snapshot().pass;
   if (resume && last && journal.resumeRow() >= 0) {

@@ -75,6 +75,8 @@ void RunReport::rowFinished(int row) {
     ++progress_.succeeded;
   } else if (result.status == QStringLiteral("地址错误")) {
     ++progress_.wrongAddress;
+  } else if (result.status == QStringLiteral("未确认")) {
+    ++unconfirmed_;  // may have been shared: no failure
   } else {
     ++progress_.failed;
   }
@@ -186,6 +188,7 @@ void RunReport::finish(const QString& stopped, const QString& note) {
                         .arg(progress_.succeeded)
                         .arg(progress_.failed)
                         .arg(progress_.wrongAddress);
+  if (unconfirmed_ > 0) summary += QStringLiteral(" 未确认 %1").arg(unconfirmed_);
   if (!stopped.isEmpty()) summary = QStringLiteral("已停止（%1），").arg(stopped) + summary;
   if (!note.isEmpty()) summary += QStringLiteral("。") + note;
   printErr(summary);

@@ -57,6 +57,8 @@ class RunReport {
   int succeeded() const { return progress_.succeeded; }
   int failed() const { return progress_.failed; }
   int wrongAddress() const { return progress_.wrongAddress; }
+  /// Rows whose confirm was clicked and whose result could not be read.
+  int unconfirmed() const { return unconfirmed_; }
   int finishedRows() const { return finished_; }
   /// Standard output could not be written (the reason is on standard error).
   bool outputFailed() const { return outputFailed_; }
@@ -78,6 +80,7 @@ class RunReport {
   bool liveLineShown_ = false;
   PassProgress progress_;
   int finished_ = 0;
+  int unconfirmed_ = 0;
   int rowsDoneThisPass_ = 0;
   bool headerWritten_ = false;
   bool outputFailed_ = false;

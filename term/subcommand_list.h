@@ -15,6 +15,7 @@ inline constexpr SubcommandEntry kSubcommands[] = {
     {"run", "share every address of a file, with results on standard output"},
     {"check", "try the site profile on the site: one share's steps, nothing shared"},
     {"profile", "print the built-in site profile (--print-default)"},
+    {"accounts", "list, add, set or remove named accounts (--account NAME)"},
 };
 
 /// The "Commands:" section that ends `quillet --help`.
@@ -22,7 +23,7 @@ inline QString subcommandsHelp() {
   QString text = QStringLiteral("\nCommands (without one, the window opens):\n");
   for (const SubcommandEntry& entry : kSubcommands) {
     text += QStringLiteral("  %1  %2\n")
-                .arg(QString::fromUtf8(entry.name), -8)
+                .arg(QString::fromUtf8(entry.name), -9)
                 .arg(QString::fromUtf8(entry.summary));
   }
   return text + QStringLiteral("\nRun 'quillet COMMAND --help' for the options of a command.\n");

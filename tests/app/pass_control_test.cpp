@@ -65,9 +65,10 @@ class PassControlTest : public QObject {
   void brokenJournalIsToldAndSetAside();
   void unwritableFolderGoesOnInMemory();
   void pauseContinueAndStopDuringAPass();
+  void accountNameInTheTitle();
 
  private:
-  std::unique_ptr<Application> start(const QString& dataDir);
+  std::unique_ptr<Application> start(const QString& dataDir, const QString& account = {});
   bool signIn(MainWindow& w);
 
   std::unique_ptr<DemoSite> site_;
@@ -81,10 +82,12 @@ void PassControlTest::initTestCase() {
   QVERIFY(site_->start());
 }
 
-std::unique_ptr<Application> PassControlTest::start(const QString& dataDir) {
+std::unique_ptr<Application> PassControlTest::start(const QString& dataDir,
+                                                    const QString& account) {
   AppConfig config;
   config.siteBase = QString::fromStdString(site_->baseUrl());
   config.dataDir = dataDir;
+  config.accountName = account;
   auto app = std::make_unique<Application>(config, &dialogs_);
   if (!app->lockDataFolder()) return app;
   app->onMainWindowCreated();
@@ -356,6 +359,37 @@ void PassControlTest::pauseContinueAndStopDuringAPass() {
   QCOMPARE(site_->shares().size(), std::size_t{1});
   QCOMPARE(w.windowTitle(), QStringLiteral("Quillet"));
   QVERIFY(!pauseEnabledIdle);
+}
+
+// With --account the window's title names the account, idle and through a
+// pass's progress titles.
+void PassControlTest::accountNameInTheTitle() {
+  QTemporaryDir data;
+  site_->clearShares();
+  auto app = start(data.path(), QStringLiteral("shop-a"));
+  MainWindow& w = app->window();
+  QCOMPARE(w.windowTitle(), QStringLiteral("Quillet (shop-a)"));
+  QVERIFY(signIn(w));
+  const QString list = data.filePath(QStringLiteral("addresses.txt"));
+  {
+    QFile file(list);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write((QString::fromStdString(site_->itemUrl(71)) + u'\n').toUtf8());
+  }
+  dialogs_.setNextFileName(list);
+  QTest::mouseClick(w.importButton, Qt::LeftButton);
+  w.period->setText(QStringLiteral("21"));
+  ShareEngine& engine = app->shareEngine();
+  QString runningTitle;
+  connect(&engine, &ShareEngine::passStarted, this,
+          [&] { QTimer::singleShot(100, this, [&] { runningTitle = w.windowTitle(); }); });
+  QSignalSpy ended(&engine, &ShareEngine::runEnded);
+  QTest::mouseClick(w.publishButton, Qt::LeftButton);
+  QTRY_VERIFY_WITH_TIMEOUT(ended.count() >= 1, 120000);
+  QVERIFY2(runningTitle.startsWith(QStringLiteral("Quillet (shop-a) - 第1/1个 - 约剩")),
+           qPrintable(runningTitle));
+  QCOMPARE(w.windowTitle(), QStringLiteral("Quillet (shop-a)"));
+  QCOMPARE(site_->shares().size(), std::size_t{1});
 }
 
 QTEST_MAIN(PassControlTest)

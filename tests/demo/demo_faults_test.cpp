@@ -72,6 +72,23 @@ TEST(DemoFaults, FailItemsAlwaysFailWhileOtherItemsSucceed) {
   EXPECT_FALSE(records[2].ok);
 }
 
+TEST(DemoFaults, FailOnceItemsFailTheirFirstShareOnly) {
+  DemoOptions options;
+  options.failOnceItems = {12};
+  SignedInSite s(options);
+  ASSERT_TRUE(s.started && s.signedIn);
+  EXPECT_TRUE(contains(s.share(11), "分享成功"));
+  EXPECT_TRUE(contains(s.share(12), "分享失败"));
+  EXPECT_TRUE(contains(s.share(12), "分享成功"));
+  EXPECT_TRUE(contains(s.share(12), "分享成功"));
+  const auto records = s.site.shares();
+  ASSERT_EQ(records.size(), 4u);
+  EXPECT_TRUE(records[0].ok);
+  EXPECT_FALSE(records[1].ok);
+  EXPECT_TRUE(records[2].ok);
+  EXPECT_TRUE(records[3].ok);
+}
+
 TEST(DemoFaults, DropRateOneClosesConnectionsWithoutAnAnswer) {
   DemoOptions options;
   options.dropRate = 1.0;

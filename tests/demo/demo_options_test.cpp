@@ -39,6 +39,8 @@ TEST(DemoCommandLine, ReadsEveryOptionInBothSpellings) {
                                           "--fail-item",
                                           "3",
                                           "--fail-item=77",
+                                          "--fail-once",
+                                          "12",
                                           "--seed",
                                           "18446744073709551615",
                                           "--host",
@@ -60,6 +62,7 @@ TEST(DemoCommandLine, ReadsEveryOptionInBothSpellings) {
   EXPECT_EQ(line.options.stallMs, 2500);
   EXPECT_DOUBLE_EQ(line.options.dropRate, 0.0);
   EXPECT_EQ(line.options.failItems, (std::set<int>{3, 77}));
+  EXPECT_EQ(line.options.failOnceItems, (std::set<int>{12}));
   EXPECT_EQ(line.options.seed, 18446744073709551615ull);
 }
 
@@ -81,6 +84,8 @@ TEST(DemoCommandLine, RefusesWhatItCannotServe) {
                                                          {"--account", ":pw"},
                                                          {"--fixed-captcha", ""},
                                                          {"--fail-item", "one"},
+                                                         {"--fail-once", "x"},
+                                                         {"--fail-once"},
                                                          {"--seed", "-3"},
                                                          {"--stall-ms", "-1"},
                                                          {"--inert-login=yes"},

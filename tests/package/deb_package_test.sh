@@ -16,7 +16,7 @@ fail() {
   exit 1
 }
 for tool in cpack dpkg dpkg-deb dpkg-shlibdeps lintian man desktop-file-validate appstreamcli \
-  python3; do
+  python3 systemd-analyze; do
   command -v "$tool" >/dev/null ||
     skip "$tool is not installed; scripts/setup.sh installs the packaging tools"
 done
@@ -44,6 +44,8 @@ echo "== file list"
 expected="usr/bin/quillet
 usr/bin/quillet-cli
 usr/bin/quillet-demo-site
+usr/lib/systemd/user/quillet-run@.service
+usr/lib/systemd/user/quillet-run@.timer
 usr/share/applications/org.quillet.Quillet.desktop
 usr/share/bash-completion/completions/quillet
 usr/share/bash-completion/completions/quillet-cli
@@ -62,9 +64,11 @@ dpkg-deb --contents "$deb" >"$work/contents"
 actual=$(awk '$1 !~ /^d/ { sub(/^\.\//, "", $6); print $6 }' "$work/contents" | LC_ALL=C sort)
 diff -u <(LC_ALL=C sort <<<"$expected") <(echo "$actual") ||
   fail "the package's files differ from the expected list (- expected, + packaged)"
-# Directories too: nothing but usr/bin and usr/share and what lies below them.
-awk '{ print $6 }' "$work/contents" | grep -v -E '^\./usr/((bin|share)(/.*)?)?$' &&
-  fail "the package has paths outside usr/bin and usr/share"
+# Directories too: nothing but usr/bin, usr/share, systemd's user unit folder and what lies
+# below them.
+awk '{ print $6 }' "$work/contents" |
+  grep -v -E '^\./usr/((bin|share|lib/systemd/user)(/.*)?|lib/|lib/systemd/)?$' &&
+  fail "the package has paths outside usr/bin, usr/share and usr/lib/systemd/user"
 awk '$2 != "root/root" { print; bad = 1 } END { exit bad }' "$work/contents" ||
   fail "files not owned by root"
 
@@ -201,6 +205,29 @@ for page in quillet quillet-cli quillet-demo-site; do
   grep -q "^SYNOPSIS" "$work/$page.txt" || fail "$page(1) has no SYNOPSIS"
   echo "$page(1): $(wc -l <"$work/$page.txt") lines"
 done
+for topic in '^ACCOUNTS' 'quillet-run@.service' '--account NAME' 'accounts remove NAME'; do
+  grep -q -e "$topic" "$work/quillet.txt" || fail "quillet(1) does not document $topic"
+done
+
+echo "== systemd units"
+# Checked as an account's instances, as the user's service manager loads them. The command
+# must exist: the copies name the throw-away root's program, which the units name in /usr/bin.
+units=$root/usr/lib/systemd/user
+grep -q -x 'ExecStart=/usr/bin/quillet run --account %i' "$units/quillet-run@.service" ||
+  fail "quillet-run@.service does not run 'quillet run --account %i'"
+grep -q -x 'SuccessExitStatus=1 143' "$units/quillet-run@.service" ||
+  fail "quillet-run@.service does not count 1 (and a stop's 143) as success"
+grep -q -x 'KillSignal=SIGTERM' "$units/quillet-run@.service" || fail "no SIGTERM to stop"
+mkdir "$work/units" "$work/runtime"
+sed "s|/usr/bin/quillet|$bin/quillet|" "$units/quillet-run@.service" \
+  >"$work/units/quillet-run@shop1.service"
+cp "$units/quillet-run@.timer" "$work/units/quillet-run@shop1.timer"
+XDG_RUNTIME_DIR=$work/runtime systemd-analyze --user verify --man=no \
+  "$work/units/quillet-run@shop1.service" "$work/units/quillet-run@shop1.timer" \
+  >"$work/verify.log" 2>&1 || { cat "$work/verify.log"; fail "systemd-analyze verify failed"; }
+# verify warns of a line it ignores and still succeeds: any word from it is a fault.
+[ ! -s "$work/verify.log" ] || { cat "$work/verify.log"; fail "systemd-analyze verify warned"; }
+echo "quillet-run@.service and quillet-run@.timer verified"
 
 echo "== bash completions"
 completions=$share/bash-completion/completions
@@ -217,10 +244,22 @@ check_completion() {
   [ "$got" = "$want" ] || fail "completing '$*' gave '$got', not '$want'"
 }
 check_completion "--data-dir" quillet --d
-check_completion "--site --data-dir --profile --help -h --version" quillet -
-check_completion "login run check profile" quillet ""
+check_completion "--site --account --data-dir --profile --help -h --version" quillet -
+check_completion "login run check profile accounts" quillet ""
 check_completion "--period --loop --comment --jitter --csv --json --verbose --resume --site \
---data-dir --profile --help" quillet run --
+--account --data-dir --profile --help" quillet run --
+check_completion "list add set remove" quillet accounts ""
+check_completion "--no-loop --no-comment" quillet accounts add shop9 --no
+check_completion "--yes --help" quillet accounts remove shop1 --
+# Account names come from the accounts' folders: only those with a settings file.
+export XDG_CONFIG_HOME=$work/completion-config
+mkdir -p "$XDG_CONFIG_HOME"/quillet/accounts/{shop1,shop2,half}
+touch "$XDG_CONFIG_HOME"/quillet/accounts/{shop1,shop2}/account.conf
+check_completion "shop1 shop2" quillet run --account ""
+check_completion "shop2" quillet --account shop2
+check_completion "shop1 shop2" quillet accounts set ""
+check_completion "shop1" quillet accounts remove shop1
+unset XDG_CONFIG_HOME
 check_completion "fetch" quillet-cli f
 check_completion "big5-to-gbk big5-to-simplified-gbk" quillet-cli text big
 check_completion "GET POST" quillet-cli fetch -X ""
