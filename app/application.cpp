@@ -24,6 +24,7 @@
 #include "journal/data_folder_lock.h"
 #include "share/dialogs.h"
 #include "share/list_actions.h"
+#include "share/pass_notices.h"
 #include "share/pass_title.h"
 #include "share/row_pacing.h"
 #include "share/run_tally.h"
@@ -94,6 +95,8 @@ Application::Application(const AppConfig& config, Dialogs* dialogs, QObject* par
   listActions_ = std::make_unique<ListActions>(*w.addressList, *dialogs_, &w);
   passTitle_ = std::make_unique<PassTitle>(*share_, *w.addressList, *shareSettings_);
   runTally_ = std::make_unique<RunTally>(*share_, *w.addressList, *shareSettings_);
+  notices_ = std::make_unique<PassNotices>(*share_, *w.addressList,
+                                           QStringLiteral("请重新登录，分享会从这一行继续"));
   tallyLabel_ = new StatusTallyLabel(w.statusParts[1]);
   restorePreferences();
 
@@ -130,6 +133,12 @@ void Application::bindEvents() {
   w.setWindowTitle(titled(w.windowTitle()));
   connect(passTitle_.get(), &PassTitle::titleChanged, &w,
           [&w, titled](const QString& title) { w.setWindowTitle(titled(title)); });
+  // The site ended the session during a pass: the sign-in page comes back,
+  // and a successful 登录 lets the pass go on at the row it held at.
+  connect(share_.get(), &ShareEngine::holdStarted, login_.get(), [this](const JournalHold& hold) {
+    if (hold.kind == HoldKind::SignedOut) login_->askAgain(LoginFlow::sessionEndedText());
+  });
+  connect(login_.get(), &LoginFlow::signedIn, share_.get(), &ShareEngine::signedIn);
   connect(w.contactLabel, &ClickableLabel::leftPressed, this, &Application::onContactLabelPressed);
   connect(w.updateLabel, &ClickableLabel::leftPressed, this, &Application::onUpdateLabelPressed);
 }

@@ -17,6 +17,7 @@ class RunTally;
 class StatusTallyLabel;
 class ShareJournal;
 class LoginFlow;
+class PassNotices;
 class MainWindow;
 class RememberedAccount;
 class ShareEngine;
@@ -81,6 +82,7 @@ class Application : public QObject {
   std::unique_ptr<ListActions> listActions_;
   std::unique_ptr<PassTitle> passTitle_;
   std::unique_ptr<RunTally> runTally_;
+  std::unique_ptr<PassNotices> notices_;
   StatusTallyLabel* tallyLabel_ = nullptr;  // owned by the window
   AddressListMenu* listMenu_ = nullptr;     // owned by the window
 };

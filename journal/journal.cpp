@@ -150,6 +150,8 @@ bool Journal::open(const QString& dataDir) {
         QString error;
         QSqlDatabase db = QSqlDatabase::database(connection_, false);
         if (!createOrMigrateSchema(db, version, error)) return failText(error);
+        // A file that cannot take the table is still read (it holds no hold).
+        addOptionalTables(db, error);
         return prepareStatements() && probeWrite();
       }();
       if (!writable) return fallBackToReading();
@@ -162,7 +164,7 @@ bool Journal::open(const QString& dataDir) {
   if (!openConnection() || !configure()) return false;
   QSqlDatabase db = QSqlDatabase::database(connection_, false);
   QString error;
-  if (!createOrMigrateSchema(db, 0, error)) return failText(error);
+  if (!createOrMigrateSchema(db, 0, error) || !addOptionalTables(db, error)) return failText(error);
   if (!prepareStatements()) return false;
   active_ = true;
   return loadOrder();
@@ -509,11 +511,14 @@ bool Journal::readAll(JournalSnapshot& snapshot) {
     done.setForwardOnly(true);
     done.prepare(QStringLiteral(
         "SELECT DISTINCT row_id FROM attempt WHERE pass_id = ?"
+        " AND (outcome IS NULL OR outcome <> ?)"
         " AND (confirmed_at IS NOT NULL OR (outcome IS NOT NULL AND outcome <> ''))"));
     done.addBindValue(p.key);
+    done.addBindValue(retriedOutcome());
     if (!done.exec()) return false;
     while (done.next()) p.done.insert(done.value(0).toLongLong());
     done.finish();
+    p.hold = readHold(db, p.key);
     snapshot.pass = std::move(p);
   }
 
@@ -949,6 +954,61 @@ bool Journal::updatePass(const JournalPass& pass) {
   if (!q.exec()) return fail(q.lastError());
   runningPass_ = pass.state == PassState::Running ? pass.key : 0;
   return true;
+}
+
+bool Journal::setPassHold(PassKey pass, const std::optional<JournalHold>& hold) {
+  if (!active_ || pass <= 0) return false;
+  QSqlQuery q(QSqlDatabase::database(connection_, false));
+  if (!hold) {
+    q.prepare(QStringLiteral("DELETE FROM pass_hold WHERE pass_id = ?"));
+    q.addBindValue(pass);
+    return q.exec() || fail(q.lastError());
+  }
+  QStringList retry;
+  for (const RowKey key : hold->retryRows) retry << QString::number(key);
+  q.prepare(QStringLiteral("INSERT OR REPLACE INTO pass_hold VALUES (?, ?, ?, ?, ?, ?)"));
+  q.addBindValue(pass);
+  q.addBindValue(static_cast<int>(hold->kind));
+  q.addBindValue(hold->row);
+  q.addBindValue(hold->untilMs);
+  q.addBindValue(notNull(retry.join(QLatin1Char(','))));
+  q.addBindValue(notNull(QString::fromUtf8(hold->policy)));
+  return q.exec() || fail(q.lastError());
+}
+
+std::optional<JournalHold> Journal::readHold(QSqlDatabase& db, PassKey pass) {
+  QSqlQuery q(db);
+  q.prepare(QStringLiteral(
+      "SELECT kind, row_id, until_ms, retry_rows, policy FROM pass_hold WHERE pass_id = ?"));
+  q.addBindValue(pass);
+  // A file without the table (written before holds were kept) holds none.
+  if (!q.exec() || !q.next()) return std::nullopt;
+  const int kind = q.value(0).toInt();
+  if (kind < static_cast<int>(HoldKind::SignedOut) || kind > static_cast<int>(HoldKind::SiteDown))
+    return std::nullopt;
+  JournalHold hold;
+  hold.kind = static_cast<HoldKind>(kind);
+  hold.row = q.value(1).toLongLong();
+  hold.untilMs = q.value(2).toLongLong();
+  for (const QString& each : q.value(3).toString().split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+    bool ok = false;
+    const RowKey key = each.toLongLong(&ok);
+    if (ok) hold.retryRows << key;
+  }
+  hold.policy = q.value(4).toString().toUtf8();
+  return hold;
+}
+
+bool Journal::releaseAttempt(RowKey row) {
+  if (!active_ || row <= 0) return false;
+  QSqlQuery q(QSqlDatabase::database(connection_, false));
+  q.prepare(
+      QStringLiteral("UPDATE attempt SET outcome = ?, outcome_at = ?"
+                     " WHERE id = (SELECT MAX(id) FROM attempt WHERE row_id = ?)"));
+  q.addBindValue(retriedOutcome());
+  q.addBindValue(nowText());
+  q.addBindValue(row);
+  return q.exec() || fail(q.lastError());
 }
 
 bool Journal::setFailedAddresses(const QStringList& addresses) {

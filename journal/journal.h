@@ -8,6 +8,7 @@
 
 #include "journal/journal_types.h"
 
+class QSqlDatabase;
 class QSqlError;
 
 namespace quillet {
@@ -112,6 +113,11 @@ class Journal : public QObject {
   PassKey startPass(const JournalPass& pass);
   /// Records a pass's state, settings and failure count.
   bool updatePass(const JournalPass& pass);
+  /// Records the hold a pass is in, or that it is in none.
+  bool setPassHold(PassKey pass, const std::optional<JournalHold>& hold);
+  /// The latest attempt of `row` was turned away by a site-wide hold: it is
+  /// no outcome of the row's, and the pass that made it tries the row again.
+  bool releaseAttempt(RowKey row);
 
   /// The key of the row at `row` (0 when there is none).
   RowKey keyAt(int row) const;
@@ -156,6 +162,7 @@ class Journal : public QObject {
   bool renumber();
   bool settleAttempts(RowKey row, const QString& outcome);
   bool readAll(JournalSnapshot& snapshot);
+  static std::optional<JournalHold> readHold(QSqlDatabase& db, PassKey pass);
   bool settle(JournalSnapshot& snapshot);
   bool writeFailed(const QStringList& addresses);
   bool inTransaction(const std::function<bool()>& work);

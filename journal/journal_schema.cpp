@@ -188,6 +188,21 @@ constexpr std::array<Migration, kJournalSchemaVersion> kMigrations{&createVersio
 
 }  // namespace
 
+bool addOptionalTables(QSqlDatabase& db, QString& error) {
+  // The hold a pass is in (one at most): its kind, the row it holds at, when
+  // its wait ends (ms since the epoch, 0: none), the rows it tries again
+  // (keys separated by commas) and the hold decisions' state (JSON).
+  return run(db,
+             QStringLiteral("CREATE TABLE IF NOT EXISTS pass_hold ("
+                            " pass_id INTEGER PRIMARY KEY,"
+                            " kind INTEGER NOT NULL,"
+                            " row_id INTEGER NOT NULL,"
+                            " until_ms INTEGER NOT NULL,"
+                            " retry_rows TEXT NOT NULL,"
+                            " policy TEXT NOT NULL)"),
+             error);
+}
+
 bool inspectSchema(QSqlDatabase& db, SchemaState& state, int& version, QString& error) {
   QSqlQuery tables(db);
   if (!tables.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"))) {

@@ -25,4 +25,10 @@ bool inspectSchema(QSqlDatabase& db, SchemaState& state, int& version, QString& 
 /// kJournalSchemaVersion, in one transaction.
 bool createOrMigrateSchema(QSqlDatabase& db, int fromVersion, QString& error);
 
+/// Creates the tables that came after version 2 without changing what it
+/// reads or writes (a program of version 2 ignores them, this one reads a
+/// file without them as holding nothing), when they are missing. Fails only
+/// when the file cannot be written; the journal is usable all the same.
+bool addOptionalTables(QSqlDatabase& db, QString& error);
+
 }  // namespace quillet

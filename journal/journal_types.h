@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -62,6 +63,27 @@ enum class PassState : int {
   Finished = 2,  // every row of it has its outcome
 };
 
+/// Why a pass holds at a row: the site's session ended (its login form came
+/// back), the account was turned away for sharing too often, or the site's
+/// pages could not be loaded.
+enum class HoldKind : int {
+  SignedOut = 1,
+  Muted = 2,
+  SiteDown = 3,
+};
+
+/// A hold that a pass is in: kept with the pass, so that a program that
+/// ends during it (a crash, a stop) goes on with the same hold.
+struct JournalHold {
+  HoldKind kind = HoldKind::Muted;
+  RowKey row = 0;           // the row the pass goes on with when the hold ends
+  qint64 untilMs = 0;       // when the wait ends (ms since the epoch, UTC); 0: not timed
+  QList<RowKey> retryRows;  // rows to try again after it (their earlier try was turned away)
+  QByteArray policy;        // the hold decisions' state (HoldPolicy::saved())
+
+  friend bool operator==(const JournalHold&, const JournalHold&) = default;
+};
+
 /// A pass: the rows it visits in the order fixed when it started, its
 /// settings, its state. Where it is follows from its attempts: the next
 /// row without an outcome (or a confirm) in this pass.
@@ -77,6 +99,8 @@ struct JournalPass {
   /// The greatest row key when the pass started: rows with greater keys
   /// came into the list later and are not part of it.
   RowKey lastKeyAtStart = 0;
+  /// The hold the pass is in, if any.
+  std::optional<JournalHold> hold;
 };
 
 /// Everything a journal gives back at start-up.
@@ -105,6 +129,12 @@ struct JournalSnapshot {
 /// The status of a row that may or may not have been shared.
 inline QString unconfirmedStatus() {
   return QStringLiteral("未确认");
+}
+
+/// The outcome an attempt gets when a site-wide hold turned it away: the row
+/// had no result of its own and the pass tries it again.
+inline QString retriedOutcome() {
+  return QStringLiteral("重试");
 }
 
 }  // namespace quillet

@@ -97,6 +97,14 @@ void JournalRecorder::finishRow(int row) {
   if (key == attemptRow_) attempt_ = 0, attemptRow_ = 0;
 }
 
+void JournalRecorder::releaseRow(int row) {
+  const RowKey key = list_.keyAt(row);
+  if (key == 0) return;
+  if (key == pendingRow_) pendingRow_ = 0;
+  if (key == attemptRow_) attempt_ = 0, attemptRow_ = 0;
+  journal_.releaseAttempt(key);
+}
+
 void JournalRecorder::flush() {
   if (pendingRow_ == 0) return;
   const RowKey key = pendingRow_;

@@ -40,6 +40,10 @@ class JournalRecorder : public QObject {
   /// The row's result is complete in the list: commit it with the attempt's
   /// outcome.
   void finishRow(int row);
+  /// The latest try of `row` was turned away by the site as a whole: it is
+  /// recorded as no outcome of the row's (the pass tries the row again), and
+  /// a result held back for it is dropped.
+  void releaseRow(int row);
   /// Commits a held-back result as it stands (the pass ended without
   /// finishing the row).
   void flush();

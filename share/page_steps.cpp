@@ -91,6 +91,10 @@ StepOutcome PageSteps::openStartPage() {
   const std::shared_ptr<RunContext> context = context_;
   page().waitUntilLoaded(limitMs);
   if (context->mustEnd()) return StepOutcome::Stopped;
+  // The login form or an error page instead of the start page concerns the
+  // whole site: nothing is clicked, the pass decides.
+  startPageState_ = siteStateOf(parts_.browserWindow);
+  if (startPageState_ != SiteState::Usable) return StepOutcome::Done;
   page().clickLink(profile_.startPageLink);
   return StepOutcome::Done;
 }
@@ -101,6 +105,8 @@ void PageSteps::openShareDialog() {
 
 StepOutcome PageSteps::enterAddress() {
   AddressListModel& list = *parts_.list;
+  lastResultMuted_ = false;
+  lastResultShared_ = false;
   for (;;) {
     const RowKey key = nextRow();
     if (key == 0) return StepOutcome::NoRow;
@@ -182,6 +188,7 @@ void PageSteps::checkResult() {
   bool answered = false;
   const bool shared =
       page().highlightText(profile_.successMark, kOutcomeAnswerTimeoutMs, &answered);
+  lastResultShared_ = shared;
   // A stop (a signal, or the terminal going away) may take the browser's
   // page with it: a result that could not be read then says nothing about
   // the share, which may well have gone through.
@@ -189,6 +196,19 @@ void PageSteps::checkResult() {
     markUnconfirmed();
     return;
   }
+  // The site's "too often" notice is no result of the row's: it is left as
+  // it was and tried again after the hold.
+  lastResultMuted_ = false;
+  if (!shared) {
+    for (const QString& mark : profile_.muteMarks) {
+      if (mark.isEmpty()) continue;
+      if (page().highlightText(mark, kOutcomeAnswerTimeoutMs, nullptr)) {
+        lastResultMuted_ = true;
+        break;
+      }
+    }
+  }
+  if (lastResultMuted_) return;
   // Found by key after the waits: positions may have moved meanwhile.
   const int row = currentPosition();
   AddressListModel* list = parts_.list;

@@ -8,6 +8,7 @@
 
 #include "journal/journal_types.h"
 #include "share/run_context.h"
+#include "share/site_hold.h"
 #include "share/site_page.h"
 #include "site/site_profile.h"
 
@@ -75,8 +76,17 @@ class PageSteps {
             std::shared_ptr<RunContext> context);
 
   /// Step 1: navigate to the start page, wait 4 s and until it has loaded
-  /// (at most 60 s, scaled like every designed wait), then click link 2.
+  /// (at most 60 s, scaled like every designed wait), then click link 2,
+  /// unless the page is the site's login form or could not be loaded
+  /// (startPageState() tells which).
   StepOutcome openStartPage();
+  /// What step 1 found: the start page, the login form or an error page.
+  SiteState startPageState() const { return startPageState_; }
+  /// Whether step 5 found one of the profile's mute marks instead of "成功":
+  /// the row was then left without a result.
+  bool lastResultMuted() const { return lastResultMuted_; }
+  /// Whether step 5 found "成功" for the row.
+  bool lastResultShared() const { return lastResultShared_; }
   /// Step 2: click the first link whose text contains "分享宝贝".
   void openShareDialog();
   /// Step 3: progress text, the address of the pass's next row into text
@@ -118,6 +128,7 @@ class PageSteps {
   /// Works `page` from now on instead of the browser control's (null: the
   /// browser control's again). It must outlive its use.
   void setPage(SitePage* page);
+  const StepParts& parts() const { return parts_; }
 
  private:
   bool pause(std::int64_t microseconds, bool finishing = false) const {
@@ -133,6 +144,9 @@ class PageSteps {
   std::shared_ptr<RunContext> context_;
   std::mt19937 random_;
   std::unique_ptr<SitePage> browserPage_;
+  SiteState startPageState_ = SiteState::Usable;
+  bool lastResultMuted_ = false;
+  bool lastResultShared_ = false;
 };
 
 }  // namespace quillet

@@ -3,6 +3,7 @@
 #include "share/address_list_model.h"
 #include "share/share_engine.h"
 #include "share/share_settings.h"
+#include "share/site_hold.h"
 
 namespace quillet {
 
@@ -33,7 +34,17 @@ PassTitle::PassTitle(ShareEngine& engine, const AddressListModel& list, ShareSet
     progress_.setPaused(paused);
     update();
   });
+  // A hold says what the pass waits for, and until when.
+  connect(&engine, &ShareEngine::holdStarted, this, [this](const JournalHold& hold) {
+    hold_ = holdTitleText(hold);
+    update();
+  });
+  connect(&engine, &ShareEngine::holdEnded, this, [this] {
+    hold_.clear();
+    update();
+  });
   connect(&engine, &ShareEngine::runEnded, this, [this] {
+    hold_.clear();
     progress_.passEnded();
     tick_.stop();
     update();
@@ -41,6 +52,7 @@ PassTitle::PassTitle(ShareEngine& engine, const AddressListModel& list, ShareSet
 }
 
 QString PassTitle::text() const {
+  if (!hold_.isEmpty()) return hold_;
   // The pass's own period; the field's only before any pass.
   const JournalPass* pass = engine_.pass();
   const double period = pass ? pass->settings.periodSeconds : settings_.period().value_or(0.0);

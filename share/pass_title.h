@@ -13,7 +13,8 @@ class ShareEngine;
 class ShareSettings;
 
 /// The window title that follows a share engine: "Quillet - 第N/M个 -
-/// 约剩X分钟" while a pass runs, "Quillet" otherwise.
+/// 约剩X分钟" while a pass runs, "Quillet - 暂停到14:05 - 账号被限制" while it
+/// holds, "Quillet" otherwise.
 class PassTitle : public QObject {
   Q_OBJECT
 
@@ -35,6 +36,7 @@ class PassTitle : public QObject {
   PassProgress progress_;
   QTimer tick_;  // the minutes left count down between rows too
   QString last_;
+  QString hold_;  // the title of the hold the pass is in, or empty
 };
 
 }  // namespace quillet

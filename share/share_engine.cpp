@@ -12,7 +12,7 @@
 namespace quillet {
 
 // Passes what the page steps report on to the engine's signals.
-class ShareEngine::Report : public StepReport {
+class ShareEngine::Report : public StepReport, public HoldReport {
  public:
   explicit Report(ShareEngine& engine) : engine_(engine) {}
   void progress(const QString& text) override { engine_.showProgress(text); }
@@ -26,6 +26,19 @@ class ShareEngine::Report : public StepReport {
     Q_EMIT engine_.rowFinished(row);
     Q_EMIT engine_.runStateChanged();
   }
+  void holdStarted(const JournalHold& hold) override {
+    Q_EMIT engine_.holdChanged();
+    Q_EMIT engine_.holdStarted(hold);
+  }
+  void holdEnded(const JournalHold& hold) override {
+    Q_EMIT engine_.holdChanged();
+    Q_EMIT engine_.holdEnded(hold);
+  }
+  void rowReleased(int row) override {
+    Q_EMIT engine_.rowReleased(row);
+    Q_EMIT engine_.runStateChanged();
+  }
+  void holdText(const QString& text) override { engine_.showProgress(text); }
 
  private:
   ShareEngine& engine_;
@@ -43,7 +56,10 @@ ShareEngine::ShareEngine(AddressListModel& list, ShareSettings& settings, QWidge
       context_(std::make_shared<RunContext>()),
       report_(std::make_unique<Report>(*this)),
       steps_(StepParts{&list_, &failed_, &settings_, browserWindow, report_.get()}, profile_,
-             cursor_, context_) {
+             cursor_, context_),
+      holds_(std::make_unique<SiteHolds>(
+          SiteHolds::Parts{&list_, &failed_, &cursor_, browserWindow, report_.get()}, profile_,
+          context_)) {
   // The engine's own wait: pause and stop cut it short, and a wait cut short
   // because the application is quitting ends the pass rather than racing
   // through the remaining rows.
@@ -159,6 +175,7 @@ int ShareEngine::rowsLeftForNextPass() const {
 }
 
 void ShareEngine::setWaitFunction(std::function<void(std::int32_t)> wait) {
+  holds_->setWaitFunction(wait);
   if (!wait) {
     RunContext* context = context_.get();
     context_->wait = [context](std::int32_t micros) { return interruptibleWait(*context, micros); };
@@ -168,6 +185,18 @@ void ShareEngine::setWaitFunction(std::function<void(std::int32_t)> wait) {
     wait(micros);
     return 0;
   };
+}
+
+void ShareEngine::signedIn() {
+  holds_->signedIn();
+}
+
+void ShareEngine::setEndWhenSignedOut(bool end) {
+  holds_->setEndWhenSignedOut(end);
+}
+
+HoldEnding ShareEngine::holdEnding() const {
+  return holds_->ending();
 }
 
 void ShareEngine::pause() {
@@ -263,12 +292,14 @@ void ShareEngine::run(std::optional<JournalPass> fresh) {
     return;
   }
   running_ = true;
+  holds_->clearEnding();
   context_->stopRequested = false;
   context_->paused = false;
   const std::shared_ptr<RunContext> context = context_;
   if (fresh) {
     cursor_ = PassCursor{};
     cursor_.pass = std::move(*fresh);
+    holds_->reset();
   }
   continuing_ = !fresh.has_value();
   bool ended = false;
@@ -278,6 +309,7 @@ void ShareEngine::run(std::optional<JournalPass> fresh) {
       cursor_ = PassCursor{};
       cursor_.pass = newPass(PassKind::Publish, 0);
       continuing_ = false;
+      holds_->reset();
     }
     cursor_.current = 0;
     cursor_.pass->state = PassState::Running;
@@ -337,13 +369,30 @@ void ShareEngine::takeSettingsChanges() {
 }
 
 bool ShareEngine::runPass(const std::shared_ptr<RunContext>& context) {
+  // A hold the pass was in when it stopped (or the program ended) goes on.
+  if (holds_->resume() == HoldStep::End) return false;
+  // The site as a whole decides before each row and after each page of it:
+  // signed out, muted or down, the pass holds at the row with nothing marked
+  // and takes it again from its first step afterwards.
+  const auto siteHolds = [&](SiteState state) {
+    const HoldStep step = holds_->checkPage(state);
+    return step == HoldStep::Go ? 0 : step == HoldStep::Again ? 1 : -1;
+  };
   for (;;) {
     if (steps_.nextRow() == 0) return true;
     // A setting changed during the pass takes effect from the next row on
     // (the comment) or at the next final wait (the period).
     takeSettingsChanges();
     if (steps_.openStartPage() == StepOutcome::Stopped) return false;
+    if (const int held = siteHolds(steps_.startPageState())) {
+      if (held < 0) return false;
+      continue;
+    }
     if (!pauseFor(context, RowWaits::kStartLink)) return false;
+    if (const int held = siteHolds(siteStateOf(steps_.parts().browserWindow))) {
+      if (held < 0) return false;
+      continue;
+    }
     steps_.openShareDialog();
     if (!pauseFor(context, RowWaits::kShareDialog)) return false;
     const StepOutcome entered = steps_.enterAddress();
@@ -351,7 +400,35 @@ bool ShareEngine::runPass(const std::shared_ptr<RunContext>& context) {
     if (entered == StepOutcome::NoRow) continue;  // the test at the top ends the pass
     // Entered but never confirmed: the row is not done in this pass.
     if (!pauseFor(context, RowWaits::kBeforeConfirm)) return false;
+    if (const int held = siteHolds(siteStateOf(steps_.parts().browserWindow))) {
+      if (held < 0) return false;
+      continue;
+    }
+    const RowKey row = cursor_.current;
     if (steps_.publish() == StepOutcome::Stopped) return false;
+    // A stop ends the pass at the row's result: the site is not looked at.
+    const bool stopping = context->mustEnd();
+    if (!stopping && !steps_.lastResultShared() && !steps_.lastResultMuted() &&
+        steps_.currentPosition() >= 0) {
+      // A failed step may be the site's doing: the page it left tells.
+      if (const int held = siteHolds(siteStateOf(steps_.parts().browserWindow))) {
+        if (held < 0) return false;
+        continue;
+      }
+    }
+    // A row that went away meanwhile has no result to count.
+    const HoldStep afterRow =
+        stopping || steps_.currentPosition() < 0
+            ? HoldStep::Go
+            : holds_->afterResult(row, steps_.lastResultShared(), steps_.lastResultMuted());
+    switch (afterRow) {
+      case HoldStep::Go:
+        break;
+      case HoldStep::Again:
+        continue;
+      case HoldStep::End:
+        return false;
+    }
     // The pass is finished when its last row's outcome is recorded, not
     // after the wait that follows.
     if (steps_.nextRow() == 0) markFinished();

@@ -10,6 +10,7 @@
 #include "share/failed_addresses.h"
 #include "share/page_steps.h"
 #include "share/run_context.h"
+#include "share/site_hold.h"
 #include "site/site_profile.h"
 
 class QWidget;
@@ -95,6 +96,19 @@ class ShareEngine : public QObject {
   FailedAddresses& failedAddresses() { return failed_; }
   AddressListModel& list() { return list_; }
 
+  /// A sign-in succeeded: a pass held because the site signed it out goes on
+  /// at the row it held at.
+  void signedIn();
+  /// Without anyone to sign in (a terminal run), a pass that finds itself
+  /// signed out ends, interrupted, instead of waiting for a sign-in.
+  void setEndWhenSignedOut(bool end);
+  /// Why the last pass ended in a hold (None when it did not).
+  HoldEnding holdEnding() const;
+  /// The hold the pass is in; null when none.
+  const JournalHold* hold() const {
+    return cursor_.pass && cursor_.pass->hold ? &*cursor_.pass->hold : nullptr;
+  }
+
   /// Replaces the wait used between the steps (PumpWait by default), e.g. to
   /// observe the designed waits. It receives each wait's unscaled duration;
   /// a wait put in this way cannot be cut short by pause or stop. An empty
@@ -143,6 +157,17 @@ class ShareEngine : public QObject {
   /// A pass reached the end of the list ("发布完毕" is showing).
   void passFinished();
   void pausedChanged(bool paused);
+  /// The pass holds at a row because of the site as a whole (signed out,
+  /// muted, down); the hold is in the pass's record (runStateChanged is not
+  /// sent for it: holdChanged is).
+  void holdStarted(const JournalHold& hold);
+  /// The hold is over and the pass goes on.
+  void holdEnded(const JournalHold& hold);
+  /// The pass's hold changed (begun, renewed or ended): record it.
+  void holdChanged();
+  /// `row`'s try was turned away by the site as a whole: a result it had is
+  /// taken back, and the pass tries it again.
+  void rowReleased(int row);
   /// The engine went idle (the passes ended, were refused or stopped).
   void runEnded();
 
@@ -175,6 +200,7 @@ class ShareEngine : public QObject {
   std::shared_ptr<RunContext> context_;
   std::unique_ptr<Report> report_;
   PageSteps steps_;
+  std::unique_ptr<SiteHolds> holds_;
   QString lastProgress_;
   bool running_ = false;
 };

@@ -100,6 +100,17 @@ QString ShareJournal::openAndRestore(const QString& dataDir) {
   connect(
       &engine_, &ShareEngine::rowFinished, this, [recorder](int row) { recorder->finishRow(row); },
       Qt::DirectConnection);
+  connect(
+      &engine_, &ShareEngine::rowReleased, this, [recorder](int row) { recorder->releaseRow(row); },
+      Qt::DirectConnection);
+  connect(
+      &engine_, &ShareEngine::holdChanged, this,
+      [this] {
+        const JournalPass* pass = engine_.pass();
+        if (!runStateLive_ || pass == nullptr || pass->key == 0) return;
+        journal_->setPassHold(pass->key, pass->hold);
+      },
+      Qt::DirectConnection);
   connect(&engine_, &ShareEngine::runStateChanged, this, &ShareJournal::recordPass,
           Qt::DirectConnection);
   connect(&engine_, &ShareEngine::passStarted, this, &ShareJournal::onPassStarted,

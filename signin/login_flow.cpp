@@ -50,13 +50,25 @@ void LoginFlow::show(const LoginReport& report) {
         tabs_->setCurrentIndex(kPublishPage);
         tabs_->setTabEnabled(kLoginPage, false);
       }
-      break;
+      showCaptcha(report.captchaPicture);
+      Q_EMIT signedIn();
+      return;
     case LoginOutcome::Unreachable:
     case LoginOutcome::NoAnswer:
     case LoginOutcome::NotSignedIn:
       break;
   }
   showCaptcha(report.captchaPicture);
+}
+
+void LoginFlow::askAgain(const QString& hint) {
+  if (tabs_) {
+    tabs_->setTabEnabled(kLoginPage, true);
+    tabs_->setCurrentIndex(kLoginPage);
+  }
+  if (hint_) hint_->setText(hint);
+  if (captcha_) captcha_->clear();
+  RefreshCaptcha();
 }
 
 void LoginFlow::RefreshCaptcha() {

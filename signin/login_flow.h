@@ -59,6 +59,16 @@ class LoginFlow : public QObject {
 
   const SiteProfile& profile() const { return login_.profile(); }
 
+  /// The site ended the session while the window was away: the sign-in page
+  /// comes back (its tab enabled and shown) with `hint` and a new captcha.
+  void askAgain(const QString& hint);
+  /// "登录已失效，请重新登录后继续".
+  static QString sessionEndedText() { return QStringLiteral("登录已失效，请重新登录后继续"); }
+
+ Q_SIGNALS:
+  /// A sign-in succeeded (the publish page is showing).
+  void signedIn();
+
  private:
   LoginRequest requestFromFields() const;
   void show(const LoginReport& report);

@@ -35,13 +35,18 @@ QString liveProgressLine(const PassProgress& progress, int barWidth) {
   const int filled = progress.total > 0
                          ? std::clamp(progress.rowsDone * barWidth / progress.total, 0, barWidth)
                          : 0;
-  return u'[' + QString(filled, u'#') + QString(barWidth - filled, u'.') + QStringLiteral("] ") +
-         counts(progress) + QStringLiteral(" 剩余 ") + clock(progress.secondsLeft);
+  const QString head =
+      u'[' + QString(filled, u'#') + QString(barWidth - filled, u'.') + QStringLiteral("] ");
+  if (!progress.hold.isEmpty())
+    return head + counts(progress) + QStringLiteral(" [") + progress.hold + u']';
+  return head + counts(progress) + QStringLiteral(" 剩余 ") + clock(progress.secondsLeft);
 }
 
 QString plainProgressLine(const PassProgress& progress) {
   const QString left = progress.secondsLeft < 0 ? QStringLiteral("未知")
                                                 : QStringLiteral("%1 秒").arg(progress.secondsLeft);
+  if (!progress.hold.isEmpty())
+    return counts(progress) + QStringLiteral(" [") + progress.hold + u']';
   return counts(progress) + QStringLiteral(" 剩余 ") + left;
 }
 

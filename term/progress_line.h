@@ -17,11 +17,13 @@ struct PassProgress {
   int rowsDone = 0;
   std::int64_t secondsLeft = -1;  // -1 while unknown
   double secondsPerRow = -1;      // the measured time per address; negative while unknown
+  QString hold;  // the hold the pass is in ("账号被限制，暂停到14:05"), or empty
 };
 
 /// The live line for a terminal: a bar, the row, the counts and the time
 /// left, e.g. "[#####.....] 第3/10个 成功 2 失败 0 地址错误 0 实际每个约23.4秒 剩余 02:35"
-/// (the time per address once a row has its result).
+/// (the time per address once a row has its result). During a hold the hold
+/// takes the place of the time left: "... 地址错误 0 [账号被限制，暂停到14:05]".
 QString liveProgressLine(const PassProgress& progress, int barWidth = 20);
 
 /// The plain line for a log: "第3/10个 成功 2 失败 0 地址错误 0 实际每个约23.4秒 剩余 155 秒".

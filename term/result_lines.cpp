@@ -35,4 +35,10 @@ QString jsonLine(const RowResult& result) {
            jsonString(result.time));
 }
 
+QString jsonHoldLine(const QString& event, const QString& reason, int row, const QString& until) {
+  return QStringLiteral("{\"event\":%1,\"reason\":%2,\"row\":%3,\"until\":%4}\n")
+      .arg(jsonString(event), jsonString(reason), QString::number(row),
+           until.isEmpty() ? QStringLiteral("null") : jsonString(until));
+}
+
 }  // namespace quillet::term

@@ -22,4 +22,10 @@ QString csvRecord(const RowResult& result);
 /// One JSON object on one line: {"row":N,"address":...,"status":...,"time":...}.
 QString jsonLine(const RowResult& result);
 
+/// A hold event as one JSON line: {"event":"hold","reason":"muted","row":6,
+/// "until":"2026-12-10T14:05:00"} (local time) when it begins, "holdEnded" when it
+/// is over. Reasons: signedOut, muted, siteDown; "until" is null for a hold
+/// without an end time (waiting for a sign-in).
+QString jsonHoldLine(const QString& event, const QString& reason, int row, const QString& until);
+
 }  // namespace quillet::term

@@ -14,9 +14,11 @@
 #include "journal/journal.h"
 #include "share/address_import.h"
 #include "share/address_list_model.h"
+#include "share/pass_notices.h"
 #include "share/row_pacing.h"
 #include "share/share_engine.h"
 #include "share/share_journal.h"
+#include "share/site_hold.h"
 #include "signin/session_check.h"
 #include "signin/site_login.h"
 #include "site/site_profile.h"
@@ -68,9 +70,10 @@ int RunCommand::execute(const QStringList& arguments) {
           "FILE, the period and the --csv file are checked before anything changes.\n"
           "Exit status: 0 every row 成功, 1 some row 失败 or 地址错误, or the results could not "
           "be written (standard output or the --csv file), 2 usage, unreadable or empty FILE, "
-          "period below 21, --csv file that cannot be written, 3 not signed in, 4 site "
-          "unreachable, 5 the data folder is in use by another Quillet, cannot be locked, or "
-          "its journal cannot be written, "
+          "period below 21, --csv file that cannot be written, 3 not signed in (or the site ended "
+          "the session during the pass: after 'quillet login', --resume goes on at its row), 4 "
+          "site unreachable (or down during the pass past outageGiveUpMinutes), 5 the data folder "
+          "is in use by another Quillet, cannot be locked, or its journal cannot be written, "
           "130/143/129 stopped by SIGINT/SIGTERM/SIGHUP."));
   const QCommandLineOption periodOption(
       QStringLiteral("period"), QStringLiteral("Seconds per address, 21 or more (default 21)."),
@@ -259,6 +262,22 @@ int RunCommand::execute(const QStringList& arguments) {
   QObject::connect(&engine, &ShareEngine::rowFinished, [&](int row) { report.rowFinished(row); });
   QObject::connect(&engine, &ShareEngine::progressText,
                    [&](const QString& text) { report.statusText(text); });
+  // A hold of the pass: on the progress line and, with --json, as events.
+  // Nobody can sign in during a terminal run: a signed-out pass ends, kept
+  // interrupted at its row, for --resume after 'quillet login'.
+  engine.setEndWhenSignedOut(true);
+  // A desktop user away from the terminal hears of holds and of the end.
+  PassNotices notices(
+      engine, list,
+      QStringLiteral("运行 quillet login 后用 quillet run %1 --resume 继续").arg(file));
+  QObject::connect(&engine, &ShareEngine::holdStarted, [&](const JournalHold& hold) {
+    const int position = list.rowOf(hold.row);
+    report.holdStarted(holdReasonText(hold.kind), holdReasonKey(hold.kind),
+                       position < 0 ? list.rowCountInt() : position + 1, hold.untilMs);
+  });
+  QObject::connect(&engine, &ShareEngine::holdEnded,
+                   [&](const JournalHold&) { report.holdEnded(); });
+  QObject::connect(&engine, &ShareEngine::rowReleased, [&](int row) { report.rowReleased(row); });
 
   QObject::connect(&stops, &StopSignals::stopRequested, &engine, &ShareEngine::requestStop);
   // The pass runs here, to its end or to a stop; its waits keep the event
@@ -268,13 +287,31 @@ int RunCommand::execute(const QStringList& arguments) {
   if (!started) return kExitUsage;  // refused: the reason is on standard error
 
   const int stopSignal = stops.received();
+  const HoldEnding holdEnding = engine.holdEnding();
   // A pass stopped by a signal stays interrupted (unless its last row was
-  // done, when it is finished): --resume goes on with it.
-  const bool stopped = stopSignal != 0 || report.outputFailed();
+  // done, when it is finished): --resume goes on with it. So does a pass
+  // that the site signed out or that gave up on an unreachable site.
+  const bool stopped = stopSignal != 0 || report.outputFailed() || holdEnding != HoldEnding::None;
   if (stopped) journal.keepInterrupted();
-  report.finish(signalName(stopSignal));
+  QString note;
+  if (holdEnding == HoldEnding::SignedOut) {
+    note = QStringLiteral(
+               "网站的登录已失效（会话已结束），分享在第%1个地址中断：运行 quillet login "
+               "登录后，用 quillet run %2 --resume 从这里继续")
+               .arg(engine.currentRow() + 1)
+               .arg(file);
+  } else if (holdEnding == HoldEnding::GaveUp) {
+    note = QStringLiteral(
+               "网站一直无法访问，分享在第%1个地址中断：网站恢复后用 quillet run %2 "
+               "--resume 从这里继续")
+               .arg(engine.currentRow() + 1)
+               .arg(file);
+  }
+  report.finish(signalName(stopSignal), note);
   const bool csvWritten = input.commitCsv(RunReport::csvFileBytes(list));
   if (stopSignal != 0) return StopSignals::exitStatusFor(stopSignal);
+  if (holdEnding == HoldEnding::SignedOut) return kExitNotSignedIn;
+  if (holdEnding == HoldEnding::GaveUp) return kExitUnreachable;
   if (report.outputFailed() || !csvWritten) return kExitRowsFailed;
   return report.failed() + report.wrongAddress() > 0 ? kExitRowsFailed : kExitOk;
 }

@@ -1,5 +1,6 @@
 #include "term/run_report.h"
 
+#include <QDateTime>
 #include <cerrno>
 #include <cstring>
 
@@ -67,6 +68,7 @@ void RunReport::rowFinished(int row) {
     std::fflush(stderr);
   }
   writeOut(options_.json ? jsonLine(result) : csvRecord(result));
+  reported_.insert(row, result.status);
   ++finished_;
   ++rowsDoneThisPass_;
   if (result.status == QStringLiteral("成功")) {
@@ -86,6 +88,51 @@ void RunReport::rowFinished(int row) {
       estimateSecondsLeft(passClock_.elapsed(), rowsDoneThisPass_, progress_.total - (row + 1),
                           options_.designedRowSeconds);
   showProgress(true);
+}
+
+void RunReport::holdStarted(const QString& reason, const QString& reasonKey, int rowNumber,
+                            qint64 untilMs) {
+  const QDateTime until =
+      untilMs > 0 ? QDateTime::fromMSecsSinceEpoch(untilMs).toLocalTime() : QDateTime();
+  progress_.hold =
+      until.isValid()
+          ? QStringLiteral("%1，暂停到%2").arg(reason, until.toString(QStringLiteral("HH:mm:ss")))
+          : reason;
+  // One event for a hold, however often its wait is renewed (a site that
+  // stays down is probed again and again).
+  if (options_.json && (holdKey_ != reasonKey || holdRow_ != rowNumber)) {
+    writeOut(jsonHoldLine(QStringLiteral("hold"), reasonKey, rowNumber,
+                          until.isValid() ? until.toString(Qt::ISODate) : QString()));
+  }
+  holdKey_ = reasonKey;
+  holdRow_ = rowNumber;
+  rowPace_.setPaused(true);
+  showProgress(!live_);
+}
+
+void RunReport::holdEnded() {
+  if (holdKey_.isEmpty()) return;
+  if (options_.json) writeOut(jsonHoldLine(QStringLiteral("holdEnded"), holdKey_, holdRow_, {}));
+  holdKey_.clear();
+  holdRow_ = 0;
+  progress_.hold.clear();
+  rowPace_.setPaused(false);
+  showProgress(false);
+}
+
+void RunReport::rowReleased(int row) {
+  const auto at = reported_.constFind(row);
+  if (at == reported_.constEnd()) return;
+  const QString status = *at;
+  reported_.erase(at);
+  --finished_;
+  if (status == QStringLiteral("成功")) {
+    --progress_.succeeded;
+  } else if (status == QStringLiteral("地址错误")) {
+    --progress_.wrongAddress;
+  } else {
+    --progress_.failed;
+  }
 }
 
 void RunReport::statusText(const QString& text) {
@@ -131,7 +178,7 @@ void RunReport::printErr(const QString& text) {
   std::fflush(stderr);
 }
 
-void RunReport::finish(const QString& stopped) {
+void RunReport::finish(const QString& stopped, const QString& note) {
   if (liveLineShown_) {
     std::fputc('\n', stderr);
     liveLineShown_ = false;
@@ -143,6 +190,7 @@ void RunReport::finish(const QString& stopped) {
                         .arg(progress_.wrongAddress);
   if (unconfirmed_ > 0) summary += QStringLiteral(" 未确认 %1").arg(unconfirmed_);
   if (!stopped.isEmpty()) summary = QStringLiteral("已停止（%1），").arg(stopped) + summary;
+  if (!note.isEmpty()) summary += QStringLiteral("。") + note;
   printErr(summary);
 }
 

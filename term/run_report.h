@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QString>
 #include <cstdio>
 #include <functional>
@@ -41,9 +42,17 @@ class RunReport {
   void statusText(const QString& text);
   /// A designed pacing wait of `micros` (unscaled) starts.
   void pacingWait(std::int64_t micros);
+  /// The pass holds at the 1-based `rowNumber` (`reason` as the window says
+  /// it, `reasonKey` as the JSON event names it; `untilMs` 0 when untimed).
+  void holdStarted(const QString& reason, const QString& reasonKey, int rowNumber, qint64 untilMs);
+  /// The hold is over; the pass goes on.
+  void holdEnded();
+  /// A row reported before is tried again (the site turned every share
+  /// away): its result no longer counts.
+  void rowReleased(int row);
   /// Ends the live line and prints the summary; `stopped` names the signal
-  /// that ended the run, if one did.
-  void finish(const QString& stopped);
+  /// that ended the run, if one did; `note` is said after the counts.
+  void finish(const QString& stopped, const QString& note = {});
 
   int succeeded() const { return progress_.succeeded; }
   int failed() const { return progress_.failed; }
@@ -78,6 +87,9 @@ class RunReport {
   QElapsedTimer passClock_;
   RowPaceMeter rowPace_;
   bool runStarted_ = false;
+  QString holdKey_;  // the reason of the hold the pass is in, for its end event
+  int holdRow_ = 0;
+  QHash<int, QString> reported_;  // rows reported, with the status they were counted as
 };
 
 }  // namespace quillet::term

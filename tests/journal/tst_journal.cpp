@@ -50,6 +50,8 @@ class JournalTest : public QObject {
   void interruptedPassSettles_data();
   void interruptedPassSettles();
   void stoppedPassIsNotInterrupted();
+  void holdSurvivesARestart();
+  void journalWithoutHoldTableReadsAndTakesOne();
   void fullDiskTurnsJournalOff();
   void versionOneJournalMigrates();
 };
@@ -278,6 +280,93 @@ void JournalTest::stoppedPassIsNotInterrupted() {
   QCOMPARE(s.pass->state, PassState::Stopped);
   QCOMPARE(s.pass->done.size(), 1);
   QCOMPARE(s.resumeRow, 1);
+}
+
+// A pass that holds (muted, two rows to try again) and dies: the hold comes
+// back with the pass, and the rows it tries again are not done in the pass
+// although their confirms were clicked; a row whose confirm was clicked and
+// whose try was not turned away stays done (never shared twice).
+void JournalTest::holdSurvivesARestart() {
+  QTemporaryDir dir;
+  JournalHold hold;
+  hold.kind = HoldKind::Muted;
+  hold.untilMs = 1'765'000'000'123;
+  hold.policy = QByteArrayLiteral("{\"muteHolds\":1}");
+  {
+    Journal journal;
+    QVERIFY(journal.open(dir.path()));
+    QVERIFY(journal.replaceRows(plainRows(
+        {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d")})));
+    JournalPass pass;
+    for (int i = 0; i < 4; ++i) pass.rows << journal.keyAt(i);
+    pass.key = journal.startPass(pass);
+    QVERIFY(pass.key > 0);
+    for (int row = 0; row < 3; ++row) {
+      QVERIFY(journal.beginAttempt(journal.keyAt(row), pass.key) > 0);
+      QVERIFY(journal.setRowStep(row, RowStep::ConfirmClicked));
+    }
+    QVERIFY(journal.setOutcome(0, QStringLiteral("成功"), QStringLiteral("t0")));
+    QVERIFY(journal.setStatus(1, QStringLiteral("失败")));
+    QVERIFY(journal.releaseAttempt(journal.keyAt(1)));
+    QVERIFY(journal.setStatus(1, QString()));
+    // Row 2's try was turned away before a result was recorded.
+    QVERIFY(journal.releaseAttempt(journal.keyAt(2)));
+    hold.row = journal.keyAt(1);
+    hold.retryRows = {journal.keyAt(1), journal.keyAt(2)};
+    QVERIFY(journal.setPassHold(pass.key, hold));
+  }
+  JournalHold expected = hold;
+  for (int restart = 0; restart < 2; ++restart) {
+    Journal reopened;
+    QVERIFY(reopened.open(dir.path()));
+    const JournalSnapshot s = reopened.restore();
+    QVERIFY(s.pass.has_value());
+    QVERIFY(s.pass->hold.has_value());
+    QCOMPARE(*s.pass->hold, expected);
+    QCOMPARE(s.pass->done, QSet<RowKey>{s.rows[0].key});
+    QCOMPARE(s.resumeRow, 1);
+    QCOMPARE(s.unconfirmedCount, 0);
+    QCOMPARE(s.rows[2].status, QString());
+  }
+  // Its end is recorded too.
+  Journal journal;
+  QVERIFY(journal.open(dir.path()));
+  const JournalSnapshot s = journal.restore();
+  QVERIFY(journal.setPassHold(s.pass->key, std::nullopt));
+  Journal again;
+  QVERIFY(again.open(dir.path()));
+  QVERIFY(!again.restore().pass->hold.has_value());
+}
+
+// A journal of the same version written before holds were kept (no hold
+// table) opens as it is, reads as holding no hold, and gets the table.
+void JournalTest::journalWithoutHoldTableReadsAndTakesOne() {
+  QTemporaryDir dir;
+  PassKey key = 0;
+  {
+    Journal journal;
+    QVERIFY(journal.open(dir.path()));
+    QVERIFY(journal.replaceRows(plainRows({QStringLiteral("a"), QStringLiteral("b")})));
+    JournalPass pass;
+    pass.rows = {journal.keyAt(0), journal.keyAt(1)};
+    key = journal.startPass(pass);
+    QSqlQuery drop(QSqlDatabase::database(journal.connectionName(), false));
+    QVERIFY(drop.exec(QStringLiteral("DROP TABLE pass_hold")));
+  }
+  Journal reopened;
+  QVERIFY(reopened.open(dir.path()));
+  QVERIFY(reopened.brokenFilePath().isEmpty());
+  const JournalSnapshot s = reopened.restore();
+  QCOMPARE(s.rows.size(), 2);
+  QVERIFY(s.pass.has_value());
+  QVERIFY(!s.pass->hold.has_value());
+  JournalHold hold;
+  hold.kind = HoldKind::SignedOut;
+  hold.row = s.rows[0].key;
+  QVERIFY2(reopened.setPassHold(key, hold), qPrintable(reopened.message()));
+  Journal third;
+  QVERIFY(third.open(dir.path()));
+  QCOMPARE(third.restore().pass->hold, std::optional<JournalHold>(hold));
 }
 
 void JournalTest::fullDiskTurnsJournalOff() {
