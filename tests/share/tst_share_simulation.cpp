@@ -17,7 +17,8 @@
 //   its rows (every one in the list or deleted by the user), the rows done
 //   in it, its settings, and the same next row;
 // - a share that reached the site reads 成功 or 未确认 in the list, one
-//   the site turned down 失败 or 未确认.
+//   the site turned down 失败 or 未确认 (or blank while a mute hold has it
+//   waiting for another try).
 //
 // QUILLET_SIM_SEQUENCES (default 2500) and QUILLET_SIM_FIRST_SEED (default
 // 1) choose the sequences; QUILLET_SIM_VERBOSE=1 prints each action. A
@@ -176,7 +177,10 @@ class Simulation {
       if (site_.shares.value({pass, address}) > 1)
         fail(QStringLiteral("%1 shared twice in pass %2").arg(address).arg(pass));
     };
-    site_.onOutcome = [this](const QString& address) { cleared_.remove(address); };
+    site_.onOutcome = [this](const QString& address) {
+      cleared_.remove(address);
+      released_.remove(address);
+    };
   }
 
   // Runs the sequence; the failure, or empty.
@@ -230,6 +234,10 @@ class Simulation {
     p.engine = std::make_unique<ShareEngine>(p.list, p.settings, nullptr, profile_, p.dialogs);
     p.engine->setSitePage(&site_);
     p.engine->setWaitFunction([this](std::int32_t micros) { onWait(micros); });
+    // Rows turned away in a row count as a mute: their failures are taken
+    // back and they wait, blank, for another try.
+    QObject::connect(p.engine.get(), &ShareEngine::rowReleased, p.engine.get(),
+                     [this](int row) { released_.insert(program_->list.cell(row)); });
     p.journal = std::make_unique<ShareJournal>(p.list, p.engine->failedAddresses(), *p.engine,
                                                p.dialogs, nullptr);
     p.journal->openAndRestore(folder_);
@@ -391,6 +399,7 @@ class Simulation {
           break;
         case SiteOutcome::TurnedDown:
           allowed = {kFailure, unconfirmedStatus()};
+          if (released_.contains(address)) allowed << QString();
           break;
       }
       if (!allowed.contains(status))
@@ -600,6 +609,8 @@ class Simulation {
   QSet<RowKey> deleted_;
   QSet<QString> everUnconfirmed_;
   QSet<QString> cleared_;
+  // Addresses a hold took the failure back from, until the site answers again.
+  QSet<QString> released_;
   QSet<std::pair<PassKey, QString>> visited_;
   int addressCount_ = 0;
   int waits_ = 0;
