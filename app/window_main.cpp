@@ -12,7 +12,7 @@
 #include "app/main_window.h"
 #include "app/profile_gate.h"
 #include "app/qt_translations.h"
-#include "share/dialogs.h"
+#include "app/qt_dialogs.h"
 
 namespace quillet {
 

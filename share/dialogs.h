@@ -32,17 +32,6 @@ class Dialogs {
                                   const QString& suggestedPath, const QString& filter) = 0;
 };
 
-/// The real dialogs: QFileDialog and QMessageBox.
-class QtDialogs : public Dialogs {
- public:
-  QString getOpenFileName(QWidget* parent) override;
-  void information(QWidget* parent, const QString& title, const QString& text) override;
-  void warning(QWidget* parent, const QString& title, const QString& text) override;
-  bool question(QWidget* parent, const QString& title, const QString& text) override;
-  QString getSaveFileName(QWidget* parent, const QString& caption, const QString& suggestedPath,
-                          const QString& filter) override;
-};
-
 /// The title of a message box that has no title of its own: the program's
 /// display name.
 QString defaultMessageTitle();

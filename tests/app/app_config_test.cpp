@@ -11,7 +11,7 @@
 #include <QTextStream>
 
 #include "app/profile_gate.h"
-#include "share/recording_dialogs.h"
+#include "tests/doubles/recording_dialogs.h"
 #include "site/comment_pool.h"
 
 using namespace quillet;

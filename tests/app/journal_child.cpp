@@ -29,7 +29,7 @@
 #include "app/main_window.h"
 #include "browser/browser_control.h"
 #include "config/app_config.h"
-#include "share/recording_dialogs.h"
+#include "tests/doubles/recording_dialogs.h"
 #include "share/share_engine.h"
 
 using namespace quillet;

@@ -29,7 +29,7 @@
 #include "config/app_config.h"
 #include "demo/demo_site.h"
 #include "share/address_list_model.h"
-#include "share/recording_dialogs.h"
+#include "tests/doubles/recording_dialogs.h"
 #include "share/share_engine.h"
 #include "signin/login_flow.h"
 #include "tests/share/share_harness.h"

@@ -30,7 +30,7 @@
 #include "journal/journal.h"
 #include "share/address_list_model.h"
 #include "share/list_actions.h"
-#include "share/recording_dialogs.h"
+#include "tests/doubles/recording_dialogs.h"
 #include "share/share_engine.h"
 #include "share/share_journal.h"
 #include "site/time_scale.h"

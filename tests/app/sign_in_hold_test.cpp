@@ -25,7 +25,7 @@
 #include "config/app_config.h"
 #include "demo/demo_site.h"
 #include "share/address_list_model.h"
-#include "share/recording_dialogs.h"
+#include "tests/doubles/recording_dialogs.h"
 #include "share/share_engine.h"
 #include "share/site_hold.h"
 #include "signin/login_flow.h"

@@ -34,7 +34,7 @@
 #include "share/address_list_model.h"
 #include "share/discard_question.h"
 #include "share/list_actions.h"
-#include "share/recording_dialogs.h"
+#include "tests/doubles/recording_dialogs.h"
 #include "share/row_pacing.h"
 #include "share/share_engine.h"
 #include "site/time_scale.h"

@@ -14,9 +14,9 @@
 #include "browser/browser_control.h"
 #include "demo/demo_site.h"
 #include "share/address_list_model.h"
-#include "share/recording_dialogs.h"
+#include "tests/doubles/recording_dialogs.h"
 #include "share/share_engine.h"
-#include "share/widget_share_settings.h"
+#include "app/widget_share_settings.h"
 #include "site/site_profile.h"
 
 namespace quillet {

@@ -8,7 +8,7 @@
 #include "share/address_file.h"
 #include "share/address_import.h"
 #include "share/address_list_model.h"
-#include "share/recording_dialogs.h"
+#include "tests/doubles/recording_dialogs.h"
 
 using namespace quillet;
 

@@ -12,10 +12,10 @@
 
 #include "journal/journal.h"
 #include "share/address_list_model.h"
-#include "share/recording_dialogs.h"
+#include "tests/doubles/recording_dialogs.h"
 #include "share/share_engine.h"
 #include "share/share_journal.h"
-#include "share/widget_share_settings.h"
+#include "app/widget_share_settings.h"
 #include "tests/journal/unwritable_path.h"
 
 using namespace quillet;

@@ -9,9 +9,9 @@
 #include <QtTest>
 
 #include "share/address_list_model.h"
-#include "share/recording_dialogs.h"
+#include "tests/doubles/recording_dialogs.h"
 #include "share/share_engine.h"
-#include "share/widget_share_settings.h"
+#include "app/widget_share_settings.h"
 
 using namespace quillet;
 

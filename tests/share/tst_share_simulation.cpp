@@ -42,7 +42,7 @@
 #include "share/failed_addresses.h"
 #include "share/list_actions.h"
 #include "share/page_steps.h"
-#include "share/recording_dialogs.h"
+#include "tests/doubles/recording_dialogs.h"
 #include "share/share_engine.h"
 #include "share/share_journal.h"
 #include "share/share_settings.h"

@@ -1,4 +1,4 @@
-#include "share/recording_dialogs.h"
+#include "tests/doubles/recording_dialogs.h"
 
 namespace quillet {
 

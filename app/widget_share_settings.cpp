@@ -1,20 +1,10 @@
-#include "share/widget_share_settings.h"
+#include "app/widget_share_settings.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QListWidget>
-#include <cmath>
 
 namespace quillet {
-
-ShareSettings::~ShareSettings() = default;
-
-std::optional<double> periodFromText(const QString& text) {
-  bool ok = false;
-  const double seconds = text.trimmed().toDouble(&ok);
-  if (!ok || !std::isfinite(seconds)) return std::nullopt;
-  return seconds;
-}
 
 WidgetShareSettings::WidgetShareSettings(QLineEdit* period, QCheckBox* loop, QCheckBox* addComment,
                                          QListWidget* pool)
