@@ -25,7 +25,7 @@
 #include "app/qt_dialogs.h"
 #include "share/list_actions.h"
 #include "share/pass_notices.h"
-#include "share/pass_title.h"
+#include "app/pass_title.h"
 #include "share/row_pacing.h"
 #include "share/run_tally.h"
 #include "share/share_engine.h"
@@ -33,7 +33,7 @@
 #include "share/share_preferences.h"
 #include "app/widget_share_settings.h"
 #include "signin/cookie_bridge.h"
-#include "signin/login_flow.h"
+#include "app/login_flow.h"
 #include "signin/remembered_account.h"
 #include "signin/session_note.h"
 

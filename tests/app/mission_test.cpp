@@ -31,7 +31,7 @@
 #include "share/address_list_model.h"
 #include "tests/doubles/recording_dialogs.h"
 #include "share/share_engine.h"
-#include "signin/login_flow.h"
+#include "app/login_flow.h"
 #include "tests/share/share_harness.h"
 
 using namespace quillet;

@@ -28,7 +28,7 @@
 #include "tests/doubles/recording_dialogs.h"
 #include "share/share_engine.h"
 #include "share/site_hold.h"
-#include "signin/login_flow.h"
+#include "app/login_flow.h"
 
 using namespace quillet;
 

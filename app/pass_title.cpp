@@ -1,4 +1,4 @@
-#include "share/pass_title.h"
+#include "app/pass_title.h"
 
 #include "share/address_list_model.h"
 #include "share/share_engine.h"

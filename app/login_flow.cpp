@@ -1,4 +1,4 @@
-#include "signin/login_flow.h"
+#include "app/login_flow.h"
 
 #include <QPixmap>
 
