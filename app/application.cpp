@@ -16,24 +16,24 @@
 #include "app/clickable_label.h"
 #include "app/contact_info.h"
 #include "app/current_row_view.h"
+#include "app/login_flow.h"
 #include "app/main_window.h"
+#include "app/pass_title.h"
+#include "app/qt_dialogs.h"
 #include "app/splash_window.h"
 #include "app/status_tally_label.h"
+#include "app/widget_share_settings.h"
 #include "browser/browser_control.h"
 #include "browser/indexed_page.h"
 #include "journal/data_folder_lock.h"
-#include "app/qt_dialogs.h"
 #include "share/list_actions.h"
 #include "share/pass_notices.h"
-#include "app/pass_title.h"
 #include "share/row_pacing.h"
 #include "share/run_tally.h"
 #include "share/share_engine.h"
 #include "share/share_journal.h"
 #include "share/share_preferences.h"
-#include "app/widget_share_settings.h"
 #include "signin/cookie_bridge.h"
-#include "app/login_flow.h"
 #include "signin/remembered_account.h"
 #include "signin/session_note.h"
 
@@ -88,11 +88,12 @@ Application::Application(const AppConfig& config, Dialogs* dialogs, QObject* par
 
   shareSettings_ =
       std::make_unique<WidgetShareSettings>(w.period, w.loopSharing, w.addComment, w.commentPool);
+  if (ownDialogs_) ownDialogs_->setParent(&w);
   share_ = std::make_unique<ShareEngine>(*w.addressList, *shareSettings_, w.browser, profile_,
-                                         *dialogs_, &w);
-  journal_ = std::make_unique<ShareJournal>(*w.addressList, share_->failedAddresses(), *share_,
-                                            *dialogs_, &w);
-  listActions_ = std::make_unique<ListActions>(*w.addressList, *dialogs_, &w);
+                                         *dialogs_);
+  journal_ =
+      std::make_unique<ShareJournal>(*w.addressList, share_->failedAddresses(), *share_, *dialogs_);
+  listActions_ = std::make_unique<ListActions>(*w.addressList, *dialogs_);
   passTitle_ = std::make_unique<PassTitle>(*share_, *w.addressList, *shareSettings_);
   runTally_ = std::make_unique<RunTally>(*share_, *w.addressList, *shareSettings_);
   notices_ = std::make_unique<PassNotices>(*share_, *w.addressList,
@@ -200,7 +201,7 @@ bool Application::lockDataFolder() {
   const QString text = lock_->errorText();
   std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
   std::fflush(stderr);
-  dialogs_->warning(nullptr, defaultMessageTitle(), text);
+  dialogs_->warning(defaultMessageTitle(), text);
   return false;
 }
 

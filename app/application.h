@@ -11,6 +11,7 @@ namespace quillet {
 class AddressListMenu;
 class DataFolderLock;
 class Dialogs;
+class QtDialogs;
 class ListActions;
 class PassTitle;
 class RunTally;
@@ -71,7 +72,7 @@ class Application : public QObject {
   std::unique_ptr<DataFolderLock> lock_;
   bool lockedOut_ = false;  // another Quillet holds the folder: nothing was made
   SiteProfile profile_;
-  std::unique_ptr<Dialogs> ownDialogs_;
+  std::unique_ptr<QtDialogs> ownDialogs_;
   Dialogs* dialogs_;
   std::unique_ptr<MainWindow> window_;
   std::unique_ptr<RememberedAccount> account_;

@@ -16,7 +16,7 @@ bool loadProfileForWindow(AppConfig& config, Dialogs& dialogs, QTextStream& err)
   }
   const QString text = QStringLiteral("The site profile is refused:\n") + load.errorText();
   err << text << Qt::endl;
-  dialogs.information(nullptr, defaultMessageTitle(), text);
+  dialogs.information(defaultMessageTitle(), text);
   return false;
 }
 

@@ -5,26 +5,26 @@
 
 namespace quillet {
 
-QString QtDialogs::getOpenFileName(QWidget* parent) {
-  return QFileDialog::getOpenFileName(parent);
+QString QtDialogs::getOpenFileName() {
+  return QFileDialog::getOpenFileName(parent_);
 }
 
-void QtDialogs::information(QWidget* parent, const QString& title, const QString& text) {
-  QMessageBox::information(parent, title, text);
+void QtDialogs::information(const QString& title, const QString& text) {
+  QMessageBox::information(parent_, title, text);
 }
 
-void QtDialogs::warning(QWidget* parent, const QString& title, const QString& text) {
-  QMessageBox::warning(parent, title, text);
+void QtDialogs::warning(const QString& title, const QString& text) {
+  QMessageBox::warning(parent_, title, text);
 }
 
-bool QtDialogs::question(QWidget* parent, const QString& title, const QString& text) {
-  return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No,
+bool QtDialogs::question(const QString& title, const QString& text) {
+  return QMessageBox::question(parent_, title, text, QMessageBox::Yes | QMessageBox::No,
                                QMessageBox::No) == QMessageBox::Yes;
 }
 
-QString QtDialogs::getSaveFileName(QWidget* parent, const QString& caption,
-                                   const QString& suggestedPath, const QString& filter) {
-  return QFileDialog::getSaveFileName(parent, caption, suggestedPath, filter);
+QString QtDialogs::getSaveFileName(const QString& caption, const QString& suggestedPath,
+                                   const QString& filter) {
+  return QFileDialog::getSaveFileName(parent_, caption, suggestedPath, filter);
 }
 
 }  // namespace quillet

@@ -15,13 +15,13 @@ QString importedText(int count, int blankLines) {
   return text;
 }
 
-int importAddressFile(Dialogs& dialogs, QWidget* dialogParent, AddressListModel& list,
-                      const QString& path, int* blankLines) {
+int importAddressFile(Dialogs& dialogs, AddressListModel& list, const QString& path,
+                      int* blankLines) {
   AddressFileContents contents = readAddressFile(path);
   if (blankLines != nullptr) *blankLines = contents.blankLines;
   if (!contents.ok) {
     dialogs.information(
-        dialogParent, QStringLiteral("导入地址"),
+        QStringLiteral("导入地址"),
         QStringLiteral("无法读取文件 %1：%2").arg(QDir::toNativeSeparators(path), contents.error));
     return -1;
   }
@@ -32,11 +32,10 @@ int importAddressFile(Dialogs& dialogs, QWidget* dialogParent, AddressListModel&
   return static_cast<int>(contents.lines.size());
 }
 
-int importAddresses(Dialogs& dialogs, QWidget* dialogParent, AddressListModel& list,
-                    int* blankLines) {
-  const QString path = dialogs.getOpenFileName(dialogParent);
+int importAddresses(Dialogs& dialogs, AddressListModel& list, int* blankLines) {
+  const QString path = dialogs.getOpenFileName();
   if (path.isEmpty()) return 0;
-  return std::max(0, importAddressFile(dialogs, dialogParent, list, path, blankLines));
+  return std::max(0, importAddressFile(dialogs, list, path, blankLines));
 }
 
 }  // namespace quillet

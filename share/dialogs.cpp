@@ -6,7 +6,7 @@ namespace quillet {
 
 Dialogs::~Dialogs() = default;
 
-bool Dialogs::question(QWidget* /*parent*/, const QString& /*title*/, const QString& /*text*/) {
+bool Dialogs::question(const QString& /*title*/, const QString& /*text*/) {
   return false;
 }
 

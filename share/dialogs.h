@@ -14,22 +14,22 @@ class Dialogs {
 
   /// The open-file dialog: no filter, the default title, no initial
   /// directory. Returns the chosen path, or an empty string when cancelled.
-  virtual QString getOpenFileName(QWidget* parent) = 0;
+  virtual QString getOpenFileName() = 0;
 
   /// A message box with an OK button and the information icon.
-  virtual void information(QWidget* parent, const QString& title, const QString& text) = 0;
+  virtual void information(const QString& title, const QString& text) = 0;
 
   /// A message box with an OK button and the warning icon.
-  virtual void warning(QWidget* parent, const QString& title, const QString& text) = 0;
+  virtual void warning(const QString& title, const QString& text) = 0;
 
   /// A question with the buttons Yes and No (No the default): true for Yes.
   /// Without a person to ask, nothing is given up: false.
-  virtual bool question(QWidget* parent, const QString& title, const QString& text);
+  virtual bool question(const QString& title, const QString& text);
 
   /// The save-file dialog, offering `suggestedPath` and the type `filter`
   /// (QFileDialog's filter syntax). The chosen path, or empty when cancelled.
-  virtual QString getSaveFileName(QWidget* parent, const QString& caption,
-                                  const QString& suggestedPath, const QString& filter) = 0;
+  virtual QString getSaveFileName(const QString& caption, const QString& suggestedPath,
+                                  const QString& filter) = 0;
 };
 
 /// The title of a message box that has no title of its own: the program's

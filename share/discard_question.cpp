@@ -30,11 +30,11 @@ QString clearDiscardQuestion(int rows) {
       .arg(rows);
 }
 
-bool mayDiscardResults(Dialogs& dialogs, QWidget* parent, const AddressListModel& list,
-                       const QString& title, QString (*makeQuestion)(int)) {
+bool mayDiscardResults(Dialogs& dialogs, const AddressListModel& list, const QString& title,
+                       QString (*makeQuestion)(int)) {
   const int rows = rowsWithResults(list);
   if (rows == 0) return true;
-  return dialogs.question(parent, title, makeQuestion(rows));
+  return dialogs.question(title, makeQuestion(rows));
 }
 
 }  // namespace quillet

@@ -20,7 +20,7 @@ QString clearDiscardQuestion(int rowsWithResults);
 /// Asks with `makeQuestion`'s text, titled `title`, before an action that
 /// discards the list's results. True when no row holds a result (nothing is
 /// asked) or the user answered Yes.
-bool mayDiscardResults(Dialogs& dialogs, QWidget* parent, const AddressListModel& list,
-                       const QString& title, QString (*makeQuestion)(int));
+bool mayDiscardResults(Dialogs& dialogs, const AddressListModel& list, const QString& title,
+                       QString (*makeQuestion)(int));
 
 }  // namespace quillet

@@ -27,8 +27,8 @@ ListActionState listActionState(const ListSituation& s) {
   return a;
 }
 
-ListActions::ListActions(AddressListModel& list, Dialogs& dialogs, QWidget* dialogParent)
-    : list_(list), dialogs_(dialogs), dialogParent_(dialogParent) {}
+ListActions::ListActions(AddressListModel& list, Dialogs& dialogs)
+    : list_(list), dialogs_(dialogs) {}
 
 QString ListActions::exportFolder() const {
   return exportFolder_.isEmpty() || !QFileInfo(exportFolder_).isDir() ? QDir::homePath()
@@ -73,8 +73,7 @@ QString ListActions::deleteRows(const QList<int>& rows, bool running) {
 
 QString ListActions::clearList(bool running) {
   if (running) return clearRefusedText();
-  if (!mayDiscardResults(dialogs_, dialogParent_, list_, QStringLiteral("清空列表"),
-                         clearDiscardQuestion)) {
+  if (!mayDiscardResults(dialogs_, list_, QStringLiteral("清空列表"), clearDiscardQuestion)) {
     return {};
   }
   list_.clear();
@@ -83,8 +82,8 @@ QString ListActions::clearList(bool running) {
 
 bool ListActions::save(const QString& caption, const QString& suggestedName, const QString& filter,
                        const QByteArray& bytes) {
-  const QString path = dialogs_.getSaveFileName(
-      dialogParent_, caption, QDir(exportFolder()).filePath(suggestedName), filter);
+  const QString path =
+      dialogs_.getSaveFileName(caption, QDir(exportFolder()).filePath(suggestedName), filter);
   if (path.isEmpty()) return false;
   QString error;
   if (writeExportFile(path, bytes, error)) {
@@ -92,7 +91,7 @@ bool ListActions::save(const QString& caption, const QString& suggestedName, con
     if (onExported_) onExported_(QFileInfo(path).absoluteFilePath());
     return true;
   }
-  dialogs_.warning(dialogParent_, caption,
+  dialogs_.warning(caption,
                    QStringLiteral("无法写入文件%1：%2").arg(QDir::toNativeSeparators(path), error));
   return false;
 }

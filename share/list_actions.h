@@ -41,7 +41,7 @@ ListActionState listActionState(const ListSituation& situation);
 /// progress part of the status bar, as the engine's refusals do.
 class ListActions {
  public:
-  ListActions(AddressListModel& list, Dialogs& dialogs, QWidget* dialogParent);
+  ListActions(AddressListModel& list, Dialogs& dialogs);
 
   /// "清除状态": empties the status of `rows` (their times stay).
   void clearStatus(const QList<int>& rows);
@@ -80,7 +80,6 @@ class ListActions {
 
   AddressListModel& list_;
   Dialogs& dialogs_;
-  QWidget* dialogParent_;
   QString exportFolder_;
   std::function<void(const QString&)> onExported_;
 };

@@ -45,14 +45,12 @@ class ShareEngine::Report : public StepReport, public HoldReport {
 };
 
 ShareEngine::ShareEngine(AddressListModel& list, ShareSettings& settings, QWidget* browserWindow,
-                         SiteProfile profile, Dialogs& dialogs, QWidget* dialogParent,
-                         QObject* parent)
+                         SiteProfile profile, Dialogs& dialogs, QObject* parent)
     : QObject(parent),
       list_(list),
       settings_(settings),
       profile_(std::move(profile)),
       dialogs_(dialogs),
-      dialogParent_(dialogParent),
       context_(std::make_shared<RunContext>()),
       report_(std::make_unique<Report>(*this)),
       steps_(StepParts{&list_, &failed_, &settings_, browserWindow, report_.get()}, profile_,
@@ -232,13 +230,13 @@ std::int64_t ShareEngine::pacingMicros(double seconds) {
 
 void ShareEngine::onImportClicked() {
   int blankLines = 0;
-  importAddresses(dialogs_, dialogParent_, list_, &blankLines);
+  importAddresses(dialogs_, list_, &blankLines);
   Q_EMIT importedText(quillet::importedText(list_.rowCountInt(), blankLines));
 }
 
 int ShareEngine::importFile(const QString& path) {
   int blankLines = 0;
-  const int inserted = importAddressFile(dialogs_, dialogParent_, list_, path, &blankLines);
+  const int inserted = importAddressFile(dialogs_, list_, path, &blankLines);
   Q_EMIT importedText(quillet::importedText(list_.rowCountInt(), blankLines));
   return inserted;
 }
@@ -249,7 +247,7 @@ bool ShareEngine::startAllowed() {
       list_.rowCountInt() > 0 && period.has_value() && !(*period - 21.0 < -0.0000001);
   if (!allowed) {
     settings_.focusPeriod();
-    dialogs_.information(dialogParent_, defaultMessageTitle(), refusalText());
+    dialogs_.information(defaultMessageTitle(), refusalText());
   }
   return allowed;
 }
@@ -448,11 +446,10 @@ void ShareEngine::onResendClicked() {
   }
   const QStringList addresses = failed_.addresses();
   if (addresses.isEmpty()) {
-    dialogs_.information(dialogParent_, noFailuresTitle(), noFailuresText());
+    dialogs_.information(noFailuresTitle(), noFailuresText());
     return;
   }
-  if (!mayDiscardResults(dialogs_, dialogParent_, list_, QStringLiteral("失败重发"),
-                         resendDiscardQuestion)) {
+  if (!mayDiscardResults(dialogs_, list_, QStringLiteral("失败重发"), resendDiscardQuestion)) {
     return;
   }
   list_.clear();

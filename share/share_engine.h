@@ -34,12 +34,10 @@ class ShareEngine : public QObject {
   Q_OBJECT
 
  public:
-  /// `browserWindow` is the browser control or a widget holding it;
-  /// `dialogParent` the parent of message boxes and the file dialog. The
+  /// `browserWindow` is the browser control or a widget holding it. The
   /// list, the settings and the dialogs must outlive the engine.
   ShareEngine(AddressListModel& list, ShareSettings& settings, QWidget* browserWindow,
-              SiteProfile profile, Dialogs& dialogs, QWidget* dialogParent = nullptr,
-              QObject* parent = nullptr);
+              SiteProfile profile, Dialogs& dialogs, QObject* parent = nullptr);
   ~ShareEngine() override;
 
   /// No pass to go on with (the state of a freshly opened window).
@@ -192,7 +190,6 @@ class ShareEngine : public QObject {
   ShareSettings& settings_;
   SiteProfile profile_;
   Dialogs& dialogs_;
-  QWidget* dialogParent_;
   FailedAddresses failed_;
   PassCursor cursor_;
   QString sourceFile_;

@@ -12,13 +12,12 @@
 namespace quillet {
 
 ShareJournal::ShareJournal(AddressListModel& list, FailedAddresses& failed, ShareEngine& engine,
-                           Dialogs& dialogs, QWidget* dialogParent, QObject* parent)
+                           Dialogs& dialogs, QObject* parent)
     : QObject(parent),
       list_(list),
       failed_(failed),
       engine_(engine),
       dialogs_(dialogs),
-      dialogParent_(dialogParent),
       journal_(std::make_unique<Journal>()) {
   connect(journal_.get(), &Journal::turnedOff, this, &ShareJournal::tell);
 }
@@ -38,7 +37,7 @@ bool ShareJournal::isActive() const {
 }
 
 void ShareJournal::tell(const QString& text) {
-  dialogs_.warning(dialogParent_, messageTitle(), text);
+  dialogs_.warning(messageTitle(), text);
 }
 
 QString ShareJournal::readOnlyText(const QString& path) {

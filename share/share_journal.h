@@ -28,7 +28,7 @@ class ShareJournal : public QObject {
 
  public:
   ShareJournal(AddressListModel& list, FailedAddresses& failed, ShareEngine& engine,
-               Dialogs& dialogs, QWidget* dialogParent, QObject* parent = nullptr);
+               Dialogs& dialogs, QObject* parent = nullptr);
   ~ShareJournal() override;
 
   /// Opens the journal in `dataDir` and restores what it holds into the
@@ -69,7 +69,6 @@ class ShareJournal : public QObject {
   FailedAddresses& failed_;
   ShareEngine& engine_;
   Dialogs& dialogs_;
-  QWidget* dialogParent_;
   std::unique_ptr<Journal> journal_;
   std::unique_ptr<JournalRecorder> recorder_;
   JournalSnapshot snapshot_;

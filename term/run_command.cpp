@@ -201,7 +201,7 @@ int RunCommand::execute(const QStringList& arguments) {
   engine.setSourceFile(sourceFile);
   // The list as the journal holds it, and every change recorded from here
   // on before the pass takes its next page step.
-  ShareJournal journal(list, engine.failedAddresses(), engine, dialogs, nullptr);
+  ShareJournal journal(list, engine.failedAddresses(), engine, dialogs);
   journal.openAndRestore(line.config().stateDir);
   if (!journal.isActive()) {
     // The window may go on in memory; a run whose results are kept nowhere

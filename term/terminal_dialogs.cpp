@@ -4,11 +4,11 @@
 
 namespace quillet::term {
 
-QString TerminalDialogs::getOpenFileName(QWidget*) {
+QString TerminalDialogs::getOpenFileName() {
   return {};
 }
 
-void TerminalDialogs::information(QWidget*, const QString&, const QString& text) {
+void TerminalDialogs::information(const QString&, const QString& text) {
   ++shown_;
   std::fprintf(stderr, "%s\n", text.toUtf8().constData());
 }
@@ -17,11 +17,11 @@ void TerminalDialogs::information(QWidget*, const QString&, const QString& text)
 
 namespace quillet::term {
 
-void TerminalDialogs::warning(QWidget* parent, const QString& title, const QString& text) {
-  information(parent, title, text);
+void TerminalDialogs::warning(const QString& title, const QString& text) {
+  information(title, text);
 }
 
-QString TerminalDialogs::getSaveFileName(QWidget*, const QString&, const QString&, const QString&) {
+QString TerminalDialogs::getSaveFileName(const QString&, const QString&, const QString&) {
   return {};
 }
 

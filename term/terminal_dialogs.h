@@ -11,10 +11,10 @@ namespace quillet::term {
 /// line).
 class TerminalDialogs : public Dialogs {
  public:
-  QString getOpenFileName(QWidget* parent) override;
-  void information(QWidget* parent, const QString& title, const QString& text) override;
-  void warning(QWidget* parent, const QString& title, const QString& text) override;
-  QString getSaveFileName(QWidget* parent, const QString& caption, const QString& suggestedName,
+  QString getOpenFileName() override;
+  void information(const QString& title, const QString& text) override;
+  void warning(const QString& title, const QString& text) override;
+  QString getSaveFileName(const QString& caption, const QString& suggestedName,
                           const QString& filter) override;
 
   /// How many messages were shown.

@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
 
   QElapsedTimer clock;
   clock.start();
-  const int rows = quillet::importAddresses(dialogs, &view, model);
+  const int rows = quillet::importAddresses(dialogs, model);
   QApplication::processEvents();  // the view takes in the new rows and repaints
   const qint64 ns = clock.nsecsElapsed();
 

@@ -2,29 +2,29 @@
 
 namespace quillet {
 
-QString RecordingDialogs::getOpenFileName(QWidget* /*parent*/) {
+QString RecordingDialogs::getOpenFileName() {
   ++fileDialogCount_;
   return fileNames_.isEmpty() ? QString() : fileNames_.takeFirst();
 }
 
-void RecordingDialogs::information(QWidget* /*parent*/, const QString& title, const QString& text) {
+void RecordingDialogs::information(const QString& title, const QString& text) {
   messages_.append(Message{title, text, false});
   if (onMessage_) onMessage_(messages_.last());
 }
 
-void RecordingDialogs::warning(QWidget* /*parent*/, const QString& title, const QString& text) {
+void RecordingDialogs::warning(const QString& title, const QString& text) {
   messages_.append(Message{title, text, true});
   if (onMessage_) onMessage_(messages_.last());
 }
 
-bool RecordingDialogs::question(QWidget* /*parent*/, const QString& title, const QString& text) {
+bool RecordingDialogs::question(const QString& title, const QString& text) {
   messages_.append(Message{title, text, false, true});
   if (onMessage_) onMessage_(messages_.last());
   return answers_.isEmpty() || answers_.takeFirst();
 }
 
-QString RecordingDialogs::getSaveFileName(QWidget* /*parent*/, const QString& /*caption*/,
-                                          const QString& suggestedPath, const QString& /*filter*/) {
+QString RecordingDialogs::getSaveFileName(const QString& /*caption*/, const QString& suggestedPath,
+                                          const QString& /*filter*/) {
   ++saveDialogCount_;
   lastSuggested_ = suggestedPath;
   return saveNames_.isEmpty() ? QString() : saveNames_.takeFirst();

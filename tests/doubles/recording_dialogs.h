@@ -30,11 +30,11 @@ class RecordingDialogs : public Dialogs {
   /// Runs while a message box would be open (to look at the window then).
   void setOnMessage(std::function<void(const Message&)> hook) { onMessage_ = std::move(hook); }
 
-  QString getOpenFileName(QWidget* parent) override;
-  void information(QWidget* parent, const QString& title, const QString& text) override;
-  void warning(QWidget* parent, const QString& title, const QString& text) override;
-  bool question(QWidget* parent, const QString& title, const QString& text) override;
-  QString getSaveFileName(QWidget* parent, const QString& caption, const QString& suggestedPath,
+  QString getOpenFileName() override;
+  void information(const QString& title, const QString& text) override;
+  void warning(const QString& title, const QString& text) override;
+  bool question(const QString& title, const QString& text) override;
+  QString getSaveFileName(const QString& caption, const QString& suggestedPath,
                           const QString& filter) override;
 
   int fileDialogCount() const { return fileDialogCount_; }

@@ -36,7 +36,7 @@ ShareHarness::ShareHarness(DemoOptions options, SiteProfile siteProfile)
   site_->start();
 
   siteProfile.siteBase = siteBase();
-  engine = std::make_unique<ShareEngine>(list, settings, &window, siteProfile, dialogs, &window);
+  engine = std::make_unique<ShareEngine>(list, settings, &window, siteProfile, dialogs);
   // The same bindings as the window's.
   QObject::connect(engine.get(), &ShareEngine::progressText, progress, &QLabel::setText);
   QObject::connect(engine.get(), &ShareEngine::importedText, imported, &QLabel::setText);

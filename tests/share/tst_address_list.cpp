@@ -23,7 +23,7 @@ QStringList addresses(const AddressListModel& model) {
 // An import as "导入地址" runs it: the file's rows, then the count shown in
 // the status bar whether or not a file was chosen.
 int importCounting(RecordingDialogs& dialogs, AddressListModel& model, QLabel& imported) {
-  const int inserted = importAddresses(dialogs, nullptr, model);
+  const int inserted = importAddresses(dialogs, model);
   imported.setText(importedText(model.rowCountInt()));
   return inserted;
 }
@@ -226,9 +226,7 @@ class AddressListTest : public QObject {
     AddressListModel model;
     RecordingDialogs dialogs;
     int blankLines = -1;
-    QCOMPARE(
-        importAddressFile(dialogs, nullptr, model, writeFile("a\n\n  \t\nb\r\n\r\n"), &blankLines),
-        2);
+    QCOMPARE(importAddressFile(dialogs, model, writeFile("a\n\n  \t\nb\r\n\r\n"), &blankLines), 2);
     QCOMPARE(blankLines, 3);
     QCOMPARE(addresses(model), (QStringList{QStringLiteral("b"), QStringLiteral("a")}));
     QCOMPARE(importedText(2, blankLines), QStringLiteral("已导入2个地址（跳过3个空行）"));
@@ -241,7 +239,7 @@ class AddressListTest : public QObject {
       QVERIFY(file.resize(kMaxAddressFileBytes + 1));  // sparse
     }
     for (const QString& path : {QStringLiteral("/dev/zero"), huge}) {
-      QCOMPARE(importAddressFile(dialogs, nullptr, model, path), -1);
+      QCOMPARE(importAddressFile(dialogs, model, path), -1);
       const QString text = dialogs.lastMessage().text;
       QVERIFY2(text.contains(path == huge ? QStringLiteral("文件大于256 MiB")
                                           : QStringLiteral("不是普通文件")),

@@ -55,8 +55,8 @@ class ResendLatestOutcomeTest : public QObject {
     const QString once = h.itemAddress(kFailsOnce);
     const QString unread = h.itemAddress(kUnread);
 
-    auto journal = std::make_unique<ShareJournal>(h.list, h.engine->failedAddresses(), *h.engine,
-                                                  h.dialogs, &h.window);
+    auto journal =
+        std::make_unique<ShareJournal>(h.list, h.engine->failedAddresses(), *h.engine, h.dialogs);
     journal->openAndRestore(data.path());
     journal->resumeRunState();
     QVERIFY(journal->isActive());
@@ -95,10 +95,9 @@ class ResendLatestOutcomeTest : public QObject {
     h.list.clear();
     SiteProfile profile;
     profile.siteBase = h.siteBase();
-    h.engine =
-        std::make_unique<ShareEngine>(h.list, h.settings, &h.window, profile, h.dialogs, &h.window);
-    journal = std::make_unique<ShareJournal>(h.list, h.engine->failedAddresses(), *h.engine,
-                                             h.dialogs, &h.window);
+    h.engine = std::make_unique<ShareEngine>(h.list, h.settings, &h.window, profile, h.dialogs);
+    journal =
+        std::make_unique<ShareJournal>(h.list, h.engine->failedAddresses(), *h.engine, h.dialogs);
     journal->openAndRestore(data.path());
     journal->resumeRunState();
     QCOMPARE(h.engine->failedAddresses().addresses(), QStringList{always});

@@ -10,12 +10,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "app/widget_share_settings.h"
 #include "journal/journal.h"
 #include "share/address_list_model.h"
-#include "tests/doubles/recording_dialogs.h"
 #include "share/share_engine.h"
 #include "share/share_journal.h"
-#include "app/widget_share_settings.h"
+#include "tests/doubles/recording_dialogs.h"
 #include "tests/journal/unwritable_path.h"
 
 using namespace quillet;
@@ -64,8 +64,8 @@ struct Page {
   QListWidget* pool = new QListWidget(&window);
   RecordingDialogs dialogs;
   WidgetShareSettings settings{period, loop, comment, pool};
-  ShareEngine engine{list, settings, &window, SiteProfile{}, dialogs, &window};
-  ShareJournal journal{list, engine.failedAddresses(), engine, dialogs, &window};
+  ShareEngine engine{list, settings, &window, SiteProfile{}, dialogs};
+  ShareJournal journal{list, engine.failedAddresses(), engine, dialogs};
 
   QStringList column(int c) const {
     QStringList out;

@@ -8,10 +8,10 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "share/address_list_model.h"
-#include "tests/doubles/recording_dialogs.h"
-#include "share/share_engine.h"
 #include "app/widget_share_settings.h"
+#include "share/address_list_model.h"
+#include "share/share_engine.h"
+#include "tests/doubles/recording_dialogs.h"
 
 using namespace quillet;
 
@@ -29,7 +29,7 @@ class ShareQuitTest : public QObject {
     QLabel progress(&window);
     RecordingDialogs dialogs;
     WidgetShareSettings settings(&period, &loop, &addComment, &pool);
-    ShareEngine engine(list, settings, &window, SiteProfile{}, dialogs, &window);
+    ShareEngine engine(list, settings, &window, SiteProfile{}, dialogs);
     QObject::connect(&engine, &ShareEngine::progressText, &progress, &QLabel::setText);
     QStringList rows;
     for (int i = 0; i < 500; ++i) rows << QStringLiteral("row %1").arg(i);

@@ -42,11 +42,11 @@
 #include "share/failed_addresses.h"
 #include "share/list_actions.h"
 #include "share/page_steps.h"
-#include "tests/doubles/recording_dialogs.h"
 #include "share/share_engine.h"
 #include "share/share_journal.h"
 #include "share/share_settings.h"
 #include "share/site_page.h"
+#include "tests/doubles/recording_dialogs.h"
 
 using namespace quillet;
 
@@ -159,7 +159,7 @@ struct Program {
   AddressListModel list;
   FixedShareSettings settings;
   RecordingDialogs dialogs;
-  ListActions actions{list, dialogs, nullptr};
+  ListActions actions{list, dialogs};
   std::unique_ptr<ShareEngine> engine;
   std::unique_ptr<ShareJournal> journal;
 };
@@ -238,8 +238,8 @@ class Simulation {
     // back and they wait, blank, for another try.
     QObject::connect(p.engine.get(), &ShareEngine::rowReleased, p.engine.get(),
                      [this](int row) { released_.insert(program_->list.cell(row)); });
-    p.journal = std::make_unique<ShareJournal>(p.list, p.engine->failedAddresses(), *p.engine,
-                                               p.dialogs, nullptr);
+    p.journal =
+        std::make_unique<ShareJournal>(p.list, p.engine->failedAddresses(), *p.engine, p.dialogs);
     p.journal->openAndRestore(folder_);
     p.engine->resetRunState();
     const QString interrupted = p.journal->resumeRunState();
