@@ -24,6 +24,7 @@
 #include "app/status_tally_label.h"
 #include "app/widget_share_settings.h"
 #include "browser/browser_control.h"
+#include "browser/browser_site_page.h"
 #include "browser/indexed_page.h"
 #include "journal/data_folder_lock.h"
 #include "share/list_actions.h"
@@ -89,7 +90,8 @@ Application::Application(const AppConfig& config, Dialogs* dialogs, QObject* par
   shareSettings_ =
       std::make_unique<WidgetShareSettings>(w.period, w.loopSharing, w.addComment, w.commentPool);
   if (ownDialogs_) ownDialogs_->setParent(&w);
-  share_ = std::make_unique<ShareEngine>(*w.addressList, *shareSettings_, w.browser, profile_,
+  sitePage_ = browserSitePage(w.browser);
+  share_ = std::make_unique<ShareEngine>(*w.addressList, *shareSettings_, sitePage_.get(), profile_,
                                          *dialogs_);
   journal_ =
       std::make_unique<ShareJournal>(*w.addressList, share_->failedAddresses(), *share_, *dialogs_);

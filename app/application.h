@@ -11,6 +11,7 @@ namespace quillet {
 class AddressListMenu;
 class DataFolderLock;
 class Dialogs;
+class SitePage;
 class QtDialogs;
 class ListActions;
 class PassTitle;
@@ -77,6 +78,7 @@ class Application : public QObject {
   std::unique_ptr<MainWindow> window_;
   std::unique_ptr<RememberedAccount> account_;
   std::unique_ptr<WidgetShareSettings> shareSettings_;
+  std::unique_ptr<SitePage> sitePage_;  // the browser's page, as the engine works it
   std::unique_ptr<ShareEngine> share_;
   std::unique_ptr<LoginFlow> login_;
   std::unique_ptr<ShareJournal> journal_;

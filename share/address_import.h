@@ -2,8 +2,6 @@
 
 #include <QString>
 
-class QWidget;
-
 namespace quillet {
 
 class AddressListModel;

@@ -2,8 +2,6 @@
 
 #include <QString>
 
-class QWidget;
-
 namespace quillet {
 
 /// The modal dialogs the sharing engine opens, behind one seam so that tests

@@ -5,8 +5,6 @@
 #include <QStringList>
 #include <functional>
 
-class QWidget;
-
 namespace quillet {
 
 class AddressListModel;

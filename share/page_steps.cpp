@@ -31,11 +31,7 @@ PageSteps::PageSteps(StepParts parts, const SiteProfile& profile, PassCursor& cu
       cursor_(cursor),
       context_(std::move(context)),
       random_(std::random_device{}()),
-      browserPage_(browserSitePage(parts.browserWindow)) {}
-
-void PageSteps::setPage(SitePage* page) {
-  parts_.page = page;
-}
+      noPage_(noSitePage()) {}
 
 QString PageSteps::unconfirmedStatus() {
   return QStringLiteral("未确认");
@@ -93,7 +89,7 @@ StepOutcome PageSteps::openStartPage() {
   if (context->mustEnd()) return StepOutcome::Stopped;
   // The login form or an error page instead of the start page concerns the
   // whole site: nothing is clicked, the pass decides.
-  startPageState_ = siteStateOf(parts_.browserWindow);
+  startPageState_ = page().siteState();
   if (startPageState_ != SiteState::Usable) return StepOutcome::Done;
   page().clickLink(profile_.startPageLink);
   return StepOutcome::Done;

@@ -9,10 +9,8 @@
 #include "journal/journal_types.h"
 #include "share/run_context.h"
 #include "share/site_hold.h"
-#include "share/site_page.h"
+#include "site/site_page.h"
 #include "site/site_profile.h"
-
-class QWidget;
 
 namespace quillet {
 
@@ -52,9 +50,8 @@ struct StepParts {
   AddressListModel* list = nullptr;
   FailedAddresses* failed = nullptr;
   ShareSettings* settings = nullptr;
-  QWidget* browserWindow = nullptr;  // the browser control, or a widget holding it
   StepReport* report = nullptr;
-  /// The page the steps work; null: the browser control's in `browserWindow`.
+  /// The page the steps work (it must outlive them); null: no page.
   SitePage* page = nullptr;
 };
 
@@ -125,9 +122,8 @@ class PageSteps {
   RowKey nextRow();
   /// The list position of the row being worked on (-1 when gone).
   int currentPosition() const;
-  /// Works `page` from now on instead of the browser control's (null: the
-  /// browser control's again). It must outlive its use.
-  void setPage(SitePage* page);
+  /// The page the steps work now.
+  SitePage& page() { return parts_.page ? *parts_.page : *noPage_; }
   const StepParts& parts() const { return parts_; }
 
  private:
@@ -136,14 +132,13 @@ class PageSteps {
   }
   QString pickComment();
   std::int32_t& failedCount();
-  SitePage& page() { return parts_.page ? *parts_.page : *browserPage_; }
 
   StepParts parts_;
   SiteProfile profile_;
   PassCursor& cursor_;
   std::shared_ptr<RunContext> context_;
   std::mt19937 random_;
-  std::unique_ptr<SitePage> browserPage_;
+  std::unique_ptr<SitePage> noPage_;
   SiteState startPageState_ = SiteState::Usable;
   bool lastResultMuted_ = false;
   bool lastResultShared_ = false;

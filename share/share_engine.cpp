@@ -44,7 +44,7 @@ class ShareEngine::Report : public StepReport, public HoldReport {
   ShareEngine& engine_;
 };
 
-ShareEngine::ShareEngine(AddressListModel& list, ShareSettings& settings, QWidget* browserWindow,
+ShareEngine::ShareEngine(AddressListModel& list, ShareSettings& settings, SitePage* page,
                          SiteProfile profile, Dialogs& dialogs, QObject* parent)
     : QObject(parent),
       list_(list),
@@ -53,10 +53,10 @@ ShareEngine::ShareEngine(AddressListModel& list, ShareSettings& settings, QWidge
       dialogs_(dialogs),
       context_(std::make_shared<RunContext>()),
       report_(std::make_unique<Report>(*this)),
-      steps_(StepParts{&list_, &failed_, &settings_, browserWindow, report_.get()}, profile_,
-             cursor_, context_),
+      steps_(StepParts{&list_, &failed_, &settings_, report_.get(), page}, profile_, cursor_,
+             context_),
       holds_(std::make_unique<SiteHolds>(
-          SiteHolds::Parts{&list_, &failed_, &cursor_, browserWindow, report_.get()}, profile_,
+          SiteHolds::Parts{&list_, &failed_, &cursor_, &steps_, report_.get()}, profile_,
           context_)) {
   // The engine's own wait: pause and stop cut it short, and a wait cut short
   // because the application is quitting ends the pass rather than racing
@@ -387,7 +387,7 @@ bool ShareEngine::runPass(const std::shared_ptr<RunContext>& context) {
       continue;
     }
     if (!pauseFor(context, RowWaits::kStartLink)) return false;
-    if (const int held = siteHolds(siteStateOf(steps_.parts().browserWindow))) {
+    if (const int held = siteHolds(steps_.page().siteState())) {
       if (held < 0) return false;
       continue;
     }
@@ -398,7 +398,7 @@ bool ShareEngine::runPass(const std::shared_ptr<RunContext>& context) {
     if (entered == StepOutcome::NoRow) continue;  // the test at the top ends the pass
     // Entered but never confirmed: the row is not done in this pass.
     if (!pauseFor(context, RowWaits::kBeforeConfirm)) return false;
-    if (const int held = siteHolds(siteStateOf(steps_.parts().browserWindow))) {
+    if (const int held = siteHolds(steps_.page().siteState())) {
       if (held < 0) return false;
       continue;
     }
@@ -409,7 +409,7 @@ bool ShareEngine::runPass(const std::shared_ptr<RunContext>& context) {
     if (!stopping && !steps_.lastResultShared() && !steps_.lastResultMuted() &&
         steps_.currentPosition() >= 0) {
       // A failed step may be the site's doing: the page it left tells.
-      if (const int held = siteHolds(siteStateOf(steps_.parts().browserWindow))) {
+      if (const int held = siteHolds(steps_.page().siteState())) {
         if (held < 0) return false;
         continue;
       }

@@ -13,8 +13,6 @@
 #include "share/site_hold.h"
 #include "site/site_profile.h"
 
-class QWidget;
-
 namespace quillet {
 
 class AddressListModel;
@@ -34,10 +32,10 @@ class ShareEngine : public QObject {
   Q_OBJECT
 
  public:
-  /// `browserWindow` is the browser control or a widget holding it. The
-  /// list, the settings and the dialogs must outlive the engine.
-  ShareEngine(AddressListModel& list, ShareSettings& settings, QWidget* browserWindow,
-              SiteProfile profile, Dialogs& dialogs, QObject* parent = nullptr);
+  /// The engine works the site through `page` (null: no page). The page,
+  /// the list, the settings and the dialogs must outlive the engine.
+  ShareEngine(AddressListModel& list, ShareSettings& settings, SitePage* page, SiteProfile profile,
+              Dialogs& dialogs, QObject* parent = nullptr);
   ~ShareEngine() override;
 
   /// No pass to go on with (the state of a freshly opened window).
@@ -112,9 +110,6 @@ class ShareEngine : public QObject {
   /// a wait put in this way cannot be cut short by pause or stop. An empty
   /// function brings back the engine's own wait.
   void setWaitFunction(std::function<void(std::int32_t)> wait);
-  /// Works `page` instead of the browser control's (null: the browser
-  /// control's again); it must outlive its use.
-  void setSitePage(SitePage* page) { steps_.setPage(page); }
 
   /// The final pacing wait for a period of `seconds`: P × 1000000 − 25000000
   /// µs, truncated toward zero; 0 when that is not above zero or the period

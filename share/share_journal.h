@@ -6,8 +6,6 @@
 
 #include "journal/journal_types.h"
 
-class QWidget;
-
 namespace quillet {
 
 class AddressListModel;

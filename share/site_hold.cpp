@@ -6,9 +6,6 @@
 #include <cmath>
 #include <limits>
 
-#include "browser/browser_control.h"
-#include "browser/indexed_page.h"
-#include "browser/script_runner.h"
 #include "share/address_list_model.h"
 #include "share/failed_addresses.h"
 #include "share/page_steps.h"
@@ -31,24 +28,6 @@ constexpr qint64 kLongestWaitMicros = std::numeric_limits<std::int32_t>::max();
 }  // namespace
 
 HoldReport::~HoldReport() = default;
-
-SiteState siteStateOf(QWidget* browserWindow) {
-  if (BrowserControl* browser = browserControlOf(browserWindow)) {
-    if (browser->showsErrorPage()) return SiteState::Down;
-  }
-  IndexedPage page;
-  if (!page.Attach(browserWindow)) return SiteState::Usable;
-  // The site's login form is the only page of it with a password box.
-  const QString textBoxes = QStringLiteral("textBoxes");
-  const int count = page.count(textBoxes);
-  for (int i = 1; i <= count; ++i) {
-    if (page.elementProperty(textBoxes, i, QStringLiteral("type"))
-            .compare(QLatin1String("password"), Qt::CaseInsensitive) == 0) {
-      return SiteState::SignedOut;
-    }
-  }
-  return SiteState::Usable;
-}
 
 QString holdReasonText(HoldKind kind) {
   switch (kind) {
@@ -310,15 +289,13 @@ HoldStep SiteHolds::outageHold(HoldDecision decision) {
     }
     // The probe: the start page, as step 1 loads it.
     const auto started = std::chrono::steady_clock::now();
-    if (BrowserControl* browser = browserControlOf(parts_.browserWindow)) {
-      browser->navigate(profile_.logonUrl());
-    }
+    SitePage& page = parts_.steps->page();
+    page.navigate(profile_.logonUrl());
     const int limitMs =
         std::max(10, static_cast<int>(std::lround(PageSteps::kStartPageLoadLimitMs * timeScale())));
-    IndexedPage waiter;
-    waiter.WaitUntilComplete(parts_.browserWindow, limitMs);
+    page.waitUntilLoaded(limitMs);
     if (context_->mustEnd()) return HoldStep::End;
-    const SiteState state = siteStateOf(parts_.browserWindow);
+    const SiteState state = page.siteState();
     if (state == SiteState::Usable) {
       policy_.probeSucceeded();
       end();

@@ -9,25 +9,16 @@
 #include "journal/journal_types.h"
 #include "share/hold_policy.h"
 #include "share/run_context.h"
+#include "site/site_page.h"
 #include "site/site_profile.h"
-
-class QWidget;
 
 namespace quillet {
 
 class AddressListModel;
 class FailedAddresses;
+class PageSteps;
 struct PassCursor;
 
-/// What the page in the browser says about the site as a whole.
-enum class SiteState {
-  Usable,     // a page of the site, without its login form
-  SignedOut,  // the site's login form: the session has ended
-  Down,       // the engine's error page: the page could not be loaded
-};
-
-/// Reads the state of the site from the page the browser shows now.
-SiteState siteStateOf(QWidget* browserWindow);
 /// The short word for a hold, as the title and the status bar show it:
 /// "登录已失效", "账号被限制", "网站无法访问".
 QString holdReasonText(HoldKind kind);
@@ -82,7 +73,7 @@ class SiteHolds {
     AddressListModel* list = nullptr;
     FailedAddresses* failed = nullptr;
     PassCursor* cursor = nullptr;
-    QWidget* browserWindow = nullptr;
+    PageSteps* steps = nullptr;  // and the page they work
     HoldReport* report = nullptr;
   };
   SiteHolds(Parts parts, const SiteProfile& profile, std::shared_ptr<RunContext> context);

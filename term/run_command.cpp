@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "browser/browser_control.h"
+#include "browser/browser_site_page.h"
 #include "journal/data_folder_lock.h"
 #include "journal/journal.h"
 #include "share/address_import.h"
@@ -197,7 +198,8 @@ int RunCommand::execute(const QStringList& arguments) {
   settings.pool = profile.comments;
   settings.jitterMaxMicros = std::llround(*jitter * 1e6);
   TerminalDialogs dialogs;
-  ShareEngine engine(list, settings, session.browser(), profile, dialogs);
+  const std::unique_ptr<SitePage> page = browserSitePage(session.browser());
+  ShareEngine engine(list, settings, page.get(), profile, dialogs);
   engine.setSourceFile(sourceFile);
   // The list as the journal holds it, and every change recorded from here
   // on before the pass takes its next page step.

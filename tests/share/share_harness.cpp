@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 #include <QWebEngineProfile>
 
+#include "browser/browser_site_page.h"
 #include "browser/indexed_page.h"
 
 namespace quillet {
@@ -36,7 +37,8 @@ ShareHarness::ShareHarness(DemoOptions options, SiteProfile siteProfile)
   site_->start();
 
   siteProfile.siteBase = siteBase();
-  engine = std::make_unique<ShareEngine>(list, settings, &window, siteProfile, dialogs);
+  page = browserSitePage(&window);
+  engine = std::make_unique<ShareEngine>(list, settings, page.get(), siteProfile, dialogs);
   // The same bindings as the window's.
   QObject::connect(engine.get(), &ShareEngine::progressText, progress, &QLabel::setText);
   QObject::connect(engine.get(), &ShareEngine::importedText, imported, &QLabel::setText);

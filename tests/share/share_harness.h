@@ -11,13 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "app/widget_share_settings.h"
 #include "browser/browser_control.h"
 #include "demo/demo_site.h"
 #include "share/address_list_model.h"
-#include "tests/doubles/recording_dialogs.h"
 #include "share/share_engine.h"
-#include "app/widget_share_settings.h"
+#include "site/site_page.h"
 #include "site/site_profile.h"
+#include "tests/doubles/recording_dialogs.h"
 
 namespace quillet {
 
@@ -66,6 +67,7 @@ class ShareHarness {
   BrowserControl* browser;
   RecordingDialogs dialogs;
   WidgetShareSettings settings;
+  std::unique_ptr<SitePage> page;  // the browser's, as the engine works it
   std::unique_ptr<ShareEngine> engine;
 
  private:

@@ -95,7 +95,7 @@ class ResendLatestOutcomeTest : public QObject {
     h.list.clear();
     SiteProfile profile;
     profile.siteBase = h.siteBase();
-    h.engine = std::make_unique<ShareEngine>(h.list, h.settings, &h.window, profile, h.dialogs);
+    h.engine = std::make_unique<ShareEngine>(h.list, h.settings, h.page.get(), profile, h.dialogs);
     journal =
         std::make_unique<ShareJournal>(h.list, h.engine->failedAddresses(), *h.engine, h.dialogs);
     journal->openAndRestore(data.path());

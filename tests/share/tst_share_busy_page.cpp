@@ -77,8 +77,8 @@ class ShareBusyPageTest : public QObject {
   } report_;
 
   StepParts parts() {
-    return StepParts{&h_->list, &h_->engine->failedAddresses(), &h_->settings, &h_->window,
-                     &report_};
+    return StepParts{&h_->list, &h_->engine->failedAddresses(), &h_->settings, &report_,
+                     h_->page.get()};
   }
 
   static std::shared_ptr<RunContext> pumpingContext() {

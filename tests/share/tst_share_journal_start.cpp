@@ -64,7 +64,7 @@ struct Page {
   QListWidget* pool = new QListWidget(&window);
   RecordingDialogs dialogs;
   WidgetShareSettings settings{period, loop, comment, pool};
-  ShareEngine engine{list, settings, &window, SiteProfile{}, dialogs};
+  ShareEngine engine{list, settings, nullptr, SiteProfile{}, dialogs};
   ShareJournal journal{list, engine.failedAddresses(), engine, dialogs};
 
   QStringList column(int c) const {

@@ -29,7 +29,7 @@ class ShareQuitTest : public QObject {
     QLabel progress(&window);
     RecordingDialogs dialogs;
     WidgetShareSettings settings(&period, &loop, &addComment, &pool);
-    ShareEngine engine(list, settings, &window, SiteProfile{}, dialogs);
+    ShareEngine engine(list, settings, nullptr, SiteProfile{}, dialogs);
     QObject::connect(&engine, &ShareEngine::progressText, &progress, &QLabel::setText);
     QStringList rows;
     for (int i = 0; i < 500; ++i) rows << QStringLiteral("row %1").arg(i);

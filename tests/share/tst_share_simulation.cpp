@@ -45,7 +45,7 @@
 #include "share/share_engine.h"
 #include "share/share_journal.h"
 #include "share/share_settings.h"
-#include "share/site_page.h"
+#include "site/site_page.h"
 #include "tests/doubles/recording_dialogs.h"
 
 using namespace quillet;
@@ -133,6 +133,8 @@ class MemorySite : public SitePage {
     if (text == p_.successMark) return page_ == Page::Shared;
     return false;
   }
+  // The session never ends and the site never goes down here.
+  SiteState siteState() override { return SiteState::Usable; }
 
   // Shares that went through, by pass and address.
   QHash<std::pair<PassKey, QString>, int> shares;
@@ -231,8 +233,7 @@ class Simulation {
     program_ = std::make_unique<Program>();
     Program& p = *program_;
     p.settings.periodSeconds = 21.0 + between(0, 20);
-    p.engine = std::make_unique<ShareEngine>(p.list, p.settings, nullptr, profile_, p.dialogs);
-    p.engine->setSitePage(&site_);
+    p.engine = std::make_unique<ShareEngine>(p.list, p.settings, &site_, profile_, p.dialogs);
     p.engine->setWaitFunction([this](std::int32_t micros) { onWait(micros); });
     // Rows turned away in a row count as a mute: their failures are taken
     // back and they wait, blank, for another try.

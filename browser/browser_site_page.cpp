@@ -1,14 +1,13 @@
+#include "browser/browser_site_page.h"
+
 #include <QPointer>
 #include <QWidget>
 
 #include "browser/browser_control.h"
 #include "browser/indexed_page.h"
 #include "browser/keyed_page.h"
-#include "share/site_page.h"
 
 namespace quillet {
-
-SitePage::~SitePage() = default;
 
 namespace {
 
@@ -55,6 +54,23 @@ class BrowserSitePage : public SitePage {
     const bool found = page.HighlightText(text);
     if (answered) *answered = page.lastSearchAnswered();
     return found;
+  }
+  SiteState siteState() override {
+    if (BrowserControl* browser = browserControlOf(window_)) {
+      if (browser->showsErrorPage()) return SiteState::Down;
+    }
+    IndexedPage page;
+    if (!page.Attach(window_)) return SiteState::Usable;
+    // The site's login form is the only page of it with a password box.
+    const QString textBoxes = QStringLiteral("textBoxes");
+    const int count = page.count(textBoxes);
+    for (int i = 1; i <= count; ++i) {
+      if (page.elementProperty(textBoxes, i, QStringLiteral("type"))
+              .compare(QLatin1String("password"), Qt::CaseInsensitive) == 0) {
+        return SiteState::SignedOut;
+      }
+    }
+    return SiteState::Usable;
   }
 
  private:

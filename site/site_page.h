@@ -3,9 +3,14 @@
 #include <QString>
 #include <memory>
 
-class QWidget;
-
 namespace quillet {
+
+/// What the page says about the site as a whole.
+enum class SiteState {
+  Usable,     // a page of the site, without its login form
+  SignedOut,  // the site's login form: the session has ended
+  Down,       // the engine's error page: the page could not be loaded
+};
 
 /// The share site's page as the page steps work it: what a user does in the
 /// browser (navigate, click, fill in, look for a text). Each call reaches
@@ -34,10 +39,12 @@ class SitePage {
   /// the page answered at all: "not found" from a page that did not says
   /// nothing.
   virtual bool highlightText(const QString& text, int answerTimeoutMs, bool* answered) = 0;
+  /// The state of the site, read from the page shown now.
+  virtual SiteState siteState() = 0;
 };
 
-/// The page of the browser control in `browserWindow` (or a widget holding
-/// it), reached through fresh page objects on every call.
-std::unique_ptr<SitePage> browserSitePage(QWidget* browserWindow);
+/// A page that is not there: every action does nothing, no text is found
+/// (and no answer came), the site reads as usable.
+std::unique_ptr<SitePage> noSitePage();
 
 }  // namespace quillet

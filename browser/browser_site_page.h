@@ -1,0 +1,16 @@
+#pragma once
+
+#include <memory>
+
+#include "site/site_page.h"
+
+class QWidget;
+
+namespace quillet {
+
+/// The page of the browser control in `browserWindow` (or a widget holding
+/// it), reached through fresh page objects on every call. The window may go
+/// first: the page then does nothing and finds nothing.
+std::unique_ptr<SitePage> browserSitePage(QWidget* browserWindow);
+
+}  // namespace quillet

@@ -1,0 +1,31 @@
+#include "site/site_page.h"
+
+namespace quillet {
+
+SitePage::~SitePage() = default;
+
+namespace {
+
+class NoSitePage : public SitePage {
+ public:
+  void navigate(const QString&) override {}
+  void waitUntilLoaded(int) override {}
+  void clickLink(int) override {}
+  void clickLinkByKey(const QString&, int, bool) override {}
+  void setTextBoxValue(int, const QString&) override {}
+  void clickButton(int) override {}
+  void setValueByKey(const QString&, int, const QString&) override {}
+  bool highlightText(const QString&, int, bool* answered) override {
+    if (answered) *answered = false;
+    return false;
+  }
+  SiteState siteState() override { return SiteState::Usable; }
+};
+
+}  // namespace
+
+std::unique_ptr<SitePage> noSitePage() {
+  return std::make_unique<NoSitePage>();
+}
+
+}  // namespace quillet
