@@ -13,7 +13,7 @@
 #include "config/private_files.h"
 #include "net/process_proxy.h"
 #include "term/dispatcher.h"
-#include "term/subcommand_list.h"
+#include "term/subcommand_registry.h"
 
 namespace {
 
@@ -44,11 +44,7 @@ int main(int argc, char* argv[]) {
     prepareBrowserEngineEnvironment();
     return quillet::term::runSubcommand(argc, argv, programDir);
   }
-  if (argc > 1 && argv[1][0] != '-') {
-    std::fprintf(stderr, "quillet: unknown command '%s'\n%s", argv[1],
-                 quillet::term::subcommandsHelp().toUtf8().constData());
-    return 2;
-  }
+  if (argc > 1 && argv[1][0] != '-') return quillet::term::refuseUnknownSubcommand(argv[1]);
 
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);

@@ -16,6 +16,7 @@
 #include "journal/data_folder_lock.h"
 #include "term/accounts_list.h"
 #include "term/exit_status.h"
+#include "term/say.h"
 #include "term/terminal_input.h"
 
 namespace quillet::term {
@@ -27,15 +28,11 @@ constexpr char kSynopsis[] =
     "       quillet accounts set NAME [--site URL] [--proxy URL] [settings]\n"
     "       quillet accounts remove NAME [--yes]\n";
 
-void say(const QString& text) {
-  std::fprintf(stderr, "%s\n", text.toUtf8().constData());
-}
-
 int refuse(const QString& action, const QString& reason) {
   const QString command =
       action.isEmpty() ? QStringLiteral("accounts") : QStringLiteral("accounts ") + action;
-  std::fprintf(stderr, "quillet %s: %s\n%sRun 'quillet accounts --help' for the options.\n",
-               qPrintable(command), qPrintable(reason), kSynopsis);
+  say(QStringLiteral("quillet %1: %2\n%3Run 'quillet accounts --help' for the options.")
+          .arg(command, reason, QString::fromUtf8(kSynopsis)));
   return kExitUsage;
 }
 

@@ -15,6 +15,9 @@ namespace quillet::term {
 /// Exit 0 done, 2 usage or a refused value, 5 the account is in use.
 class AccountsCommand : public Subcommand {
  public:
+  static constexpr char kName[] = "accounts";
+  static constexpr char kSummary[] = "list, add, set or remove named accounts (--account NAME)";
+
   int execute(const QStringList& arguments) override;
 };
 

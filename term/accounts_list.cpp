@@ -20,13 +20,10 @@
 #include "signin/session_note.h"
 #include "term/exit_status.h"
 #include "term/printable_text.h"
+#include "term/say.h"
 
 namespace quillet::term {
 namespace {
-
-void say(const QString& text) {
-  std::fprintf(stderr, "%s\n", text.toUtf8().constData());
-}
 
 // The process that holds the data-folder lock in `stateDir`, read from the
 // lock file without taking the lock (a run starting now must not find it

@@ -7,6 +7,7 @@
 #include "net/process_proxy.h"
 #include "site/profile_file.h"
 #include "term/exit_status.h"
+#include "term/say.h"
 
 namespace quillet::term {
 
@@ -48,8 +49,8 @@ QString CommandLine::helpText() const {
 }
 
 CommandLine::Verdict CommandLine::refuse(const QString& reason) const {
-  std::fprintf(stderr, "quillet %s: %s\n%s\nRun 'quillet %s --help' for the options.\n",
-               qPrintable(name_), qPrintable(reason), qPrintable(usageLine()), qPrintable(name_));
+  say(QStringLiteral("quillet %1: %2\n%3\nRun 'quillet %1 --help' for the options.")
+          .arg(name_, reason, usageLine()));
   return {false, kExitUsage};
 }
 
@@ -102,7 +103,7 @@ CommandLine::Verdict CommandLine::parse(const QStringList& arguments, const QStr
 
   const ProfileLoad load = loadSiteProfile(config_.profilePath, config_.dataDir);
   if (!load.ok()) {
-    std::fprintf(stderr, "%s\n", load.errorText().toUtf8().constData());
+    say(load.errorText());
     return {false, kExitUsage};
   }
   config_.profile = *load.profile;

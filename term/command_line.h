@@ -18,6 +18,7 @@ class CommandLine {
   CommandLine(QString name, QString synopsis, const QString& description);
 
   QCommandLineParser& parser() { return parser_; }
+  const QCommandLineParser& parser() const { return parser_; }
 
   /// The outcome of parse(): go on, or end the process with `exitStatus`.
   struct Verdict {

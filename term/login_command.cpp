@@ -8,13 +8,11 @@
 
 #include "browser/browser_control.h"
 #include "config/environment_password.h"
-#include "journal/data_folder_lock.h"
-#include "signin/remembered_account.h"
 #include "signin/site_login.h"
-#include "term/command_line.h"
 #include "term/exit_status.h"
 #include "term/half_block_picture.h"
 #include "term/headless_browser.h"
+#include "term/say.h"
 #include "term/stop_signals.h"
 #include "term/terminal_input.h"
 
@@ -24,10 +22,6 @@ namespace {
 // How long the login page may take to load before the site counts as
 // unreachable. A network limit: not scaled.
 constexpr int kPageLoadLimitMs = 30'000;
-
-void say(const QString& text) {
-  std::fprintf(stderr, "%s\n", qPrintable(text));
-}
 
 // The password file's text without the line break an editor leaves at its end.
 std::optional<QString> readPasswordFile(const QString& path) {
@@ -55,88 +49,80 @@ bool showCaptcha(const QByteArray& bytes, const QString& path) {
 
 }  // namespace
 
-int LoginCommand::execute(const QStringList& arguments) {
-  CommandLine line(
-      QStringLiteral("login"), QStringLiteral("[options]"),
-      QStringLiteral("Signs in to the share site in a hidden browser and keeps the "
-                     "session in the data folder, for 'quillet run'.\n"
-                     "The captcha picture is saved as captcha.png in the data folder "
-                     "(and drawn on a terminal); its text is read from standard "
-                     "input.\nExit status: 0 signed in, 2 usage, 3 refused (wrong "
-                     "account, or a wrong captcha three times), 4 site unreachable, 5 the data "
-                     "folder is in use by another Quillet or cannot be locked, 129/130/143 "
-                     "ended by SIGHUP/SIGINT/SIGTERM."));
-  const QCommandLineOption userOption(
-      QStringLiteral("user"),
-      QStringLiteral("User name (default: the remembered account, else a prompt)."),
-      QStringLiteral("NAME"));
-  const QCommandLineOption passwordFileOption(
-      QStringLiteral("password-file"),
-      QStringLiteral("Read the password from FILE (default: $QUILLET_PASSWORD, else the "
-                     "desktop's keyring, else password.txt, else a prompt without echo)."),
-      QStringLiteral("FILE"));
-  const QCommandLineOption rememberOption(
-      QStringLiteral("remember"),
-      QStringLiteral("Remember the user and password, as the window's \"记住账号和密码\" "
-                     "does: the password in the desktop's keyring, else in password.txt."));
-  line.parser().addOptions({userOption, passwordFileOption, rememberOption});
-  const CommandLine::Verdict verdict = line.parse(arguments, programDir_, 0);
-  if (!verdict.proceed) return verdict.exitStatus;
+LoginCommand::LoginCommand(QString programDir)
+    : SessionCommand(
+          std::move(programDir), QString::fromLatin1(kName), QStringLiteral("[options]"),
+          QStringLiteral("Signs in to the share site in a hidden browser and keeps the "
+                         "session in the data folder, for 'quillet run'.\n"
+                         "The captcha picture is saved as captcha.png in the data folder "
+                         "(and drawn on a terminal); its text is read from standard "
+                         "input.\nExit status: 0 signed in, 2 usage, 3 refused (wrong "
+                         "account, or a wrong captcha three times), 4 site unreachable, 5 the data "
+                         "folder is in use by another Quillet or cannot be locked, 129/130/143 "
+                         "ended by SIGHUP/SIGINT/SIGTERM."),
+          0),
+      userOption_(QStringLiteral("user"),
+                  QStringLiteral("User name (default: the remembered account, else a prompt)."),
+                  QStringLiteral("NAME")),
+      passwordFileOption_(
+          QStringLiteral("password-file"),
+          QStringLiteral("Read the password from FILE (default: $QUILLET_PASSWORD, else the "
+                         "desktop's keyring, else password.txt, else a prompt without echo)."),
+          QStringLiteral("FILE")),
+      rememberOption_(
+          QStringLiteral("remember"),
+          QStringLiteral("Remember the user and password, as the window's \"记住账号和密码\" "
+                         "does: the password in the desktop's keyring, else in password.txt.")) {}
 
-  const QString dataDir = line.config().dataDir;
-  for (const QString& folder : {dataDir, line.config().stateDir}) {
-    if (!QDir().mkpath(folder)) {
-      say(QStringLiteral("无法创建数据文件夹：%1").arg(folder));
-      return kExitUsage;
-    }
-  }
-  RememberedAccount account(dataDir);
-  account.keepPasswordInKeyring(line.profile().siteBase, [](const QString& text) { say(text); });
+QList<QCommandLineOption> LoginCommand::options() const {
+  return {userOption_, passwordFileOption_, rememberOption_};
+}
 
-  QString user = line.parser().value(userOption);
-  if (user.isEmpty()) user = account.userName();
-  if (user.isEmpty()) {
+QStringList LoginCommand::folders() const {
+  return {line().config().dataDir, line().config().stateDir};
+}
+
+SessionCommand::Step LoginCommand::prepareFolder() {
+  const QCommandLineParser& parser = line().parser();
+  account_.emplace(line().config().dataDir);
+  account_->keepPasswordInKeyring(line().profile().siteBase,
+                                  [](const QString& text) { say(text); });
+
+  user_ = parser.value(userOption_);
+  if (user_.isEmpty()) user_ = account_->userName();
+  if (user_.isEmpty()) {
     const std::optional<QString> typed = promptLine(QStringLiteral("用户名："));
-    if (!typed || typed->isEmpty()) return line.refuse(QStringLiteral("no user name")).exitStatus;
-    user = *typed;
+    if (!typed || typed->isEmpty()) return refuse(QStringLiteral("no user name"));
+    user_ = *typed;
   }
 
-  QString password;
-  bool rememberedPassword = false;
-  if (line.parser().isSet(passwordFileOption)) {
-    const QString path = line.parser().value(passwordFileOption);
+  if (parser.isSet(passwordFileOption_)) {
+    const QString path = parser.value(passwordFileOption_);
     const std::optional<QString> text = readPasswordFile(path);
-    if (!text) return line.refuse(QStringLiteral("cannot read %1").arg(path)).exitStatus;
-    password = *text;
+    if (!text) return refuse(QStringLiteral("cannot read %1").arg(path));
+    password_ = *text;
   } else if (environmentPassword()) {
     // Read at the start and taken out of the environment there.
-    password = *environmentPassword();
-  } else if (const QString kept = account.userName() == user ? account.password() : QString();
+    password_ = *environmentPassword();
+  } else if (const QString kept = account_->userName() == user_ ? account_->password() : QString();
              !kept.isEmpty()) {
     // The remembered password belongs to the remembered user only.
-    password = kept;
-    rememberedPassword = true;
+    password_ = kept;
+    rememberedPassword_ = true;
   } else {
     const std::optional<QString> typed = promptLine(QStringLiteral("密码："), true);
-    if (!typed) return line.refuse(QStringLiteral("no password")).exitStatus;
-    password = *typed;
+    if (!typed) return refuse(QStringLiteral("no password"));
+    password_ = *typed;
   }
+  return std::nullopt;
+}
 
-  // A sign-in signs the folder's session out first: never under a run
-  // that is using it.
-  DataFolderLock lock(line.config().stateDir);
-  if (!lock.tryLock()) {
-    say(lock.errorText());
-    return kExitFolderInUse;
-  }
+SessionCommand::Step LoginCommand::reachSite(HeadlessBrowser& session) {
   // Nothing to finish in order here: a signal during a page load or at the
   // captcha prompt ends the sign-in at once.
-  HeadlessBrowser session(line.config().stateDir);
-  StopSignals stops;  // needs the application object
-  stops.setAtOnce(true);
-  const SiteProfile& profile = line.profile();
   // A sign-in starts from a signed-out session, as the window's start-up
   // does: the account asked for replaces whichever the session held.
+  const SiteProfile& profile = line().profile();
   for (const QString& address : {profile.logoutUrl(), profile.logonUrl()}) {
     session.browser()->navigate(address);
     session.waitUntilLoaded(kPageLoadLimitMs);
@@ -145,9 +131,14 @@ int LoginCommand::execute(const QStringList& arguments) {
     say(SiteLogin::unreachableText());
     return kExitUnreachable;
   }
+  return std::nullopt;
+}
 
-  SiteLogin login(session.browser(), profile, account);
-  const QString picturePath = QDir(dataDir).absoluteFilePath(QStringLiteral("captcha.png"));
+int LoginCommand::work(HeadlessBrowser& session, StopSignals&) {
+  const bool remember = line().parser().isSet(rememberOption_);
+  SiteLogin login(session.browser(), line().profile(), *account_);
+  const QString picturePath =
+      QDir(line().config().dataDir).absoluteFilePath(QStringLiteral("captcha.png"));
   QByteArray picture = login.downloadCaptcha();
   for (int attempt = 1; attempt <= kCaptchaTries; ++attempt) {
     if (!showCaptcha(picture, picturePath)) {
@@ -160,11 +151,10 @@ int LoginCommand::execute(const QStringList& arguments) {
       return kExitNotSignedIn;
     }
     LoginRequest request;
-    request.user = user;
-    request.password = password;
+    request.user = user_;
+    request.password = password_;
     request.captcha = captcha->trimmed();
-    request.remember =
-        line.parser().isSet(rememberOption) ? RememberChoice::Store : RememberChoice::Keep;
+    request.remember = remember ? RememberChoice::Store : RememberChoice::Keep;
     const LoginReport report = login.submit(request);
     say(report.hint);
     switch (report.outcome) {
@@ -173,7 +163,7 @@ int LoginCommand::execute(const QStringList& arguments) {
       case LoginOutcome::WrongAccount:
         // A remembered password the site refuses is not offered again: the
         // next login asks for it, as the window empties its password box.
-        if (rememberedPassword && !line.parser().isSet(rememberOption)) account.forgetPassword();
+        if (rememberedPassword_ && !remember) account_->forgetPassword();
         return kExitNotSignedIn;
       case LoginOutcome::NotSignedIn:
         return kExitNotSignedIn;

@@ -8,13 +8,10 @@
 #include "config/private_files.h"
 #include "share/address_file.h"
 #include "share/share_engine.h"
+#include "term/say.h"
 
 namespace quillet::term {
 namespace {
-
-void say(const QString& text) {
-  std::fprintf(stderr, "%s\n", text.toUtf8().constData());
-}
 
 // As 发表 decides: a number of seconds of at least 21.
 bool periodAccepted(double seconds) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "share/address_list_model.h"
+#include "term/say.h"
 #include "term/terminal_input.h"
 
 namespace quillet::term {
@@ -170,7 +171,7 @@ void RunReport::printErr(const QString& text) {
     // The live line gives way to the message and comes back below it.
     std::fputs("\r\x1b[K", stderr);
   }
-  std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+  say(text);
   if (liveLineShown_) {
     const QByteArray line = (liveProgressLine(progress_) + "\x1b[K").toUtf8();
     std::fwrite(line.constData(), 1, size_t(line.size()), stderr);

@@ -1,6 +1,6 @@
 #include "term/terminal_dialogs.h"
 
-#include <cstdio>
+#include "term/say.h"
 
 namespace quillet::term {
 
@@ -10,7 +10,7 @@ QString TerminalDialogs::getOpenFileName() {
 
 void TerminalDialogs::information(const QString&, const QString& text) {
   ++shown_;
-  std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+  say(text);
 }
 
 }  // namespace quillet::term
