@@ -13,10 +13,6 @@ void TerminalDialogs::information(const QString&, const QString& text) {
   say(text);
 }
 
-}  // namespace quillet::term
-
-namespace quillet::term {
-
 void TerminalDialogs::warning(const QString& title, const QString& text) {
   information(title, text);
 }
