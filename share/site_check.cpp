@@ -8,17 +8,12 @@
 #include "browser/browser_control.h"
 #include "browser/indexed_page.h"
 #include "browser/keyed_page.h"
+#include "share/designed_waits.h"
 #include "site/pump_wait.h"
 #include "site/time_scale.h"
 
 namespace quillet {
 namespace {
-
-// The designed waits of a share, so that the check sees each page as a share
-// would: after opening the start page, and after each click.
-constexpr std::int32_t kAfterStartPageMicros = 4000000;
-constexpr std::int32_t kAfterClickMicros = 2000000;
-constexpr int kLoadLimitMs = 60000;
 
 const QString kLinks = QStringLiteral("links");
 const QString kTextBoxes = QStringLiteral("textBoxes");
@@ -26,8 +21,8 @@ const QString kButtons = QStringLiteral("buttons");
 
 void waitForPage(BrowserControl& browser) {
   IndexedPage page;
-  page.WaitUntilComplete(&browser,
-                         std::max(10, static_cast<int>(std::lround(kLoadLimitMs * timeScale()))));
+  page.WaitUntilComplete(
+      &browser, std::max(10, static_cast<int>(std::lround(kStartPageLoadLimitMs * timeScale()))));
 }
 
 QString quoted(const QString& text) {
@@ -104,14 +99,15 @@ int runSiteCheck(BrowserControl& browser, const SiteProfile& profile, QTextStrea
   // The start page.
   const QString start = QLatin1String("start page ") + profile.logonUrl() + QLatin1String(": ");
   browser.navigate(profile.logonUrl());
-  PumpWait(kAfterStartPageMicros);
+  // The check waits as a share does, so that it sees each page as a share would.
+  PumpWait(RowWaits::kStartPage);
   waitForPage(browser);
   if (browser.showsErrorPage()) {
     line(start + QLatin1String("the site could not be reached"));
     return kSiteCheckFailed;
   }
   if (browser.isLoading()) {
-    line(start + QStringLiteral("still loading after %1 s").arg(kLoadLimitMs / 1000));
+    line(start + QStringLiteral("still loading after %1 s").arg(kStartPageLoadLimitMs / 1000));
     return kSiteCheckFailed;
   }
   QString linkN;
@@ -142,7 +138,7 @@ int runSiteCheck(BrowserControl& browser, const SiteProfile& profile, QTextStrea
     line(linkN + QLatin1String(": ok"));
     page.ClickLink(n);
   }
-  PumpWait(kAfterClickMicros);
+  PumpWait(RowWaits::kStartLink);
   waitForPage(browser);
 
   // The share link on the page that link N opened.
@@ -159,7 +155,7 @@ int runSiteCheck(BrowserControl& browser, const SiteProfile& profile, QTextStrea
          linkDescription(found->text, found->href, profile) + QLatin1String(": ok"));
     page.ClickLinkByKey(profile.shareLinkText, profile.shareLinkMode);
   }
-  PumpWait(kAfterClickMicros);
+  PumpWait(RowWaits::kShareDialog);
   waitForPage(browser);
 
   // The address field and its button, then an address that is no item.
@@ -190,7 +186,7 @@ int runSiteCheck(BrowserControl& browser, const SiteProfile& profile, QTextStrea
     page.SetTextBoxValue(box, QLatin1String(kSiteCheckAddress));
     page.ClickButton(button);
   }
-  PumpWait(kAfterClickMicros);
+  PumpWait(RowWaits::kAddressAnswer);
 
   const QString notice = QLatin1String("wrong-link notice ") + quoted(profile.wrongLinkNotice) +
                          QLatin1String(" for ") + QLatin1String(kSiteCheckAddress);

@@ -10,6 +10,7 @@
 #include "browser/indexed_page.h"
 #include "browser/script_runner.h"
 #include "share/address_list_model.h"
+#include "share/designed_waits.h"
 #include "share/failed_addresses.h"
 #include "share/page_steps.h"
 #include "site/pump_wait.h"
@@ -314,7 +315,7 @@ HoldStep SiteHolds::outageHold(HoldDecision decision) {
       browser->navigate(profile_.logonUrl());
     }
     const int limitMs =
-        std::max(10, static_cast<int>(std::lround(PageSteps::kStartPageLoadLimitMs * timeScale())));
+        std::max(10, static_cast<int>(std::lround(kStartPageLoadLimitMs * timeScale())));
     IndexedPage waiter;
     waiter.WaitUntilComplete(parts_.browserWindow, limitMs);
     if (context_->mustEnd()) return HoldStep::End;
