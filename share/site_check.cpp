@@ -21,7 +21,7 @@ const QString kButtons = QStringLiteral("buttons");
 
 void waitForPage(BrowserControl& browser) {
   IndexedPage page;
-  page.WaitUntilComplete(
+  page.waitUntilComplete(
       &browser, std::max(10, static_cast<int>(std::lround(kStartPageLoadLimitMs * timeScale()))));
 }
 
@@ -100,7 +100,7 @@ int runSiteCheck(BrowserControl& browser, const SiteProfile& profile, QTextStrea
   const QString start = QLatin1String("start page ") + profile.logonUrl() + QLatin1String(": ");
   browser.navigate(profile.logonUrl());
   // The check waits as a share does, so that it sees each page as a share would.
-  PumpWait(RowWaits::kStartPage);
+  pumpWait(RowWaits::kStartPage);
   waitForPage(browser);
   if (browser.showsErrorPage()) {
     line(start + QLatin1String("the site could not be reached"));
@@ -113,7 +113,7 @@ int runSiteCheck(BrowserControl& browser, const SiteProfile& profile, QTextStrea
   QString linkN;
   {
     IndexedPage page;
-    if (!page.Attach(&browser)) {
+    if (!page.attach(&browser)) {
       line(start + QLatin1String("no page was shown"));
       return kSiteCheckFailed;
     }
@@ -136,16 +136,16 @@ int runSiteCheck(BrowserControl& browser, const SiteProfile& profile, QTextStrea
             linkDescription(page.elementProperty(kLinks, n, QStringLiteral("innerText")),
                             page.elementProperty(kLinks, n, QStringLiteral("href")), profile);
     line(linkN + QLatin1String(": ok"));
-    page.ClickLink(n);
+    page.clickLink(n);
   }
-  PumpWait(RowWaits::kStartLink);
+  pumpWait(RowWaits::kStartLink);
   waitForPage(browser);
 
   // The share link on the page that link N opened.
   {
     KeyedPage page;
-    page.Attach(&browser);
-    const auto found = page.DescribeLinkByKey(profile.shareLinkText, profile.shareLinkMode);
+    page.attach(&browser);
+    const auto found = page.describeLinkByKey(profile.shareLinkText, profile.shareLinkMode);
     if (!found) {
       line(QLatin1String("share link: ") + linkN + QLatin1String("; ") + nothingFound(profile) +
            QLatin1String(" on that page"));
@@ -153,15 +153,15 @@ int runSiteCheck(BrowserControl& browser, const SiteProfile& profile, QTextStrea
     }
     line(QLatin1String("share link ") + quoted(profile.shareLinkText) + QLatin1String(" is ") +
          linkDescription(found->text, found->href, profile) + QLatin1String(": ok"));
-    page.ClickLinkByKey(profile.shareLinkText, profile.shareLinkMode);
+    page.clickLinkByKey(profile.shareLinkText, profile.shareLinkMode);
   }
-  PumpWait(RowWaits::kShareDialog);
+  pumpWait(RowWaits::kShareDialog);
   waitForPage(browser);
 
   // The address field and its button, then an address that is no item.
   {
     IndexedPage page;
-    page.Attach(&browser);
+    page.attach(&browser);
     const int box = profile.addressBox;
     QString boxName = QStringLiteral("text box %1").arg(box);
     const int boxes = page.count(kTextBoxes);
@@ -183,16 +183,16 @@ int runSiteCheck(BrowserControl& browser, const SiteProfile& profile, QTextStrea
     }
     line(buttonName + QLatin1String(" is ") + quoted(buttonLabel(page, button)) +
          QLatin1String(": ok"));
-    page.SetTextBoxValue(box, QLatin1String(kSiteCheckAddress));
-    page.ClickButton(button);
+    page.setTextBoxValue(box, QLatin1String(kSiteCheckAddress));
+    page.clickButton(button);
   }
-  PumpWait(RowWaits::kAddressAnswer);
+  pumpWait(RowWaits::kAddressAnswer);
 
   const QString notice = QLatin1String("wrong-link notice ") + quoted(profile.wrongLinkNotice) +
                          QLatin1String(" for ") + QLatin1String(kSiteCheckAddress);
   IndexedPage check;
-  check.Attach(&browser);
-  if (!check.HighlightText(profile.wrongLinkNotice)) {
+  check.attach(&browser);
+  if (!check.highlightText(profile.wrongLinkNotice)) {
     line(notice + QLatin1String(": the page does not show it"));
     return kSiteCheckFailed;
   }

@@ -38,7 +38,7 @@ SiteState siteStateOf(QWidget* browserWindow) {
     if (browser->showsErrorPage()) return SiteState::Down;
   }
   IndexedPage page;
-  if (!page.Attach(browserWindow)) return SiteState::Usable;
+  if (!page.attach(browserWindow)) return SiteState::Usable;
   // The site's login form is the only page of it with a password box.
   const QString textBoxes = QStringLiteral("textBoxes");
   const int count = page.count(textBoxes);
@@ -159,7 +159,7 @@ bool SiteHolds::waitUntil(qint64 untilMs) {
       return !keep->mustEnd();
     }
     constexpr qint64 kLongestMs = std::numeric_limits<std::int32_t>::max() / 1000;
-    const WaitEnd end = PumpWaitInterruptible(std::min(left, kLongestMs) * 1000, keep->interrupt);
+    const WaitEnd end = pumpWaitInterruptible(std::min(left, kLongestMs) * 1000, keep->interrupt);
     if (end == WaitEnd::Quitting) keep->quitting = true;
     if (keep->mustEnd()) return false;
   }
@@ -170,7 +170,7 @@ bool SiteHolds::waitForSignIn() {
   while (!signedIn_) {
     if (!holdWhilePaused(keep)) return false;
     if (signedIn_) break;
-    const WaitEnd end = PumpWaitInterruptible(kSignInWaitPieceMicros, keep->interrupt);
+    const WaitEnd end = pumpWaitInterruptible(kSignInWaitPieceMicros, keep->interrupt);
     if (end == WaitEnd::Quitting) keep->quitting = true;
     if (keep->mustEnd()) return false;
   }
@@ -317,7 +317,7 @@ HoldStep SiteHolds::outageHold(HoldDecision decision) {
     const int limitMs =
         std::max(10, static_cast<int>(std::lround(kStartPageLoadLimitMs * timeScale())));
     IndexedPage waiter;
-    waiter.WaitUntilComplete(parts_.browserWindow, limitMs);
+    waiter.waitUntilComplete(parts_.browserWindow, limitMs);
     if (context_->mustEnd()) return HoldStep::End;
     const SiteState state = siteStateOf(parts_.browserWindow);
     if (state == SiteState::Usable) {

@@ -1,4 +1,4 @@
-// Measures PumpWait(1600000) at time scale 1: how far past its deadline it
+// Measures pumpWait(1600000) at time scale 1: how far past its deadline it
 // returns (p50 and max, milliseconds) and the process CPU time spent while
 // waiting, as a share of the time waited.
 #include <QCoreApplication>
@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
   const double cpuBefore = cpuSeconds();
   for (int i = 0; i < runs; ++i) {
     const auto start = std::chrono::steady_clock::now();
-    quillet::PumpWait(kMicros);
+    quillet::pumpWait(kMicros);
     const auto elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start);
     waitedSeconds += elapsed.count();
     overshootMs.push_back(elapsed.count() * 1000.0 - kMicros / 1000.0);

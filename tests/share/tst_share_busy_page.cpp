@@ -84,7 +84,7 @@ class ShareBusyPageTest : public QObject {
   static std::shared_ptr<RunContext> pumpingContext() {
     auto context = std::make_shared<RunContext>();
     context->wait = [](std::int32_t micros) -> std::int64_t {
-      PumpWait(micros);
+      pumpWait(micros);
       return 0;
     };
     return context;

@@ -36,7 +36,7 @@ struct WaitRecorder {
       waits << micros;
       progressAtWait << h.progress->text();
       if (during) during(static_cast<int>(waits.size()) - 1, micros);
-      if (micros <= RowWaits::kLongest) PumpWait(micros);
+      if (micros <= RowWaits::kLongest) pumpWait(micros);
     });
   }
 };
@@ -68,7 +68,7 @@ class ShareEngineTest : public QObject {
   void cleanupTestCase() { h_.reset(); }
 
   void init() {
-    h_->engine->setWaitFunction([](std::int32_t micros) { PumpWait(micros); });
+    h_->engine->setWaitFunction([](std::int32_t micros) { pumpWait(micros); });
     h_->dialogs.clearMessages();
     h_->dialogs.setOnMessage({});
     h_->engine->failedAddresses().clear();
