@@ -180,4 +180,4 @@ class ShareFlowTest : public QObject {
 };
 
 QTEST_MAIN(ShareFlowTest)
-#include "tst_share_flow.moc"
+#include "share_flow_test.moc"

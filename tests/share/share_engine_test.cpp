@@ -584,4 +584,4 @@ class ShareEngineTest : public QObject {
 };
 
 QTEST_MAIN(ShareEngineTest)
-#include "tst_share_engine.moc"
+#include "share_engine_test.moc"

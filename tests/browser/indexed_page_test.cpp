@@ -516,4 +516,4 @@ class IndexedPageTest : public QObject {
 };
 
 QTEST_MAIN(IndexedPageTest)
-#include "test_indexed_page.moc"
+#include "indexed_page_test.moc"

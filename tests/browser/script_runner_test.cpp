@@ -106,4 +106,4 @@ class ScriptRunnerTest : public QObject {
 };
 
 QTEST_MAIN(ScriptRunnerTest)
-#include "test_script_runner.moc"
+#include "script_runner_test.moc"

@@ -198,4 +198,4 @@ class KeyedPageTest : public QObject {
 };
 
 QTEST_MAIN(KeyedPageTest)
-#include "test_keyed_page.moc"
+#include "keyed_page_test.moc"

@@ -157,4 +157,4 @@ class ShareBusyPageTest : public QObject {
 };
 
 QTEST_MAIN(ShareBusyPageTest)
-#include "tst_share_busy_page.moc"
+#include "share_busy_page_test.moc"

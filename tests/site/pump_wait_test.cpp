@@ -131,4 +131,4 @@ class PumpWaitTest : public QObject {
 };
 
 QTEST_GUILESS_MAIN(PumpWaitTest)
-#include "tst_pump_wait.moc"
+#include "pump_wait_test.moc"
