@@ -121,7 +121,7 @@ Application::~Application() = default;
 
 void Application::bindEvents() {
   MainWindow& w = *window_;
-  connect(w.loginButton, &QPushButton::clicked, login_.get(), &LoginFlow::OnLoginClicked);
+  connect(w.loginButton, &QPushButton::clicked, login_.get(), &LoginFlow::onLoginClicked);
   connect(w.importButton, &QPushButton::clicked, share_.get(), &ShareEngine::onImportClicked);
   connect(w.publishButton, &QPushButton::clicked, share_.get(), &ShareEngine::onPublishClicked);
   connect(w.resendButton, &QPushButton::clicked, share_.get(), &ShareEngine::onResendClicked);
@@ -225,16 +225,16 @@ void Application::onMainWindowCreated() {
 
   {
     IndexedPage page;
-    page.WaitUntilComplete(w.browser);
+    page.waitUntilComplete(w.browser);
     w.browser->navigate(profile_.logoutUrl());
-    page.WaitUntilComplete(w.browser);
+    page.waitUntilComplete(w.browser);
     noteSession(false);
     w.browser->navigate(profile_.logonUrl());
     // A site that wants a captcha refuses a sign-in without one: the first
     // picture is shown before the first press of 登录, in the session of the
     // login page, so the page must be there first.
-    page.WaitUntilComplete(w.browser, kLoginPageLimitMs);
-    if (!w.browser->isLoading()) login_->RefreshCaptcha();
+    page.waitUntilComplete(w.browser, kLoginPageLimitMs);
+    if (!w.browser->isLoading()) login_->refreshCaptcha();
   }
 
   share_->resetRunState();

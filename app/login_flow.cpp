@@ -26,11 +26,11 @@ LoginRequest LoginFlow::requestFromFields() const {
   return request;
 }
 
-void LoginFlow::OnLoginClicked() {
+void LoginFlow::onLoginClicked() {
   show(login_.submit(requestFromFields()));
 }
 
-void LoginFlow::CheckLoginResult() {
+void LoginFlow::checkLoginResult() {
   show(login_.checkShownPage(requestFromFields()));
 }
 
@@ -68,10 +68,10 @@ void LoginFlow::askAgain(const QString& hint) {
   }
   if (hint_) hint_->setText(hint);
   if (captcha_) captcha_->clear();
-  RefreshCaptcha();
+  refreshCaptcha();
 }
 
-void LoginFlow::RefreshCaptcha() {
+void LoginFlow::refreshCaptcha() {
   showCaptcha(login_.downloadCaptcha());
 }
 

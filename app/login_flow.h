@@ -50,12 +50,12 @@ class LoginFlow : public QObject {
             QObject* parent = nullptr);
 
   /// The login button's handler.
-  void OnLoginClicked();
+  void onLoginClicked();
   /// Reads the outcome from the page the browser shows now and reports it.
-  void CheckLoginResult();
+  void checkLoginResult();
   /// Downloads a new captcha in the browser's session and shows it; an
   /// empty picture when nothing came back in time.
-  void RefreshCaptcha();
+  void refreshCaptcha();
 
   const SiteProfile& profile() const { return login_.profile(); }
 

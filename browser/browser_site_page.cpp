@@ -20,38 +20,38 @@ class BrowserSitePage : public SitePage {
   }
   void waitUntilLoaded(int limitMs) override {
     IndexedPage page;
-    page.WaitUntilComplete(window_, limitMs);
+    page.waitUntilComplete(window_, limitMs);
   }
   void clickLink(int position) override {
     IndexedPage page;
-    page.Attach(window_);
-    page.ClickLink(position);
+    page.attach(window_);
+    page.clickLink(position);
   }
   void clickLinkByKey(const QString& key, int mode, bool exact) override {
     KeyedPage page;
-    page.Attach(window_);
-    page.ClickLinkByKey(key, mode, exact);
+    page.attach(window_);
+    page.clickLinkByKey(key, mode, exact);
   }
   void setTextBoxValue(int position, const QString& value) override {
     IndexedPage page;
-    page.Attach(window_);
-    page.SetTextBoxValue(position, value);
+    page.attach(window_);
+    page.setTextBoxValue(position, value);
   }
   void clickButton(int position) override {
     IndexedPage page;
-    page.Attach(window_);
-    page.ClickButton(position);
+    page.attach(window_);
+    page.clickButton(position);
   }
   void setValueByKey(const QString& key, int mode, const QString& value) override {
     KeyedPage page;
-    page.Attach(window_);
-    page.SetValueByKey(key, mode, value);
+    page.attach(window_);
+    page.setValueByKey(key, mode, value);
   }
   bool highlightText(const QString& text, int answerTimeoutMs, bool* answered) override {
     IndexedPage page;
     page.setAnswerTimeout(answerTimeoutMs);
-    page.Attach(window_);
-    const bool found = page.HighlightText(text);
+    page.attach(window_);
+    const bool found = page.highlightText(text);
     if (answered) *answered = page.lastSearchAnswered();
     return found;
   }
@@ -60,7 +60,7 @@ class BrowserSitePage : public SitePage {
       if (browser->showsErrorPage()) return SiteState::Down;
     }
     IndexedPage page;
-    if (!page.Attach(window_)) return SiteState::Usable;
+    if (!page.attach(window_)) return SiteState::Usable;
     // The site's login form is the only page of it with a password box.
     const QString textBoxes = QStringLiteral("textBoxes");
     const int count = page.count(textBoxes);

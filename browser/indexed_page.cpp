@@ -24,7 +24,7 @@ QString nextPageId() {
 IndexedPage::IndexedPage() : id_(nextPageId()) {}
 
 IndexedPage::~IndexedPage() {
-  ClearCollections();
+  clearCollections();
 }
 
 QStringList IndexedPage::collectionNames() {
@@ -35,50 +35,50 @@ QStringList IndexedPage::collectionNames() {
           QStringLiteral("spans"),     QStringLiteral("listItems"),  QStringLiteral("frames")};
 }
 
-bool IndexedPage::Attach(QWidget* window) {
+bool IndexedPage::attach(QWidget* window) {
   if (!window) return false;
-  ClearCollections();
+  clearCollections();
   window_ = window;
-  return GetDocumentFromWindow(window, document_);
+  return getDocumentFromWindow(window, document_);
 }
 
-bool IndexedPage::Attach(const DocumentRef& document) {
+bool IndexedPage::attach(const DocumentRef& document) {
   if (document.isNull()) return false;
-  SetDocument(document);
+  setDocument(document);
   return true;
 }
 
-bool IndexedPage::GetDocumentFromWindow(QWidget* window, DocumentRef& out) {
+bool IndexedPage::getDocumentFromWindow(QWidget* window, DocumentRef& out) {
   if (!documentFromWindow(window, out, answerTimeoutMs_)) return false;
   // Refreshes this object's own document, which is `out` only when the caller passed it.
-  RefreshCollections();
+  refreshCollections();
   return true;
 }
 
-QWidget* IndexedPage::FindBrowserServerWindow(QWidget* parent) {
+QWidget* IndexedPage::findBrowserServerWindow(QWidget* parent) {
   return findBrowserControl(parent);
 }
 
-void IndexedPage::CollectBrowserServerWindows(QWidget* parent, QList<QWidget*>& out) {
+void IndexedPage::collectBrowserServerWindows(QWidget* parent, QList<QWidget*>& out) {
   collectBrowserControls(parent, out);
 }
 
-void IndexedPage::SetDocument(const DocumentRef& document) {
-  ClearCollections();
+void IndexedPage::setDocument(const DocumentRef& document) {
+  clearCollections();
   document_ = document;
-  RefreshCollections();
+  refreshCollections();
 }
 
 QVariant IndexedPage::run(const QString& script) const {
   return runScriptSync(document_.page(), script, answerTimeoutMs_);
 }
 
-void IndexedPage::RefreshCollections() {
+void IndexedPage::refreshCollections() {
   if (document_.isNull()) return;
   run(page_scripts::refreshCollections(document_.token(), id_));
 }
 
-void IndexedPage::ClearCollections() {
+void IndexedPage::clearCollections() {
   // Nothing to wait for: later scripts on the same page run after this one.
   if (!document_.isNull()) {
     runScriptAsync(document_.page(), page_scripts::clearCollections(document_.token(), id_));
@@ -91,27 +91,27 @@ void IndexedPage::clickAt(const QString& collection, int position) {
   run(page_scripts::clickInCollection(document_.token(), id_, collection, position));
 }
 
-void IndexedPage::ClickButton(int position) {
+void IndexedPage::clickButton(int position) {
   clickAt(QStringLiteral("buttons"), position);
 }
 
-void IndexedPage::ClickLink(int position) {
+void IndexedPage::clickLink(int position) {
   clickAt(QStringLiteral("links"), position);
 }
 
-void IndexedPage::SetTextBoxValue(int position, const QString& text) {
+void IndexedPage::setTextBoxValue(int position, const QString& text) {
   if (document_.isNull() || position < 1) return;
   run(page_scripts::setValueInCollection(document_.token(), id_, QStringLiteral("textBoxes"),
                                          position, text));
 }
 
-void IndexedPage::WaitUntilComplete(QWidget* window, std::optional<int> timeoutMs) {
+void IndexedPage::waitUntilComplete(QWidget* window, std::optional<int> timeoutMs) {
   QPointer<BrowserControl> control(browserControlOf(window));
   if (!control) return;
   DocumentRef found;
   // A browser whose first page is still on its way has no document yet, but it is loading
   // one: that is worth waiting for.
-  if (!GetDocumentFromWindow(window, found) && !control->isLoading()) return;
+  if (!getDocumentFromWindow(window, found) && !control->isLoading()) return;
   int elapsed = 0;
   while (control) {
     dispatchEventsFor(kWaitStepMs);
@@ -126,7 +126,7 @@ void IndexedPage::WaitUntilComplete(QWidget* window, std::optional<int> timeoutM
   }
 }
 
-bool IndexedPage::HighlightText(const QString& text) {
+bool IndexedPage::highlightText(const QString& text) {
   searchAnswered_ = false;
   if (document_.isNull() || text.isEmpty()) return false;
   const QVariant found = run(page_scripts::highlightText(document_.token(), text));

@@ -34,29 +34,29 @@ class IndexedPage {
   /// Clears, remembers `window` and reaches its browser's current document (collecting its
   /// elements). `window` is a BrowserControl or any widget with one below it. False when there
   /// is no browser control or its page has no document.
-  bool Attach(QWidget* window);
+  bool attach(QWidget* window);
   /// Clears, takes `document` and collects its elements. False for a null document.
-  bool Attach(const DocumentRef& document);
+  bool attach(const DocumentRef& document);
 
   /// Puts the document of `window`'s browser into `out`; on success the collections of this
   /// object's own document are refreshed (appended to, not rebuilt).
-  bool GetDocumentFromWindow(QWidget* window, DocumentRef& out);
+  bool getDocumentFromWindow(QWidget* window, DocumentRef& out);
 
   /// The first BrowserControl below `parent`, depth-first; nullptr when there is none.
-  static QWidget* FindBrowserServerWindow(QWidget* parent);
+  static QWidget* findBrowserServerWindow(QWidget* parent);
   /// Every BrowserControl below `parent`, in the same order.
-  static void CollectBrowserServerWindows(QWidget* parent, QList<QWidget*>& out);
+  static void collectBrowserServerWindows(QWidget* parent, QList<QWidget*>& out);
 
-  /// ClearCollections, take `document`, RefreshCollections.
-  void SetDocument(const DocumentRef& document);
+  /// clearCollections, take `document`, refreshCollections.
+  void setDocument(const DocumentRef& document);
   /// Appends the document's elements to the collections (it does not empty them first).
-  void RefreshCollections();
+  void refreshCollections();
   /// Releases the document and empties every collection. The clipboard is left alone.
-  void ClearCollections();
+  void clearCollections();
 
-  void ClickButton(int position);
-  void SetTextBoxValue(int position, const QString& text);
-  void ClickLink(int position);
+  void clickButton(int position);
+  void setTextBoxValue(int position, const QString& text);
+  void clickLink(int position);
 
   /// Waits until the page of `window`'s browser has finished loading, polling every 10 ms
   /// while window events keep being dispatched. `timeoutMs` counts only the 10 ms steps;
@@ -64,14 +64,14 @@ class IndexedPage {
   /// browser, or when it neither shows a document nor is loading one. If this object is attached,
   /// its collections get a second copy of every element (the document lookup refreshes them without
   /// clearing).
-  void WaitUntilComplete(QWidget* window, std::optional<int> timeoutMs = std::nullopt);
+  void waitUntilComplete(QWidget* window, std::optional<int> timeoutMs = std::nullopt);
 
   /// Wraps every occurrence of `text` in the body's visible text (also one that spans element
   /// boundaries) in a highlight built from DOM nodes; page text is never parsed as markup.
   /// Matching ignores case and treats runs of white space as one space. True when at least one
   /// occurrence was found.
-  bool HighlightText(const QString& text);
-  /// Whether the page answered the last HighlightText() (false when there was no document, or
+  bool highlightText(const QString& text);
+  /// Whether the page answered the last highlightText() (false when there was no document, or
   /// the page gave no answer in time or went away): "not found" then means "not known".
   bool lastSearchAnswered() const { return searchAnswered_; }
 

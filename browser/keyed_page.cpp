@@ -23,15 +23,15 @@ KeyedPage::~KeyedPage() {
   releaseElements();
 }
 
-bool KeyedPage::Attach(QWidget* window) {
+bool KeyedPage::attach(QWidget* window) {
   if (!window) return false;
   DocumentRef found;
-  const bool ok = GetDocumentFromWindow(window, found);
+  const bool ok = getDocumentFromWindow(window, found);
   take(found);
   return ok;
 }
 
-bool KeyedPage::Attach(const DocumentRef& document) {
+bool KeyedPage::attach(const DocumentRef& document) {
   take(document);
   return !document_.isNull();
 }
@@ -49,22 +49,22 @@ void KeyedPage::releaseElements() {
   }
 }
 
-bool KeyedPage::GetDocumentFromWindow(QWidget* window, DocumentRef& out) {
+bool KeyedPage::getDocumentFromWindow(QWidget* window, DocumentRef& out) {
   return documentFromWindow(window, out);
 }
 
-QWidget* KeyedPage::FindBrowserServerWindow(QWidget* parent) {
+QWidget* KeyedPage::findBrowserServerWindow(QWidget* parent) {
   return findBrowserControl(parent);
 }
 
-bool KeyedPage::ClickLinkByKey(const QString& key, int mode, bool exact) {
+bool KeyedPage::clickLinkByKey(const QString& key, int mode, bool exact) {
   if (document_.isNull()) return false;
   return runScriptSync(document_.page(),
                        page_scripts::clickLinkByKey(document_.token(), key, mode, exact))
       .toBool();
 }
 
-std::optional<KeyedPage::LinkInfo> KeyedPage::DescribeLinkByKey(const QString& key, int mode,
+std::optional<KeyedPage::LinkInfo> KeyedPage::describeLinkByKey(const QString& key, int mode,
                                                                 bool exact) {
   if (document_.isNull()) return std::nullopt;
   const QVariant found = runScriptSync(
@@ -74,12 +74,12 @@ std::optional<KeyedPage::LinkInfo> KeyedPage::DescribeLinkByKey(const QString& k
   return LinkInfo{parts.at(0).toString(), parts.at(1).toString()};
 }
 
-void KeyedPage::SetValueByKey(const QString& key, int mode, const QString& value) {
+void KeyedPage::setValueByKey(const QString& key, int mode, const QString& value) {
   if (document_.isNull()) return;
   runScriptSync(document_.page(), page_scripts::setValueByKey(document_.token(), key, mode, value));
 }
 
-ElementRef KeyedPage::GetElementByKey(const QString& key, int mode) {
+ElementRef KeyedPage::getElementByKey(const QString& key, int mode) {
   if (document_.isNull()) return {};
   const int handle =
       runScriptSync(document_.page(), page_scripts::elementByKey(document_.token(), id_, key, mode))

@@ -23,26 +23,26 @@ class KeyedPage {
   KeyedPage& operator=(const KeyedPage&) = delete;
 
   /// Reaches the document of `window`'s browser (a BrowserControl or a widget with one below).
-  bool Attach(QWidget* window);
-  bool Attach(const DocumentRef& document);
-  bool GetDocumentFromWindow(QWidget* window, DocumentRef& out);
-  static QWidget* FindBrowserServerWindow(QWidget* parent);
+  bool attach(QWidget* window);
+  bool attach(const DocumentRef& document);
+  bool getDocumentFromWindow(QWidget* window, DocumentRef& out);
+  static QWidget* findBrowserServerWindow(QWidget* parent);
 
   /// Clicks the first element found for `key` in `mode` (0..4; other modes click nothing).
   /// Modes 3 and 4 compare the link's text / address: equal, case-sensitively, with `exact`,
   /// else containing the key, ignoring case. True when something was clicked.
-  bool ClickLinkByKey(const QString& key, int mode, bool exact = false);
-  /// The text and address of the element ClickLinkByKey() would click, without clicking it.
+  bool clickLinkByKey(const QString& key, int mode, bool exact = false);
+  /// The text and address of the element clickLinkByKey() would click, without clicking it.
   struct LinkInfo {
     QString text;
     QString href;  // absolute; empty for an element that is not a link
   };
-  std::optional<LinkInfo> DescribeLinkByKey(const QString& key, int mode, bool exact = false);
-  /// Writes `value` to the `value` property of GetElementByKey(key, mode).
-  void SetValueByKey(const QString& key, int mode, const QString& value);
+  std::optional<LinkInfo> describeLinkByKey(const QString& key, int mode, bool exact = false);
+  /// Writes `value` to the `value` property of getElementByKey(key, mode).
+  void setValueByKey(const QString& key, int mode, const QString& value);
   /// Mode 1: the first element named `key`; any other mode: the element with id `key`.
   /// A null ElementRef when nothing matches. The element stays reachable while this object lives.
-  ElementRef GetElementByKey(const QString& key, int mode);
+  ElementRef getElementByKey(const QString& key, int mode);
 
   DocumentRef document() const { return document_; }
 

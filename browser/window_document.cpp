@@ -6,18 +6,18 @@
 
 namespace quillet {
 
-bool WindowDocument::Attach(QWidget* window) {
+bool WindowDocument::attach(QWidget* window) {
   if (!window) return false;
   window_ = window;
-  GetDocumentFromWindow(window, document_);
+  getDocumentFromWindow(window, document_);
   return !document_.isNull();
 }
 
-bool WindowDocument::GetDocumentFromWindow(QWidget* window, DocumentRef& out) {
+bool WindowDocument::getDocumentFromWindow(QWidget* window, DocumentRef& out) {
   return documentFromWindow(window, out);
 }
 
-QWidget* WindowDocument::FindBrowserServerWindow(QWidget* parent) {
+QWidget* WindowDocument::findBrowserServerWindow(QWidget* parent) {
   return findBrowserControl(parent);
 }
 

@@ -13,9 +13,9 @@ class WindowDocument {
  public:
   /// Remembers `window` and reaches the document of its browser. False for a null window or
   /// when no document could be reached.
-  bool Attach(QWidget* window);
-  bool GetDocumentFromWindow(QWidget* window, DocumentRef& out);
-  static QWidget* FindBrowserServerWindow(QWidget* parent);
+  bool attach(QWidget* window);
+  bool getDocumentFromWindow(QWidget* window, DocumentRef& out);
+  static QWidget* findBrowserServerWindow(QWidget* parent);
 
   DocumentRef document() const { return document_; }
   QWidget* window() const { return window_.data(); }

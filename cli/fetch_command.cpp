@@ -155,13 +155,13 @@ int runFetch(const std::vector<std::string>& args) {
   if (encoding) {
     // Converting needs the whole body, which is then held within the engine's in-memory limit.
     result =
-        FetchWithTimeout(address, method, line.value("proxy"), headers, body, line.value("cookie"),
+        fetchWithTimeout(address, method, line.value("proxy"), headers, body, line.value("cookie"),
                          timeout, &receivedHeaders, encoding, &receivedCookies, follow, extras);
   } else {
     // Streamed as it arrives: a large download never has to fit in memory. The sink shares the
     // output file, which so stays open for a piece still under way at a time-out.
     auto writeFailed = std::make_shared<bool>(false);
-    result = FetchWithTimeoutToSink(
+    result = fetchWithTimeoutToSink(
         [output, writeFailed](std::string_view piece) {
           if (std::fwrite(piece.data(), 1, piece.size(), output.get()) == piece.size()) return true;
           *writeFailed = true;
@@ -178,7 +178,7 @@ int runFetch(const std::vector<std::string>& args) {
 
   if (receivedHeaders == kNotWritten && result == fetchTimeoutMessage()) {
     std::fprintf(stderr, "quillet-cli fetch: %s: no complete answer in time: %s\n", address.c_str(),
-                 GbkToUtf8(result).c_str());
+                 gbkToUtf8(result).c_str());
     return kExitTimedOut;
   }
   if (receivedHeaders.empty() && !incomplete.empty()) {

@@ -14,7 +14,7 @@ inline constexpr int kExitIncomplete = 3;  // the answer broke off after its hea
 // here (quillet itself uses 2, its kExitUsage in term/exit_status.h).
 inline constexpr int kExitUsage = 64;
 
-/// `quillet-cli fetch URL [options]`: one FetchWithTimeout from the command line. Returns the
+/// `quillet-cli fetch URL [options]`: one fetchWithTimeout from the command line. Returns the
 /// exit status.
 int runFetch(const std::vector<std::string>& args);
 

@@ -16,11 +16,11 @@ using Conversion = std::function<std::string(std::string_view)>;
 
 const std::map<std::string, Conversion>& conversions() {
   static const std::map<std::string, Conversion> table = {
-      {"utf8-to-gbk", [](std::string_view in) { return Utf8ToGbk(in); }},
-      {"big5-to-gbk", [](std::string_view in) { return Big5ToGbk(in); }},
-      {"big5-to-simplified-gbk", [](std::string_view in) { return Big5ToSimplifiedGbk(in); }},
-      {"to-simplified", [](std::string_view in) { return ToSimplifiedChinese(in); }},
-      {"gbk-to-utf8", [](std::string_view in) { return GbkToUtf8(in); }},
+      {"utf8-to-gbk", [](std::string_view in) { return utf8ToGbk(in); }},
+      {"big5-to-gbk", [](std::string_view in) { return big5ToGbk(in); }},
+      {"big5-to-simplified-gbk", [](std::string_view in) { return big5ToSimplifiedGbk(in); }},
+      {"to-simplified", [](std::string_view in) { return toSimplifiedChinese(in); }},
+      {"gbk-to-utf8", [](std::string_view in) { return gbkToUtf8(in); }},
   };
   return table;
 }

@@ -59,7 +59,7 @@ int main(int argc, char* argv[]) {
     quillet::BrowserControl::nameProfile(QStringLiteral("quillet-") + config.accountName);
   // An account's proxy carries the captcha downloads and every page.
   if (config.proxy) {
-    quillet::SetProcessProxy(config.proxy->transferUrl());
+    quillet::setProcessProxy(config.proxy->transferUrl());
     quillet::useEngineProxy(config.proxy->serverText(), config.proxy->user, config.proxy->password);
     quillet::addEngineProxyFlags();
   }

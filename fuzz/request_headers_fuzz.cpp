@@ -17,12 +17,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     record.emplace_back(rest.substr(0, zero));
     rest = zero == std::string_view::npos ? std::string_view{} : rest.substr(zero + 1);
   }
-  const quillet::HttpRequestPlan plan = quillet::PlanHttpRequest(record);
+  const quillet::HttpRequestPlan plan = quillet::planHttpRequest(record);
   if (plan.refused) return 0;
   if (plan.agent.find_first_of("\r\n") != std::string::npos) std::abort();
   if (plan.host.find_first_of("\r\n") != std::string::npos) std::abort();
   if (plan.path.find_first_of("\r\n") != std::string::npos) std::abort();
-  for (const std::string& line : quillet::RequestHeaderLines(plan.headerText)) {
+  for (const std::string& line : quillet::requestHeaderLines(plan.headerText)) {
     if (line.empty() || line.find_first_of("\r\n") != std::string::npos) std::abort();
   }
   return 0;

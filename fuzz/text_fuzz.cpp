@@ -30,20 +30,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int codePage = kCodePages[data[0] % std::size(kCodePages)];
   const std::string_view text(reinterpret_cast<const char*>(data) + 1, size - 1);
 
-  const std::string utf16 = quillet::MultiByteToUtf16(text, codePage);
+  const std::string utf16 = quillet::multiByteToUtf16(text, codePage);
   // Two bytes per unit and a closing zero unit for any text; nothing for the empty text or from a
   // code page that does not exist.
   const bool nothing = untilZero(text).empty() || codePage == kNoSuchCodePage;
   if (utf16.size() % 2 != 0 || (nothing ? !utf16.empty() : utf16.size() < 2)) std::abort();
-  quillet::Utf16ToMultiByte(utf16, codePage);
-  quillet::Utf16ToMultiByte(text, codePage);  // raw bytes read as UTF-16, odd length included
+  quillet::utf16ToMultiByte(utf16, codePage);
+  quillet::utf16ToMultiByte(text, codePage);  // raw bytes read as UTF-16, odd length included
 
-  quillet::Utf8ToGbk(text);
-  quillet::Big5ToGbk(text);
-  quillet::Big5ToSimplifiedGbk(text);
-  const std::string back = quillet::GbkToUtf8(quillet::Utf8ToGbk(quillet::GbkToUtf8(text)));
+  quillet::utf8ToGbk(text);
+  quillet::big5ToGbk(text);
+  quillet::big5ToSimplifiedGbk(text);
+  const std::string back = quillet::gbkToUtf8(quillet::utf8ToGbk(quillet::gbkToUtf8(text)));
   // The simplified form keeps the byte length of the text it maps.
-  if (quillet::ToSimplifiedChinese(text).size() != untilZero(text).size()) std::abort();
+  if (quillet::toSimplifiedChinese(text).size() != untilZero(text).size()) std::abort();
 
   quillet::GbkDecoder decoder;
   std::vector<char16_t> out(text.size());

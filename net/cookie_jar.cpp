@@ -248,18 +248,18 @@ std::optional<Cookie> CookieJar::parseSetCookie(const std::string& host,
   const std::size_t equals = parts[0].find('=');
   if (equals == std::string_view::npos) return std::nullopt;
   Cookie cookie;
-  cookie.name = std::string(TrimBlanks(parts[0].substr(0, equals)));
-  cookie.value = std::string(TrimBlanks(parts[0].substr(equals + 1)));
+  cookie.name = std::string(trimBlanks(parts[0].substr(0, equals)));
+  cookie.value = std::string(trimBlanks(parts[0].substr(equals + 1)));
   if (cookie.name.empty() || host.empty()) return std::nullopt;
   cookie.domain = host;
   cookie.path.assign(1, '/');  // spelled so to spare GCC 12 a false -Wrestrict
   std::optional<std::int64_t> maxAge;
   for (std::size_t i = 1; i < parts.size(); ++i) {
-    const std::string_view attribute = TrimBlanks(parts[i]);
+    const std::string_view attribute = trimBlanks(parts[i]);
     const std::size_t eq = attribute.find('=');
-    const std::string key = lowered(std::string(TrimBlanks(attribute.substr(0, eq))));
+    const std::string key = lowered(std::string(trimBlanks(attribute.substr(0, eq))));
     const std::string value(eq == std::string_view::npos ? std::string_view{}
-                                                         : TrimBlanks(attribute.substr(eq + 1)));
+                                                         : trimBlanks(attribute.substr(eq + 1)));
     if (key == "path" && value.starts_with('/')) {
       cookie.path = value;
     } else if (key == "domain" && !value.empty()) {

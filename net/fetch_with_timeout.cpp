@@ -47,8 +47,8 @@ std::int64_t timeoutMilliseconds(std::optional<double> timeoutSeconds) {
 }
 
 bool hasScheme(std::string_view address) {
-  return IsSecureAddress(address) ||
-         (address.size() >= 7 && FindIgnoringCase(address.substr(0, 7), "http://") == 0);
+  return isSecureAddress(address) ||
+         (address.size() >= 7 && findIgnoringCase(address.substr(0, 7), "http://") == 0);
 }
 
 std::string fetch(BodySink sink, std::string& address, std::optional<int> method,
@@ -57,7 +57,7 @@ std::string fetch(BodySink sink, std::string& address, std::optional<int> method
                   std::optional<double> timeoutSeconds, std::string* receivedHeaders,
                   std::optional<int> responseEncoding, std::string* receivedCookies,
                   std::optional<bool> followRedirects, const FetchExtras& extras) {
-  if (TrimBlanks(address).empty()) return {};
+  if (trimBlanks(address).empty()) return {};
   if (!hasScheme(address)) address.insert(0, "http://");
 
   auto exchange = std::make_shared<HttpExchange>();
@@ -75,7 +75,7 @@ std::string fetch(BodySink sink, std::string& address, std::optional<int> method
 
   std::thread worker;
   try {
-    worker = std::thread(HttpWorkerEntry, exchange);
+    worker = std::thread(httpWorkerEntry, exchange);
   } catch (const std::system_error&) {
     // No worker: the wait below runs into the deadline and reports a time-out.
   }
@@ -127,9 +127,9 @@ std::string fetch(BodySink sink, std::string& address, std::optional<int> method
   if (receivedCookies != nullptr) *receivedCookies = record[kSlotReceivedCookies];
   switch (responseEncoding.value_or(0)) {
     case 1:
-      return Utf8ToGbk(record[kSlotResponseBody]);
+      return utf8ToGbk(record[kSlotResponseBody]);
     case 2:
-      return Big5ToSimplifiedGbk(record[kSlotResponseBody]);
+      return big5ToSimplifiedGbk(record[kSlotResponseBody]);
     default:
       return std::move(record[kSlotResponseBody]);
   }
@@ -138,7 +138,7 @@ std::string fetch(BodySink sink, std::string& address, std::optional<int> method
 }  // namespace
 
 std::string fetchTimeoutMessage() {
-  static const std::string message = Utf8ToGbk(
+  static const std::string message = utf8ToGbk(
       "超时返回，指定网站不能访问，或者你的网络出现问题，你可以把参数中的＂超时返回＂的值设置长一些"
       "。");
   return message;
@@ -151,7 +151,7 @@ void setFetchWaitPump(FetchWaitPump pump) {
   wp.owner = std::this_thread::get_id();
 }
 
-std::string FetchWithTimeout(std::string& address, std::optional<int> method,
+std::string fetchWithTimeout(std::string& address, std::optional<int> method,
                              std::optional<std::string> proxy, std::optional<std::string> headers,
                              std::optional<std::string> body, std::optional<std::string> cookies,
                              std::optional<double> timeoutSeconds, std::string* receivedHeaders,
@@ -162,7 +162,7 @@ std::string FetchWithTimeout(std::string& address, std::optional<int> method,
                receivedCookies, followRedirects, extras);
 }
 
-std::string FetchWithTimeoutToSink(BodySink sink, std::string& address, std::optional<int> method,
+std::string fetchWithTimeoutToSink(BodySink sink, std::string& address, std::optional<int> method,
                                    std::optional<std::string> proxy,
                                    std::optional<std::string> headers,
                                    std::optional<std::string> body,

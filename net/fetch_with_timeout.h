@@ -12,7 +12,7 @@ namespace quillet {
 
 /// What a caller may ask of a fetch beyond the original arguments, and what it may learn.
 struct FetchExtras {
-  /// The most body bytes held in memory (FetchWithTimeout); a larger body fails the request.
+  /// The most body bytes held in memory (fetchWithTimeout); a larger body fails the request.
   std::size_t maxBodyBytes = kMaxBodyInMemory;
   /// When given: why the answer is not whole (it broke off after its headers, or its body
   /// outgrew the limit); empty when it is, and untouched at a time-out.
@@ -40,7 +40,7 @@ struct FetchExtras {
 /// Returns the body bytes, or at the deadline the GBK bytes of fetchTimeoutMessage(). At the
 /// deadline the worker's transfer is cancelled and the call returns at once; nothing the worker
 /// does afterwards reaches the caller or its variables. A failed request returns empty bytes.
-std::string FetchWithTimeout(std::string& address, std::optional<int> method = std::nullopt,
+std::string fetchWithTimeout(std::string& address, std::optional<int> method = std::nullopt,
                              std::optional<std::string> proxy = std::nullopt,
                              std::optional<std::string> headers = std::nullopt,
                              std::optional<std::string> body = std::nullopt,
@@ -52,12 +52,12 @@ std::string FetchWithTimeout(std::string& address, std::optional<int> method = s
                              std::optional<bool> followRedirects = std::nullopt,
                              const FetchExtras& extras = {});
 
-/// FetchWithTimeout for bodies too large to hold: the body goes to `sink`, on the worker thread,
+/// fetchWithTimeout for bodies too large to hold: the body goes to `sink`, on the worker thread,
 /// piece by piece as it arrives, and the result is empty (or the time-out message at the
 /// deadline). There is no response encoding: converting needs the whole body. No piece is handed
 /// over after the deadline, but a sink call under way at that moment may end after this call has
 /// returned, so the sink must own (or share) whatever it writes to.
-std::string FetchWithTimeoutToSink(BodySink sink, std::string& address,
+std::string fetchWithTimeoutToSink(BodySink sink, std::string& address,
                                    std::optional<int> method = std::nullopt,
                                    std::optional<std::string> proxy = std::nullopt,
                                    std::optional<std::string> headers = std::nullopt,
@@ -69,7 +69,7 @@ std::string FetchWithTimeoutToSink(BodySink sink, std::string& address,
                                    std::optional<bool> followRedirects = std::nullopt,
                                    const FetchExtras& extras = {});
 
-/// The GBK bytes of the message FetchWithTimeout returns at its deadline (no terminating zero).
+/// The GBK bytes of the message fetchWithTimeout returns at its deadline (no terminating zero).
 std::string fetchTimeoutMessage();
 
 /// How a thread with events of its own (a GUI thread) waits for a fetch: it sleeps in its event
@@ -87,7 +87,7 @@ struct FetchWaitPump {
   explicit operator bool() const { return waitAndDispatch && wake; }
 };
 
-/// Installs the process-wide pump through which FetchWithTimeout waits, so that a GUI thread
+/// Installs the process-wide pump through which fetchWithTimeout waits, so that a GUI thread
 /// keeps handling its events. The pump runs only on the thread that installed it; other threads
 /// wait on the worker alone. An empty pump removes it. A pump's events may start a further
 /// fetch; that nested call returns before the outer wait resumes.

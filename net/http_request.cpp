@@ -41,7 +41,7 @@ std::string& trustedFile() {
 }
 
 bool contains(std::string_view text, std::string_view word) {
-  return FindIgnoringCase(text, word) != std::string_view::npos;
+  return findIgnoringCase(text, word) != std::string_view::npos;
 }
 
 struct CurlEasyDeleter {
@@ -55,7 +55,7 @@ using CurlList = std::unique_ptr<curl_slist, CurlListDeleter>;
 
 }  // namespace
 
-std::vector<std::string> RequestHeaderLines(std::string_view text) {
+std::vector<std::string> requestHeaderLines(std::string_view text) {
   std::vector<std::string> lines;
   while (!text.empty()) {
     const std::size_t end = text.find('\n');
@@ -76,7 +76,7 @@ bool hasLineBreak(std::string_view text) {
 
 bool isHeaderNamed(std::string_view line, std::string_view name) {
   return line.size() > name.size() && line[name.size()] == ':' &&
-         FindIgnoringCase(line.substr(0, name.size()), name) == 0;
+         findIgnoringCase(line.substr(0, name.size()), name) == 0;
 }
 
 bool hasHeaderNamed(const std::vector<std::string>& lines, std::string_view name) {
@@ -184,9 +184,9 @@ std::string harvestCookies(const std::string& headerBlock, const std::string& ho
                            const std::atomic<bool>* cancel) {
   std::string received;
   std::vector<std::string> values;
-  for (const std::string& line : RequestHeaderLines(headerBlock)) {
+  for (const std::string& line : requestHeaderLines(headerBlock)) {
     if (!isHeaderNamed(line, "Set-Cookie")) continue;
-    std::string value(TrimBlanks(std::string_view(line).substr(11)));
+    std::string value(trimBlanks(std::string_view(line).substr(11)));
     const std::size_t semicolon = value.find(';');
     received.append(value, 0, semicolon);
     received += ';';
@@ -213,7 +213,7 @@ std::string trustedCertificates() {
   return trustedFile();
 }
 
-HttpRequestPlan PlanHttpRequest(const HttpRequestRecord& input) {
+HttpRequestPlan planHttpRequest(const HttpRequestRecord& input) {
   HttpRequestRecord record = input;
   normalizeRecord(record);
   const std::string& address = record[kSlotAddress];
@@ -222,21 +222,21 @@ HttpRequestPlan PlanHttpRequest(const HttpRequestRecord& input) {
   const std::string& cookieText = record[kSlotCookies];
 
   HttpRequestPlan plan;
-  plan.secure = IsSecureAddress(address);
-  plan.host = UrlHost(address);
-  plan.path = UrlPath(address);
-  plan.port = UrlPort(address);
+  plan.secure = isSecureAddress(address);
+  plan.host = urlHost(address);
+  plan.path = urlPath(address);
+  plan.port = urlPort(address);
   plan.followRedirects = record[kSlotRedirect] == kFollowRedirectsText;
 
   std::string headers = record[kSlotHeaders];
   if (contains(headers, "User-Agent:")) {
-    plan.agent = std::string(TrimBlanks(TextBetween(headers, "User-Agent:", "\r\n")));
+    plan.agent = std::string(trimBlanks(textBetween(headers, "User-Agent:", "\r\n")));
   } else {
     plan.agent = kDefaultAgent;
   }
 
   plan.flags = kFlagReload | kFlagNeedFile;
-  if (!TrimBlanks(cookieText).empty()) plan.flags |= kFlagNoCookies;
+  if (!trimBlanks(cookieText).empty()) plan.flags |= kFlagNoCookies;
   if (!plan.followRedirects) plan.flags |= kFlagNoAutoRedirect;
   plan.flags = plan.secure ? kFlagSecure : plan.flags | kFlagIgnoreRedirectToHttps;
 
@@ -262,17 +262,17 @@ HttpRequestPlan PlanHttpRequest(const HttpRequestRecord& input) {
   // agent, or a bare CR inside one of the header text's lines.
   plan.refused = hasLineBreak(address) || hasLineBreak(cookieText) ||
                  hasLineBreak(record[kSlotProxy]) || hasLineBreak(plan.agent);
-  for (const std::string& line : RequestHeaderLines(plan.headerText)) {
+  for (const std::string& line : requestHeaderLines(plan.headerText)) {
     if (hasLineBreak(line)) plan.refused = true;
   }
   return plan;
 }
 
-void PerformHttpRequest(HttpRequestRecord& record, const std::atomic<bool>* cancel,
+void performHttpRequest(HttpRequestRecord& record, const std::atomic<bool>* cancel,
                         const BodySink& sink, std::size_t maxBodyBytes, std::string* incomplete) {
   if (incomplete != nullptr) incomplete->clear();
   normalizeRecord(record);
-  const HttpRequestPlan plan = PlanHttpRequest(record);
+  const HttpRequestPlan plan = planHttpRequest(record);
   const std::string method = record[kSlotMethod];
   const std::string proxy = record[kSlotProxy];
   const std::string body = record[kSlotBody];
@@ -292,7 +292,7 @@ void PerformHttpRequest(HttpRequestRecord& record, const std::atomic<bool>* canc
   CookieJar& jar = CookieJar::instance();  // also initialises libcurl
   // A cookie text replaces the stored cookies (on https too, where the flag word does not say
   // so): libcurl would otherwise send a second Cookie line of its own from the jar.
-  const bool useJar = (plan.flags & kFlagNoCookies) == 0 && TrimBlanks(cookieText).empty();
+  const bool useJar = (plan.flags & kFlagNoCookies) == 0 && trimBlanks(cookieText).empty();
   CurlEasy easy(curl_easy_init());
   if (!easy) return fail();
   CURL* h = easy.get();
@@ -322,10 +322,10 @@ void PerformHttpRequest(HttpRequestRecord& record, const std::atomic<bool>* canc
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
   // The record's proxy, for http addresses only; else the process's (an account's), for every
   // address; never one from the environment. Loopback is no exception (curl's NOPROXY is empty).
-  const std::string processProxy = ProcessProxy();
+  const std::string ofProcess = processProxy();
   const bool viaProxy = !plan.secure && !proxy.empty();
   const std::string proxyUrl =
-      viaProxy ? "http://" + proxy : (proxy.empty() ? processProxy : std::string());
+      viaProxy ? "http://" + proxy : (proxy.empty() ? ofProcess : std::string());
   curl_easy_setopt(h, CURLOPT_PROXY, proxyUrl.c_str());
   curl_easy_setopt(h, CURLOPT_NOPROXY, "");
   const std::string caFile = trustedCertificates();
@@ -339,11 +339,11 @@ void PerformHttpRequest(HttpRequestRecord& record, const std::atomic<bool>* canc
 
   // The composed header text goes out line by line as written. libcurl drops a line whose value
   // is blank, so a cookie text of blanks travels as libcurl's own cookie value instead.
-  std::vector<std::string> lines = RequestHeaderLines(plan.headerText);
-  const bool blankCookieText = !cookieText.empty() && TrimBlanks(cookieText).empty();
+  std::vector<std::string> lines = requestHeaderLines(plan.headerText);
+  const bool blankCookieText = !cookieText.empty() && trimBlanks(cookieText).empty();
   if (blankCookieText) {
     std::erase_if(lines, [](const std::string& line) {
-      return isHeaderNamed(line, "Cookie") && TrimBlanks(line.substr(7)).empty();
+      return isHeaderNamed(line, "Cookie") && trimBlanks(line.substr(7)).empty();
     });
     curl_easy_setopt(h, CURLOPT_COOKIE, cookieText.c_str());
   }
@@ -407,15 +407,15 @@ void PerformHttpRequest(HttpRequestRecord& record, const std::atomic<bool>* canc
     if (!followable || !isRedirect(status) || location == nullptr || result != CURLE_OK) break;
     const std::string next = location;
     // A redirect to another scheme, or from http to https, is the answer itself.
-    const bool nextIsHttp = next.size() >= 7 && FindIgnoringCase(next.substr(0, 7), "http://") == 0;
-    if (!nextIsHttp && !IsSecureAddress(next)) break;
-    if (IsSecureAddress(next) && (plan.flags & kFlagIgnoreRedirectToHttps) != 0) break;
+    const bool nextIsHttp = next.size() >= 7 && findIgnoringCase(next.substr(0, 7), "http://") == 0;
+    if (!nextIsHttp && !isSecureAddress(next)) break;
+    if (isSecureAddress(next) && (plan.flags & kFlagIgnoreRedirectToHttps) != 0) break;
     if (hop + 1 > kMaxRedirects) {
       if (response.sawSetCookie) jar.publishChanges();
       return fail();
     }
     url = next;
-    host = UrlHost(next);
+    host = urlHost(next);
     if (host != originalHost && blankCookieText) curl_easy_setopt(h, CURLOPT_COOKIE, nullptr);
     // Browsers turn a POST into a GET on 301, 302 and 303; 307 and 308 keep it.
     if (status == 301 || status == 302 || status == 303) sendBody = false;
@@ -423,7 +423,7 @@ void PerformHttpRequest(HttpRequestRecord& record, const std::atomic<bool>* canc
 
   char* effective = nullptr;
   curl_easy_getinfo(h, CURLINFO_EFFECTIVE_URL, &effective);
-  const std::string finalHost = effective != nullptr ? UrlHost(effective) : host;
+  const std::string finalHost = effective != nullptr ? urlHost(effective) : host;
   // With the jar attached libcurl has stored the received cookies already (with their proper
   // default path); without it they are stored here, as the record asks.
   if (result != CURLE_OK && incomplete != nullptr) {

@@ -44,14 +44,14 @@ struct HttpRequestPlan {
 
 /// The header lines of a header text, one per entry, as they go out: lines end at "\r\n" or a
 /// bare "\n" (so that no line carries a line feed); empty lines fall away.
-std::vector<std::string> RequestHeaderLines(std::string_view text);
+std::vector<std::string> requestHeaderLines(std::string_view text);
 
 /// The most body bytes a transfer holds in memory; a larger body fails the request. Bodies that
 /// go to a sink are not held and have no limit.
 inline constexpr std::size_t kMaxBodyInMemory = 256u * 1024u * 1024u;
 
 /// Computes the plan for `record` (normalised to seven slots first).
-HttpRequestPlan PlanHttpRequest(const HttpRequestRecord& record);
+HttpRequestPlan planHttpRequest(const HttpRequestRecord& record);
 
 /// Takes a response body piece by piece as it arrives; returning false abandons the transfer.
 using BodySink = std::function<bool(std::string_view piece)>;
@@ -67,7 +67,7 @@ using BodySink = std::function<bool(std::string_view piece)>;
 /// sending anything. When `incomplete` is given it gets why the answer is not whole (it broke off
 /// after its headers, or its body outgrew the limit), and is left empty when it is.
 /// Blocking; meant for a worker thread. No exception leaves it through libcurl.
-void PerformHttpRequest(HttpRequestRecord& record, const std::atomic<bool>* cancel = nullptr,
+void performHttpRequest(HttpRequestRecord& record, const std::atomic<bool>* cancel = nullptr,
                         const BodySink& sink = {}, std::size_t maxBodyBytes = kMaxBodyInMemory,
                         std::string* incomplete = nullptr);
 

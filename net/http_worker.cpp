@@ -4,7 +4,7 @@
 
 namespace quillet {
 
-void HttpWorkerEntry(std::shared_ptr<HttpExchange> exchange) {
+void httpWorkerEntry(std::shared_ptr<HttpExchange> exchange) {
   HttpRequestRecord record = exchange->record;
   BodySink sink;
   if (exchange->sink) {
@@ -14,7 +14,7 @@ void HttpWorkerEntry(std::shared_ptr<HttpExchange> exchange) {
     };
   }
   std::string incomplete;
-  PerformHttpRequest(record, &exchange->cancel, sink, exchange->maxBodyBytes, &incomplete);
+  performHttpRequest(record, &exchange->cancel, sink, exchange->maxBodyBytes, &incomplete);
   {
     std::lock_guard lock(exchange->mutex);
     if (!exchange->cancel.load()) {

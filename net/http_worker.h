@@ -32,6 +32,6 @@ struct HttpExchange {
 
 /// The worker thread's start routine: runs the request engine on a copy of the exchange's record
 /// and, unless cancelled meanwhile, writes the results back in one step as its last act.
-void HttpWorkerEntry(std::shared_ptr<HttpExchange> exchange);
+void httpWorkerEntry(std::shared_ptr<HttpExchange> exchange);
 
 }  // namespace quillet

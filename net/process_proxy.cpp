@@ -10,12 +10,12 @@ std::string gProxy;
 
 }  // namespace
 
-void SetProcessProxy(std::string url) {
+void setProcessProxy(std::string url) {
   const std::lock_guard<std::mutex> lock(gMutex);
   gProxy = std::move(url);
 }
 
-std::string ProcessProxy() {
+std::string processProxy() {
   const std::lock_guard<std::mutex> lock(gMutex);
   return gProxy;
 }

@@ -11,7 +11,7 @@ char lowerAscii(char c) {
 
 bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() &&
-         FindIgnoringCase(text.substr(0, prefix.size()), prefix) == 0;
+         findIgnoringCase(text.substr(0, prefix.size()), prefix) == 0;
 }
 
 // The address without its "http://" or "https://" (in any case), when it has one.
@@ -41,7 +41,7 @@ std::string_view hostOf(std::string_view authority) {
   return authority.substr(0, authority.find(':'));
 }
 
-// The GBK bytes of "#引号", the stand-in for a double quote in TextBetween's markers.
+// The GBK bytes of "#引号", the stand-in for a double quote in textBetween's markers.
 constexpr std::string_view kQuoteStandIn = "#\xD2\xFD\xBA\xC5";
 
 void replaceQuoteStandIns(std::string& marker) {
@@ -53,13 +53,13 @@ void replaceQuoteStandIns(std::string& marker) {
 
 std::size_t find(std::string_view text, std::string_view needle, std::size_t from,
                  bool ignoreCase) {
-  if (ignoreCase) return FindIgnoringCase(text, needle, from);
+  if (ignoreCase) return findIgnoringCase(text, needle, from);
   return text.find(needle, from);
 }
 
 }  // namespace
 
-std::size_t FindIgnoringCase(std::string_view text, std::string_view needle, std::size_t from) {
+std::size_t findIgnoringCase(std::string_view text, std::string_view needle, std::size_t from) {
   if (from > text.size() || needle.size() > text.size() - from) return std::string_view::npos;
   const auto it =
       std::search(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(), needle.begin(),
@@ -68,24 +68,24 @@ std::size_t FindIgnoringCase(std::string_view text, std::string_view needle, std
                                              : static_cast<std::size_t>(it - text.begin());
 }
 
-std::string_view TrimBlanks(std::string_view text) {
+std::string_view trimBlanks(std::string_view text) {
   const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);
   while (!text.empty() && blank(text.back())) text.remove_suffix(1);
   return text;
 }
 
-bool IsSecureAddress(std::string_view address) {
+bool isSecureAddress(std::string_view address) {
   return startsWithIgnoringCase(address, "https://");
 }
 
-std::string UrlHost(std::string_view address) {
+std::string urlHost(std::string_view address) {
   std::string lower(hostOf(authorityOf(address)));
   std::transform(lower.begin(), lower.end(), lower.begin(), lowerAscii);
   return lower;
 }
 
-std::string UrlPath(std::string_view address) {
+std::string urlPath(std::string_view address) {
   const std::string_view rest = withoutScheme(address);
   const std::size_t end = rest.find_first_of("/?#");
   if (end == std::string_view::npos) return "/";
@@ -93,10 +93,10 @@ std::string UrlPath(std::string_view address) {
   return "/" + std::string(rest.substr(end));
 }
 
-int UrlPort(std::string_view address) {
+int urlPort(std::string_view address) {
   const std::string_view authority = authorityOf(address);
   const std::string_view afterHost = authority.substr(hostOf(authority).size());
-  const int defaultPort = IsSecureAddress(address) ? 443 : 80;
+  const int defaultPort = isSecureAddress(address) ? 443 : 80;
   if (afterHost.empty() || afterHost == ":") return defaultPort;
   if (afterHost.front() != ':') return 0;  // "[::1]x": no port text where one belongs
   int port = 0;
@@ -109,7 +109,7 @@ int UrlPort(std::string_view address) {
   return port;
 }
 
-std::string TextBetween(std::string_view text, std::string leftMarker, std::string rightMarker,
+std::string textBetween(std::string_view text, std::string leftMarker, std::string rightMarker,
                         std::optional<int> start, bool caseSensitive) {
   replaceQuoteStandIns(leftMarker);
   replaceQuoteStandIns(rightMarker);
@@ -122,7 +122,7 @@ std::string TextBetween(std::string_view text, std::string leftMarker, std::stri
   return std::string(rest.substr(0, right));
 }
 
-std::string TextBefore(std::string_view text, std::string_view separator, std::optional<int> start,
+std::string textBefore(std::string_view text, std::string_view separator, std::optional<int> start,
                        bool ignoreCase) {
   const std::size_t from = start && *start > 1 ? static_cast<std::size_t>(*start - 1) : 0;
   const std::size_t at = find(text, separator, from, ignoreCase);

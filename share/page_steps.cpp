@@ -5,8 +5,8 @@
 
 #include "browser/script_runner.h"
 #include "share/address_list_model.h"
+#include "share/designed_waits.h"
 #include "share/failed_addresses.h"
-#include "share/row_pacing.h"
 #include "share/share_settings.h"
 #include "site/comment_pool.h"
 #include "site/time_scale.h"

@@ -108,9 +108,6 @@ class PageSteps {
   /// The publish-time text for now, local time: "2026-12-08 19:03:05".
   static QString publishTimeNow();
 
-  /// The longest load wait of step 1, in unscaled milliseconds.
-  static constexpr int kStartPageLoadLimitMs = 60000;
-
   /// The status of a row whose confirm was clicked but whose result was
   /// never read (a pass cut off by a crash): it may have been shared, so no
   /// pass shares it again by itself.

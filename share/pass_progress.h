@@ -4,7 +4,7 @@
 #include <QString>
 #include <cstdint>
 
-#include "share/row_pacing.h"
+#include "share/designed_waits.h"
 
 namespace quillet {
 

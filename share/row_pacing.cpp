@@ -21,7 +21,7 @@ QString secondsText(double seconds) {
 QString pacingText(double periodSeconds, std::int64_t jitterMaxMicros) {
   const double period = std::isfinite(periodSeconds) ? periodSeconds : 0.0;
   const QString periodPart = QStringLiteral("周期%1秒：").arg(secondsText(period));
-  const double fixed = double(RowWaits::kTotal) / 1e6;
+  const double fixed = RowWaits::kTotalSeconds;
   const double pacing = double(ShareEngine::pacingMicros(period)) / 1e6;
   const double jitter = double(std::max<std::int64_t>(0, jitterMaxMicros)) / 1e6;
   const double gap = fixed + pacing;

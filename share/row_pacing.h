@@ -4,22 +4,9 @@
 #include <QString>
 #include <cstdint>
 
-namespace quillet {
+#include "share/designed_waits.h"
 
-/// The fixed waits of one row's page steps, in designed (unscaled)
-/// microseconds, in the order the pass takes them. Every figure shown about
-/// the pacing is computed from these.
-struct RowWaits {
-  static constexpr std::int32_t kStartPage = 4'000'000;      // the start page loads
-  static constexpr std::int32_t kStartLink = 2'000'000;      // after the start page's link
-  static constexpr std::int32_t kShareDialog = 2'000'000;    // after the share link
-  static constexpr std::int32_t kAddressAnswer = 2'000'000;  // after submitting the address
-  static constexpr std::int32_t kBeforeConfirm = 6'000'000;  // before the confirm
-  static constexpr std::int32_t kResult = 1'600'000;         // before the result is read
-  /// One row's fixed waits together.
-  static constexpr std::int64_t kTotal = std::int64_t{kStartPage} + kStartLink + kShareDialog +
-                                         kAddressAnswer + kBeforeConfirm + kResult;
-};
+namespace quillet {
 
 /// The designed time from one share to the next at a period (µs,
 /// unscaled): the fixed waits plus the final pacing wait. Page loading comes

@@ -53,7 +53,7 @@ std::int64_t interruptibleWait(RunContext& context, std::int32_t designedMicros)
   const double scale = timeScale();
   const std::int64_t scaled = scaledMicros(designedMicros);
   const auto started = std::chrono::steady_clock::now();
-  const WaitEnd end = PumpWaitInterruptible(scaled, context.interrupt);
+  const WaitEnd end = pumpWaitInterruptible(scaled, context.interrupt);
   if (end == WaitEnd::Elapsed) return 0;
   if (end == WaitEnd::Quitting) context.quitting = true;
   // Convert the real time still left back to designed time.

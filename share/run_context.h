@@ -41,7 +41,7 @@ bool pauseFor(const std::shared_ptr<RunContext>& context, std::int64_t microseco
 /// pass has to end instead.
 bool holdWhilePaused(const std::shared_ptr<RunContext>& context, bool finishing = false);
 
-/// The engine's own wait: PumpWait for the scaled duration, ended early by the
+/// The engine's own wait: pumpWait for the scaled duration, ended early by the
 /// context's interrupt(). Returns the designed time left; marks the context
 /// as quitting when the application's event loops are told to exit.
 std::int64_t interruptibleWait(RunContext& context, std::int32_t designedMicros);

@@ -4,9 +4,9 @@
 
 #include "share/address_import.h"
 #include "share/address_list_model.h"
+#include "share/designed_waits.h"
 #include "share/dialogs.h"
 #include "share/discard_question.h"
-#include "share/row_pacing.h"
 #include "share/share_settings.h"
 
 namespace quillet {
@@ -221,7 +221,7 @@ void ShareEngine::requestStop() {
 
 std::int64_t ShareEngine::pacingMicros(double seconds) {
   if (!std::isfinite(seconds)) return 0;
-  const double micros = seconds * 1000000.0 - 25000000.0;
+  const double micros = seconds * 1000000.0 - static_cast<double>(kPacingFreePeriodMicros);
   if (micros <= 0.0) return 0;
   // Far beyond any sensible period, but never past what the type holds.
   constexpr double kLongest = 9.0e18;

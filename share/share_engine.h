@@ -105,7 +105,7 @@ class ShareEngine : public QObject {
     return cursor_.pass && cursor_.pass->hold ? &*cursor_.pass->hold : nullptr;
   }
 
-  /// Replaces the wait used between the steps (PumpWait by default), e.g. to
+  /// Replaces the wait used between the steps (pumpWait by default), e.g. to
   /// observe the designed waits. It receives each wait's unscaled duration;
   /// a wait put in this way cannot be cut short by pause or stop. An empty
   /// function brings back the engine's own wait.

@@ -8,17 +8,12 @@
 #include "browser/browser_control.h"
 #include "browser/indexed_page.h"
 #include "browser/keyed_page.h"
+#include "share/designed_waits.h"
 #include "site/pump_wait.h"
 #include "site/time_scale.h"
 
 namespace quillet {
 namespace {
-
-// The designed waits of a share, so that the check sees each page as a share
-// would: after opening the start page, and after each click.
-constexpr std::int32_t kAfterStartPageMicros = 4000000;
-constexpr std::int32_t kAfterClickMicros = 2000000;
-constexpr int kLoadLimitMs = 60000;
 
 const QString kLinks = QStringLiteral("links");
 const QString kTextBoxes = QStringLiteral("textBoxes");
@@ -26,8 +21,8 @@ const QString kButtons = QStringLiteral("buttons");
 
 void waitForPage(BrowserControl& browser) {
   IndexedPage page;
-  page.WaitUntilComplete(&browser,
-                         std::max(10, static_cast<int>(std::lround(kLoadLimitMs * timeScale()))));
+  page.waitUntilComplete(
+      &browser, std::max(10, static_cast<int>(std::lround(kStartPageLoadLimitMs * timeScale()))));
 }
 
 QString quoted(const QString& text) {
@@ -104,20 +99,21 @@ int runSiteCheck(BrowserControl& browser, const SiteProfile& profile, QTextStrea
   // The start page.
   const QString start = QLatin1String("start page ") + profile.logonUrl() + QLatin1String(": ");
   browser.navigate(profile.logonUrl());
-  PumpWait(kAfterStartPageMicros);
+  // The check waits as a share does, so that it sees each page as a share would.
+  pumpWait(RowWaits::kStartPage);
   waitForPage(browser);
   if (browser.showsErrorPage()) {
     line(start + QLatin1String("the site could not be reached"));
     return kSiteCheckFailed;
   }
   if (browser.isLoading()) {
-    line(start + QStringLiteral("still loading after %1 s").arg(kLoadLimitMs / 1000));
+    line(start + QStringLiteral("still loading after %1 s").arg(kStartPageLoadLimitMs / 1000));
     return kSiteCheckFailed;
   }
   QString linkN;
   {
     IndexedPage page;
-    if (!page.Attach(&browser)) {
+    if (!page.attach(&browser)) {
       line(start + QLatin1String("no page was shown"));
       return kSiteCheckFailed;
     }
@@ -140,16 +136,16 @@ int runSiteCheck(BrowserControl& browser, const SiteProfile& profile, QTextStrea
             linkDescription(page.elementProperty(kLinks, n, QStringLiteral("innerText")),
                             page.elementProperty(kLinks, n, QStringLiteral("href")), profile);
     line(linkN + QLatin1String(": ok"));
-    page.ClickLink(n);
+    page.clickLink(n);
   }
-  PumpWait(kAfterClickMicros);
+  pumpWait(RowWaits::kStartLink);
   waitForPage(browser);
 
   // The share link on the page that link N opened.
   {
     KeyedPage page;
-    page.Attach(&browser);
-    const auto found = page.DescribeLinkByKey(profile.shareLinkText, profile.shareLinkMode);
+    page.attach(&browser);
+    const auto found = page.describeLinkByKey(profile.shareLinkText, profile.shareLinkMode);
     if (!found) {
       line(QLatin1String("share link: ") + linkN + QLatin1String("; ") + nothingFound(profile) +
            QLatin1String(" on that page"));
@@ -157,15 +153,15 @@ int runSiteCheck(BrowserControl& browser, const SiteProfile& profile, QTextStrea
     }
     line(QLatin1String("share link ") + quoted(profile.shareLinkText) + QLatin1String(" is ") +
          linkDescription(found->text, found->href, profile) + QLatin1String(": ok"));
-    page.ClickLinkByKey(profile.shareLinkText, profile.shareLinkMode);
+    page.clickLinkByKey(profile.shareLinkText, profile.shareLinkMode);
   }
-  PumpWait(kAfterClickMicros);
+  pumpWait(RowWaits::kShareDialog);
   waitForPage(browser);
 
   // The address field and its button, then an address that is no item.
   {
     IndexedPage page;
-    page.Attach(&browser);
+    page.attach(&browser);
     const int box = profile.addressBox;
     QString boxName = QStringLiteral("text box %1").arg(box);
     const int boxes = page.count(kTextBoxes);
@@ -187,16 +183,16 @@ int runSiteCheck(BrowserControl& browser, const SiteProfile& profile, QTextStrea
     }
     line(buttonName + QLatin1String(" is ") + quoted(buttonLabel(page, button)) +
          QLatin1String(": ok"));
-    page.SetTextBoxValue(box, QLatin1String(kSiteCheckAddress));
-    page.ClickButton(button);
+    page.setTextBoxValue(box, QLatin1String(kSiteCheckAddress));
+    page.clickButton(button);
   }
-  PumpWait(kAfterClickMicros);
+  pumpWait(RowWaits::kAddressAnswer);
 
   const QString notice = QLatin1String("wrong-link notice ") + quoted(profile.wrongLinkNotice) +
                          QLatin1String(" for ") + QLatin1String(kSiteCheckAddress);
   IndexedPage check;
-  check.Attach(&browser);
-  if (!check.HighlightText(profile.wrongLinkNotice)) {
+  check.attach(&browser);
+  if (!check.highlightText(profile.wrongLinkNotice)) {
     line(notice + QLatin1String(": the page does not show it"));
     return kSiteCheckFailed;
   }

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "share/address_list_model.h"
+#include "share/designed_waits.h"
 #include "share/failed_addresses.h"
 #include "share/page_steps.h"
 #include "site/pump_wait.h"
@@ -137,7 +138,7 @@ bool SiteHolds::waitUntil(qint64 untilMs) {
       return !keep->mustEnd();
     }
     constexpr qint64 kLongestMs = std::numeric_limits<std::int32_t>::max() / 1000;
-    const WaitEnd end = PumpWaitInterruptible(std::min(left, kLongestMs) * 1000, keep->interrupt);
+    const WaitEnd end = pumpWaitInterruptible(std::min(left, kLongestMs) * 1000, keep->interrupt);
     if (end == WaitEnd::Quitting) keep->quitting = true;
     if (keep->mustEnd()) return false;
   }
@@ -148,7 +149,7 @@ bool SiteHolds::waitForSignIn() {
   while (!signedIn_) {
     if (!holdWhilePaused(keep)) return false;
     if (signedIn_) break;
-    const WaitEnd end = PumpWaitInterruptible(kSignInWaitPieceMicros, keep->interrupt);
+    const WaitEnd end = pumpWaitInterruptible(kSignInWaitPieceMicros, keep->interrupt);
     if (end == WaitEnd::Quitting) keep->quitting = true;
     if (keep->mustEnd()) return false;
   }
@@ -292,7 +293,7 @@ HoldStep SiteHolds::outageHold(HoldDecision decision) {
     SitePage& page = parts_.steps->page();
     page.navigate(profile_.logonUrl());
     const int limitMs =
-        std::max(10, static_cast<int>(std::lround(PageSteps::kStartPageLoadLimitMs * timeScale())));
+        std::max(10, static_cast<int>(std::lround(kStartPageLoadLimitMs * timeScale())));
     page.waitUntilLoaded(limitMs);
     if (context_->mustEnd()) return HoldStep::End;
     const SiteState state = page.siteState();

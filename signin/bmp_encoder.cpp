@@ -19,7 +19,7 @@ constexpr std::uint32_t kInfoHeaderSize = 40;
 
 }  // namespace
 
-std::string EncodeBmp(const std::uint8_t* pixels, std::size_t size, int width, int height,
+std::string encodeBmp(const std::uint8_t* pixels, std::size_t size, int width, int height,
                       int bands) {
   if (pixels == nullptr || width <= 0 || height <= 0 || (bands != 3 && bands != 4)) return {};
   const std::uint64_t rowIn = std::uint64_t(width) * bands;

@@ -19,7 +19,7 @@ VipsImagePtr decode(const std::string& image) {
 // libvips has no bitmap writer of its own (its ".bmp" goes through
 // ImageMagick, which a site-wide policy may forbid), so bitmaps are written
 // here from the decoded pixels, as 8-bit sRGB.
-std::string encodeBmp(VipsImage* image) {
+std::string bitmapOf(VipsImage* image) {
   VipsImage* rgb = nullptr;
   if (vips_colourspace(image, &rgb, VIPS_INTERPRETATION_sRGB, nullptr) != 0) return {};
   VipsImagePtr rgbOwner(rgb);
@@ -31,7 +31,7 @@ std::string encodeBmp(VipsImage* image) {
   std::size_t size = 0;
   VipsBuffer pixels(vips_image_write_to_memory(bytes, &size));
   if (!pixels) return {};
-  return EncodeBmp(static_cast<const std::uint8_t*>(pixels.get()), size,
+  return encodeBmp(static_cast<const std::uint8_t*>(pixels.get()), size,
                    vips_image_get_width(bytes), vips_image_get_height(bytes), bands);
 }
 
@@ -66,7 +66,7 @@ std::string encode(const std::string& image, int format) {
   if (!ensureVipsStarted()) return {};
   VipsImagePtr decoded = decode(image);
   std::string out;
-  if (decoded) out = suffix ? encodeWithSuffix(decoded.get(), suffix) : encodeBmp(decoded.get());
+  if (decoded) out = suffix ? encodeWithSuffix(decoded.get(), suffix) : bitmapOf(decoded.get());
   // Failures are reported as empty bytes; do not let the messages pile up.
   vips_error_clear();
   return out;
@@ -74,7 +74,7 @@ std::string encode(const std::string& image, int format) {
 
 }  // namespace
 
-bool ConvertImage(const std::string& image, int format, const QString& savePath,
+bool convertImage(const std::string& image, int format, const QString& savePath,
                   std::string* result) {
   std::string encoded = encode(image, format);
   const QString path = savePath.trimmed();

@@ -5,7 +5,7 @@
 
 namespace quillet {
 
-/// Encoder choices of ConvertImage.
+/// Encoder choices of convertImage.
 enum ImageFormat : int {
   kImageBmp = 1,
   kImageJpeg = 2,
@@ -20,7 +20,7 @@ enum ImageFormat : int {
 /// trimmed of surrounding blanks, is not empty and the encoding produced
 /// bytes, they replace that file. Bytes that are not an image give empty
 /// output. Always returns true: callers see failure as empty bytes.
-bool ConvertImage(const std::string& image, int format, const QString& savePath = {},
+bool convertImage(const std::string& image, int format, const QString& savePath = {},
                   std::string* result = nullptr);
 
 }  // namespace quillet

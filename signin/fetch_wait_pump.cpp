@@ -9,7 +9,7 @@
 
 namespace quillet {
 
-FetchWaitPump QtFetchWaitPump() {
+FetchWaitPump qtFetchWaitPump() {
   FetchWaitPump pump;
   pump.waitAndDispatch = [](std::chrono::steady_clock::time_point until) {
     const auto left =

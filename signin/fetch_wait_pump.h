@@ -8,6 +8,6 @@ namespace quillet {
 /// dispatcher, handles the thread's events as they arrive (the window stays alive), and ends when
 /// the worker finishes or the deadline passes. Install it with setFetchWaitPump() on a thread that
 /// runs a Qt event loop.
-FetchWaitPump QtFetchWaitPump();
+FetchWaitPump qtFetchWaitPump();
 
 }  // namespace quillet

@@ -58,7 +58,7 @@ std::shared_ptr<KeyringJobEnd> runJob(QKeychain::Job* job, int limitMs) {
     if (end->endWait) end->endWait();
   });
   job->start();
-  if (!end->finished) PumpWaitInterruptible(std::int64_t(limitMs) * 1000, end->endWait);
+  if (!end->finished) pumpWaitInterruptible(std::int64_t(limitMs) * 1000, end->endWait);
   return end;
 }
 

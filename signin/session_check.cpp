@@ -23,10 +23,10 @@ SessionState checkSession(QWidget* browserWindow, const SiteProfile& profile, in
   if (browser == nullptr) return SessionState::Unreachable;
   browser->navigate(profile.logonUrl());
   IndexedPage waiter;
-  waiter.WaitUntilComplete(browserWindow, loadLimitMs);
+  waiter.waitUntilComplete(browserWindow, loadLimitMs);
   if (browser->isLoading() || browser->showsErrorPage()) return SessionState::Unreachable;
   IndexedPage page;
-  if (!page.Attach(browserWindow)) return SessionState::Unreachable;
+  if (!page.attach(browserWindow)) return SessionState::Unreachable;
   const bool signedIn = !showsLoginForm(page);
   noteSession(signedIn);
   return signedIn ? SessionState::SignedIn : SessionState::SignedOut;

@@ -82,26 +82,26 @@ SiteLogin::SiteLogin(QWidget* browserWindow, SiteProfile profile, RememberedAcco
     : browserWindow_(browserWindow), profile_(std::move(profile)), account_(account) {
   // The captcha download waits on this thread; keep the window alive
   // meanwhile.
-  setFetchWaitPump(QtFetchWaitPump());
+  setFetchWaitPump(qtFetchWaitPump());
 }
 
 LoginReport SiteLogin::submit(const LoginRequest& request) {
   IndexedPage page;
-  if (!page.Attach(browserWindow_.data())) {
+  if (!page.attach(browserWindow_.data())) {
     // No page to fill: nothing was submitted, so nothing can have succeeded.
     return finish(judge(nullptr), request);
   }
-  page.SetTextBoxValue(profile_.userNameBox, request.user);
-  page.SetTextBoxValue(profile_.passwordBox, request.password);
-  page.SetTextBoxValue(profile_.captchaBox, request.captcha);
-  page.ClickButton(profile_.loginButton);
+  page.setTextBoxValue(profile_.userNameBox, request.user);
+  page.setTextBoxValue(profile_.passwordBox, request.password);
+  page.setTextBoxValue(profile_.captchaBox, request.captcha);
+  page.clickButton(profile_.loginButton);
   const DocumentRef submittedOn = page.document();
-  PumpWait(kAnswerWaitMicros);
+  pumpWait(kAnswerWaitMicros);
   // Reading the page while the answer is still loading would read the login
   // form itself, which names no error and would pass for a success.
   if (browserIsLoading(browserWindow_.data())) {
     IndexedPage waiter;
-    waiter.WaitUntilComplete(browserWindow_.data(), kPendingAnswerLimitMs);
+    waiter.waitUntilComplete(browserWindow_.data(), kPendingAnswerLimitMs);
   }
   return finish(judge(&submittedOn), request);
 }
@@ -116,7 +116,7 @@ LoginOutcome SiteLogin::judge(const DocumentRef* submittedOn) {
   // still the outcome, not an absent notice.
   IndexedPage page;
   page.setAnswerTimeout(kOutcomeAnswerTimeoutMs);
-  if (submittedOn == nullptr || !page.Attach(browserWindow_.data()) ||
+  if (submittedOn == nullptr || !page.attach(browserWindow_.data()) ||
       browserShowsErrorPage(browserWindow_.data())) {
     return LoginOutcome::Unreachable;
   }
@@ -130,9 +130,9 @@ LoginOutcome SiteLogin::judge(const DocumentRef* submittedOn) {
   // "错误", and reading it as a wrong account would empty a good user name
   // and password.
   for (const QString& mark : profile_.captchaMarks()) {
-    if (page.HighlightText(mark)) return LoginOutcome::WrongCaptcha;
+    if (page.highlightText(mark)) return LoginOutcome::WrongCaptcha;
   }
-  if (page.HighlightText(profile_.loginWrongAccountMark)) return LoginOutcome::WrongAccount;
+  if (page.highlightText(profile_.loginWrongAccountMark)) return LoginOutcome::WrongAccount;
   // The submit changed nothing the site would say: the form is still there,
   // so the attempt did not sign in.
   if (showsLoginForm(page)) return LoginOutcome::NotSignedIn;
@@ -159,7 +159,7 @@ LoginReport SiteLogin::finish(LoginOutcome outcome, const LoginRequest& request)
 
 QByteArray SiteLogin::downloadCaptcha() {
   WindowDocument document;
-  document.Attach(browserWindow_.data());
+  document.attach(browserWindow_.data());
   // The download must carry the browser's session: make sure the browser's
   // cookies reach the HTTP engine's jar.
   if (BrowserControl* browser = browserControlOf(browserWindow_.data())) {
@@ -167,7 +167,7 @@ QByteArray SiteLogin::downloadCaptcha() {
   }
   std::string address = profile_.captchaUrl().toStdString();
   std::string headers;
-  const std::string image = FetchImageAs(address, std::string(), &headers);
+  const std::string image = fetchImageAs(address, std::string(), &headers);
   return QByteArray(image.data(), qsizetype(image.size()));
 }
 

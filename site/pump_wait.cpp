@@ -32,7 +32,7 @@ int timerIntervalUntil(Clock::time_point deadline) {
 
 }  // namespace
 
-WaitEnd PumpWaitInterruptible(std::int64_t microseconds, std::function<void()>& interrupt) {
+WaitEnd pumpWaitInterruptible(std::int64_t microseconds, std::function<void()>& interrupt) {
   if (microseconds <= 0) return WaitEnd::Elapsed;
   const auto deadline = Clock::now() + std::chrono::microseconds(microseconds);
 
@@ -68,14 +68,14 @@ WaitEnd PumpWaitInterruptible(std::int64_t microseconds, std::function<void()>& 
   return interrupted ? WaitEnd::Interrupted : WaitEnd::Quitting;
 }
 
-bool PumpWaitUnscaled(std::int64_t microseconds) {
+bool pumpWaitUnscaled(std::int64_t microseconds) {
   std::function<void()> unused;
-  return PumpWaitInterruptible(microseconds, unused) == WaitEnd::Elapsed;
+  return pumpWaitInterruptible(microseconds, unused) == WaitEnd::Elapsed;
 }
 
-void PumpWait(std::int32_t microseconds) {
+void pumpWait(std::int32_t microseconds) {
   if (microseconds <= 0) return;
-  PumpWaitUnscaled(scaledMicros(microseconds));
+  pumpWaitUnscaled(scaledMicros(microseconds));
 }
 
 }  // namespace quillet

@@ -6,7 +6,7 @@
 namespace quillet {
 
 /// The process-wide factor applied to every designed wait (splash ticks,
-/// PumpWait). 1.0 unless QUILLET_TIME_SCALE holds a positive number; tests
+/// pumpWait). 1.0 unless QUILLET_TIME_SCALE holds a positive number; tests
 /// and soak runs set it small so that a pass over many rows takes seconds.
 double timeScale();
 

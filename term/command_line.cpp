@@ -85,7 +85,7 @@ CommandLine::Verdict CommandLine::parse(const QStringList& arguments, const QStr
   if (!config_.accountName.isEmpty())
     BrowserControl::nameProfile(QStringLiteral("quillet-") + config_.accountName);
   if (config_.proxy) {
-    SetProcessProxy(config_.proxy->transferUrl());
+    setProcessProxy(config_.proxy->transferUrl());
     useEngineProxy(config_.proxy->serverText(), config_.proxy->user, config_.proxy->password);
   }
 

@@ -84,7 +84,7 @@ HeadlessBrowser::~HeadlessBrowser() {
 
 void HeadlessBrowser::waitUntilLoaded(int limitMs) {
   IndexedPage waiter;
-  waiter.WaitUntilComplete(browser_, limitMs);
+  waiter.waitUntilComplete(browser_, limitMs);
 }
 
 }  // namespace quillet::term

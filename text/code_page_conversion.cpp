@@ -11,7 +11,7 @@ namespace quillet {
 using detail::IcuConverter;
 using detail::untilZero;
 
-std::string MultiByteToUtf16(std::string_view text, std::optional<int> codePage) {
+std::string multiByteToUtf16(std::string_view text, std::optional<int> codePage) {
   text = untilZero(text);
   if (text.empty()) return {};
   IcuConverter converter(codePage.value_or(kCodePageUtf8));
@@ -31,7 +31,7 @@ std::string MultiByteToUtf16(std::string_view text, std::optional<int> codePage)
   return bytes;
 }
 
-std::string Utf16ToMultiByte(std::string_view utf16, std::optional<int> codePage) {
+std::string utf16ToMultiByte(std::string_view utf16, std::optional<int> codePage) {
   std::vector<UChar> units;
   units.reserve(utf16.size() / 2);
   for (std::size_t i = 0; i + 1 < utf16.size(); i += 2) {
@@ -56,21 +56,21 @@ std::string Utf16ToMultiByte(std::string_view utf16, std::optional<int> codePage
   return text;
 }
 
-std::string Utf8ToGbk(std::string_view utf8) {
+std::string utf8ToGbk(std::string_view utf8) {
   return detail::convertCodePages(utf8, kCodePageUtf8, kCodePageGbk);
 }
 
 // Big5 goes through a table made from the same two ICU converters: the same result as decoding
 // and encoding again, several times faster.
-std::string Big5ToGbk(std::string_view big5) {
+std::string big5ToGbk(std::string_view big5) {
   return detail::convertBig5(untilZero(big5), detail::big5ToGbkTable(false));
 }
 
-std::string GbkToUtf8(std::string_view gbk) {
+std::string gbkToUtf8(std::string_view gbk) {
   return detail::convertCodePages(gbk, kCodePageGbk, kCodePageUtf8);
 }
 
-std::string ToSimplifiedChinese(std::string_view gbk) {
+std::string toSimplifiedChinese(std::string_view gbk) {
   std::string text(untilZero(gbk));
   const std::uint16_t* simplified = detail::simplifiedGbkCodes();
   const std::size_t size = text.size();
@@ -89,7 +89,7 @@ std::string ToSimplifiedChinese(std::string_view gbk) {
   return text;
 }
 
-std::string Big5ToSimplifiedGbk(std::string_view big5) {
+std::string big5ToSimplifiedGbk(std::string_view big5) {
   return detail::convertBig5(untilZero(big5), detail::big5ToGbkTable(true));
 }
 

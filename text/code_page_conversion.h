@@ -25,28 +25,28 @@ inline constexpr int kCodePageUtf8 = 65001;
 
 /// Decodes `text` from `codePage` (UTF-8 when left out) into UTF-16LE bytes: two bytes per code
 /// unit, followed by one zero code unit. "A" gives the four bytes 41 00 00 00.
-std::string MultiByteToUtf16(std::string_view text, std::optional<int> codePage = std::nullopt);
+std::string multiByteToUtf16(std::string_view text, std::optional<int> codePage = std::nullopt);
 
-/// Encodes UTF-16LE bytes (as made by MultiByteToUtf16; they end at the first zero code unit, an
+/// Encodes UTF-16LE bytes (as made by multiByteToUtf16; they end at the first zero code unit, an
 /// odd last byte is ignored) into `codePage` (the system's code page when left out).
-std::string Utf16ToMultiByte(std::string_view utf16, std::optional<int> codePage = std::nullopt);
+std::string utf16ToMultiByte(std::string_view utf16, std::optional<int> codePage = std::nullopt);
 
 /// UTF-8 text to GBK text.
-std::string Utf8ToGbk(std::string_view utf8);
+std::string utf8ToGbk(std::string_view utf8);
 
 /// Big5 text to GBK text; the characters stay as they are (traditional stays traditional).
-std::string Big5ToGbk(std::string_view big5);
+std::string big5ToGbk(std::string_view big5);
 
 /// Maps the traditional characters of a GBK text to their simplified forms. The result has the
 /// same byte length as the input text: ASCII passes unchanged and a two-byte character stays two
 /// bytes (a character whose simplified form GBK cannot hold in two bytes is kept as it was).
-std::string ToSimplifiedChinese(std::string_view gbk);
+std::string toSimplifiedChinese(std::string_view gbk);
 
 /// Big5 text to GBK text with traditional characters replaced by simplified ones.
-std::string Big5ToSimplifiedGbk(std::string_view big5);
+std::string big5ToSimplifiedGbk(std::string_view big5);
 
 /// GBK text to UTF-8 text: the edge where GBK files and records enter the Qt-free modules' UTF-8
 /// strings and QString.
-std::string GbkToUtf8(std::string_view gbk);
+std::string gbkToUtf8(std::string_view gbk);
 
 }  // namespace quillet

@@ -1,4 +1,4 @@
-// CPU spent by a GUI thread while a fetch waits (the captcha download's wait): FetchWithTimeout
+// CPU spent by a GUI thread while a fetch waits (the captcha download's wait): fetchWithTimeout
 // against an address that never answers, with a 10 s deadline, while a timer posts an event
 // every 100 ms as a window would. Quillet's wait (it sleeps in Qt's event dispatcher until an
 // event, the worker or the deadline wakes it) beside a baseline that wakes every 5 ms to handle
@@ -34,7 +34,7 @@ void measure(const char* label, const std::string& url, double waitSeconds, cons
   const double cpuBefore = cpuSeconds();
   const auto start = Clock::now();
   std::string address = url;
-  const std::string result = quillet::FetchWithTimeout(
+  const std::string result = quillet::fetchWithTimeout(
       address, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, waitSeconds);
   const double wall = std::chrono::duration<double>(Clock::now() - start).count();
   const double cpu = cpuSeconds() - cpuBefore;
@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
   QObject::connect(&window, &QTimer::timeout, [&ticks] { ++ticks; });
   window.start(100);
 
-  quillet::setFetchWaitPump(quillet::QtFetchWaitPump());
+  quillet::setFetchWaitPump(quillet::qtFetchWaitPump());
   measure("Quillet (sleeps until woken)", url, waitSeconds, ticks);
 
   // The baseline: handle what is there, sleep 5 ms, look again.

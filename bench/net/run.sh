@@ -2,7 +2,7 @@
 # Network benchmarks over loopback, each against a baseline in the same run:
 #  1. a 256 MB download by `quillet-cli fetch` beside `curl -s -o /dev/null` (target: at least
 #     0.9 of curl's throughput), median of several runs each;
-#  2. 1,000 sequential small requests by FetchWithTimeout beside plain libcurl with a fresh
+#  2. 1,000 sequential small requests by fetchWithTimeout beside plain libcurl with a fresh
 #     handle per request, taking turns in blocks of 100 (requests per second);
 #  3. the CPU a 10 s fetch wait costs on a Qt event loop (the captcha download's wait), beside a
 #     wait that wakes every 5 ms (target: near zero, under 1 % of a core).
@@ -57,7 +57,7 @@ python3 - "$json" <<'PY'
 import json, sys
 b = json.load(open(sys.argv[1]))["benchmarks"][0]
 ours, base = b["fetch_per_second"], b["libcurl_per_second"]
-print(f"1,000 small requests FetchWithTimeout {ours:8.0f} req/s   baseline libcurl fresh handle {base:8.0f} req/s"
+print(f"1,000 small requests fetchWithTimeout {ours:8.0f} req/s   baseline libcurl fresh handle {base:8.0f} req/s"
       f"   ratio {ours / base:5.2f}")
 PY
 

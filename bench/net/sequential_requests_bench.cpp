@@ -1,4 +1,4 @@
-// 1,000 sequential small requests to a local server: FetchWithTimeout (a worker thread, the
+// 1,000 sequential small requests to a local server: fetchWithTimeout (a worker thread, the
 // request engine and a fresh connection per request) beside plain libcurl doing one request per
 // fresh easy handle, the least any engine on libcurl can do. The two take turns in blocks of
 // 100, so that a machine busy with other work slows both alike. The server's port comes from the
@@ -30,7 +30,7 @@ size_t collect(char* data, size_t size, size_t count, void* user) {
 
 bool fetchOnce(const std::string& url) {
   std::string address = url;
-  return quillet::FetchWithTimeout(address).size() == 512;
+  return quillet::fetchWithTimeout(address).size() == 512;
 }
 
 bool libcurlOnce(const std::string& url) {
@@ -52,7 +52,7 @@ void BM_SequentialRequests(benchmark::State& state) {
     for (int block = 0; block < kRequests / kBlock; ++block) {
       auto start = Clock::now();
       for (int i = 0; i < kBlock; ++i) {
-        if (!fetchOnce(url)) return state.SkipWithError("a FetchWithTimeout request failed");
+        if (!fetchOnce(url)) return state.SkipWithError("a fetchWithTimeout request failed");
       }
       fetchSeconds += std::chrono::duration<double>(Clock::now() - start).count();
       start = Clock::now();

@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
   std::int64_t designedMicros = 0;
   h.engine->setWaitFunction([&designedMicros](std::int32_t micros) {
     designedMicros += scaledMicros(micros);
-    PumpWait(micros);
+    pumpWait(micros);
   });
   QTimer progress;
   QObject::connect(&progress, &QTimer::timeout, [&h, &args] {

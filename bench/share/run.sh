@@ -3,7 +3,7 @@
 #  1. Import of a 1,000,000-line GBK address file into the list (with its
 #     view), against `iconv -f GBK -t UTF-8` over the same file. Target: the
 #     import takes at most 3 times iconv's time.
-#  2. PumpWait(1600000) at time scale 1, 20 runs: overshoot p50/max (target
+#  2. pumpWait(1600000) at time scale 1, 20 runs: overshoot p50/max (target
 #     max < 2 ms) and CPU time while waiting (target < 1% of the time waited).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
@@ -47,5 +47,5 @@ echo "import: ${best_import} s whole process (${import_inner} ms inside the impo
 python3 -c "print('ratio import/iconv: %.2f (target <= 3)' % (float('$best_import') / max(float('$best_iconv'), 1e-3)))"
 
 echo
-echo "PumpWait(1600000), time scale 1:"
+echo "pumpWait(1600000), time scale 1:"
 "$build/bench/share/bench_share_pump_wait" 20

@@ -1,6 +1,6 @@
 // Conversion speed over 64 MB of Chinese text, each conversion beside glibc's iconv doing the
 // same job on the same bytes in the same process (iconv cannot simplify characters, so
-// Big5ToSimplifiedGbk is measured against iconv's plain Big5 to GBK).
+// big5ToSimplifiedGbk is measured against iconv's plain Big5 to GBK).
 #include <benchmark/benchmark.h>
 #include <iconv.h>
 
@@ -31,7 +31,7 @@ const std::string& utf8Input() {
       }
       gbk += " ascii, 123.\n";
     }
-    return repeatTo(quillet::GbkToUtf8(gbk));
+    return repeatTo(quillet::gbkToUtf8(gbk));
   }();
   return text;
 }
@@ -76,7 +76,7 @@ std::string iconvConvert(const char* to, const char* from, const std::string& in
 
 void BM_Utf8ToGbk(benchmark::State& state) {
   const std::string& input = utf8Input();
-  for (auto _ : state) benchmark::DoNotOptimize(quillet::Utf8ToGbk(input));
+  for (auto _ : state) benchmark::DoNotOptimize(quillet::utf8ToGbk(input));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * input.size()));
 }
 
@@ -88,7 +88,7 @@ void BM_IconvUtf8ToGbk(benchmark::State& state) {
 
 void BM_Big5ToSimplifiedGbk(benchmark::State& state) {
   const std::string& input = big5Input();
-  for (auto _ : state) benchmark::DoNotOptimize(quillet::Big5ToSimplifiedGbk(input));
+  for (auto _ : state) benchmark::DoNotOptimize(quillet::big5ToSimplifiedGbk(input));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * input.size()));
 }
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Speed of Utf8ToGbk and Big5ToSimplifiedGbk over 64 MB of Chinese text, each beside glibc's
+# Speed of utf8ToGbk and big5ToSimplifiedGbk over 64 MB of Chinese text, each beside glibc's
 # iconv converting the same bytes in the same process (the baseline). Target: ratio >= 1.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
@@ -15,8 +15,8 @@ import json, sys
 rates = {}
 for b in json.load(open(sys.argv[1]))["benchmarks"]:
     rates[b["name"].split("/")[0]] = b["bytes_per_second"] / 1e6
-pairs = [("BM_Utf8ToGbk", "BM_IconvUtf8ToGbk", "Utf8ToGbk", "iconv UTF-8 to GBK"),
-         ("BM_Big5ToSimplifiedGbk", "BM_IconvBig5ToGbk", "Big5ToSimplifiedGbk", "iconv BIG5 to GBK")]
+pairs = [("BM_Utf8ToGbk", "BM_IconvUtf8ToGbk", "utf8ToGbk", "iconv UTF-8 to GBK"),
+         ("BM_Big5ToSimplifiedGbk", "BM_IconvBig5ToGbk", "big5ToSimplifiedGbk", "iconv BIG5 to GBK")]
 for ours, base, name, baseName in pairs:
     ratio = rates[ours] / rates[base]
     print(f"{name:22s} {rates[ours]:8.1f} MB/s   baseline {baseName:20s} {rates[base]:8.1f} MB/s"

@@ -29,6 +29,7 @@
 #include "journal/data_folder_lock.h"
 #include "journal/journal.h"
 #include "share/address_list_model.h"
+#include "share/designed_waits.h"
 #include "share/list_actions.h"
 #include "tests/doubles/recording_dialogs.h"
 #include "share/share_engine.h"
@@ -346,8 +347,8 @@ void PassControlTest::pauseContinueAndStopDuringAPass() {
   QVERIFY(!deleteEnabled);
   QVERIFY2(runningTitle.startsWith(QStringLiteral("Quillet - 第1/2个 - 约剩")),
            qPrintable(runningTitle));
-  // The designed waits of the row (17.6 s, scaled) all ran besides the pause.
-  const qint64 designedMs = static_cast<qint64>(17600 * timeScale());
+  // The designed waits of the row (scaled) all ran besides the pause.
+  const qint64 designedMs = static_cast<qint64>(RowWaits::kTotal / 1000 * timeScale());
   QVERIFY2(firstRowMs >= designedMs + kPauseMs,
            qPrintable(QStringLiteral("%1 ms, designed %2 ms").arg(firstRowMs).arg(designedMs)));
   // Stopped at the boundary after the first row: the second was not shared.

@@ -246,7 +246,7 @@ void WindowFeedbackTest::aLoopShowsItsRowCountsRoundAndPace() {
   QVERIFY2(std::abs(m.captured(1).toDouble() - measured) <= 0.1 + 0.05 * measured,
            qPrintable(QStringLiteral("shown %1, measured %2").arg(m.captured(1)).arg(measured)));
   // A good row alone takes its fixed waits; the wrong address's row less.
-  QVERIFY2(measured >= 17.6 * timeScale() * (kRows - 3) / (kRows - 1),
+  QVERIFY2(measured >= RowWaits::kTotalSeconds * timeScale() * (kRows - 3) / (kRows - 1),
            qPrintable(QString::number(measured)));
 
   // Round 2 starts with the statuses cleared: its own counts, round 2.

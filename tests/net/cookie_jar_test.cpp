@@ -173,16 +173,16 @@ TEST_F(CookieJarTest, TransfersSendMatchingCookiesAndReportReceivedOnes) {
   jar.set({"localhost", "/", "other", "1"});
 
   std::string address = server.url("/echo");
-  EXPECT_EQ(FetchWithTimeout(address), "mine=1");
+  EXPECT_EQ(fetchWithTimeout(address), "mine=1");
   address = server.url("/deep/echo");
-  const std::string both = FetchWithTimeout(address);
+  const std::string both = fetchWithTimeout(address);
   EXPECT_NE(both.find("mine=1"), std::string::npos);
   EXPECT_NE(both.find("deep=1"), std::string::npos);
   EXPECT_EQ(both.find("other"), std::string::npos);
 
   Recorder recorder;
   address = server.url("/set");
-  FetchWithTimeout(address);
+  fetchWithTimeout(address);
   EXPECT_EQ(recorder.events(), (std::vector<std::string>{"+got=1"}));
   // Heard on the worker thread that ran the transfer.
   ASSERT_EQ(recorder.threads().size(), 1u);
@@ -205,7 +205,7 @@ TEST_F(CookieJarTest, ManyThreadsAtOnce) {
         const std::string name = "t" + std::to_string(t) + "_" + std::to_string(i);
         HttpRequestRecord record{server.url("/set?" + name), "GET", "", "", "", "",
                                  kFollowRedirectsText};
-        PerformHttpRequest(record);
+        performHttpRequest(record);
         CookieJar::instance().set({"elsewhere.test", "/", name, "x"});
         if (i % 2 == 0) CookieJar::instance().remove({"elsewhere.test", "/", name, ""});
       }
@@ -253,7 +253,7 @@ TEST_F(CookieJarTest, NoCookieForAPublicSuffixOrAnAddressPart) {
   RawHttpServer server(answerWith(
       RawHttpServer::response("200 OK", "Set-Cookie: wire=1; Domain=.0.0.1; path=/\r\n", "")));
   std::string address = server.url("/");
-  FetchWithTimeout(address, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+  fetchWithTimeout(address, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
                    std::string("mine=1"));
   EXPECT_EQ(find("wire")->domain, "127.0.0.1");
 }
@@ -282,7 +282,7 @@ TEST_F(CookieJarTest, ThousandsOfCookiesInOneAnswer) {
   RawHttpServer server(answerWith(RawHttpServer::response("200 OK", lines, "body")));
   Recorder recorder;
   std::string address = server.url("/");
-  EXPECT_EQ(FetchWithTimeout(address, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+  EXPECT_EQ(fetchWithTimeout(address, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
                              std::string("x=1"), 120),
             "body");
   EXPECT_EQ(CookieJar::instance().all().size(), static_cast<std::size_t>(kCount));

@@ -76,7 +76,7 @@ TEST_F(FetchWithTimeoutTest, BlankAddressStartsNothing) {
   for (std::string blank : {"", "   ", " \t\r\n "}) {
     const std::string before = blank;
     std::string headers = "untouched";
-    EXPECT_EQ(FetchWithTimeout(blank, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+    EXPECT_EQ(fetchWithTimeout(blank, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
                                std::nullopt, 0, &headers),
               "");
     EXPECT_EQ(blank, before);
@@ -90,17 +90,17 @@ TEST_F(FetchWithTimeoutTest, SchemeIsAddedAndWrittenBack) {
   const std::string hostPort = "127.0.0.1:" + std::to_string(server.port());
 
   std::string bare = hostPort + "/a";
-  EXPECT_EQ(FetchWithTimeout(bare), "here");
+  EXPECT_EQ(fetchWithTimeout(bare), "here");
   EXPECT_EQ(bare, "http://" + hostPort + "/a");
 
   for (std::string kept :
        {"http://" + hostPort + "/b", "HTTP://" + hostPort + "/c", "Http://" + hostPort + "/d"}) {
     const std::string before = kept;
-    EXPECT_EQ(FetchWithTimeout(kept), "here");
+    EXPECT_EQ(fetchWithTimeout(kept), "here");
     EXPECT_EQ(kept, before);
   }
   std::string other = "ftp://" + hostPort + "/e";
-  FetchWithTimeout(other, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, 5);
+  fetchWithTimeout(other, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, 5);
   EXPECT_EQ(other, "http://ftp://" + hostPort + "/e");
 }
 
@@ -110,7 +110,7 @@ TEST_F(FetchWithTimeoutTest, OutputsWrittenOnlyWhenPassed) {
   std::string address = server.url("/");
   std::string headers = "old";
   std::string cookies = "old";
-  EXPECT_EQ(FetchWithTimeout(address, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+  EXPECT_EQ(fetchWithTimeout(address, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
                              std::nullopt, std::nullopt, &headers, std::nullopt, &cookies),
             "b");
   EXPECT_TRUE(headers.starts_with("HTTP/1.1 200 OK\r\nSet-Cookie: a=1; path=/\r\n"));
@@ -123,7 +123,7 @@ TEST_F(FetchWithTimeoutTest, OutputsWrittenOnlyWhenPassed) {
     closedPort = gone.port();
   }
   address = "127.0.0.1:" + std::to_string(closedPort);
-  EXPECT_EQ(FetchWithTimeout(address, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+  EXPECT_EQ(fetchWithTimeout(address, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
                              std::nullopt, std::nullopt, &headers, std::nullopt, &cookies),
             "");
   EXPECT_EQ(headers, "");
@@ -141,20 +141,20 @@ TEST_F(FetchWithTimeoutTest, ArgumentsReachTheRequest) {
   });
   std::string address = server.url("/form");
   const std::string post =
-      FetchWithTimeout(address, 1, std::nullopt, "X-Extra: 1\r\n", std::string("k=v\0z", 5), "c=d");
+      fetchWithTimeout(address, 1, std::nullopt, "X-Extra: 1\r\n", std::string("k=v\0z", 5), "c=d");
   EXPECT_TRUE(post.starts_with("POST /form HTTP/1.1\r\n"));
   EXPECT_NE(post.find("\r\nX-Extra: 1\r\n"), std::string::npos);
   EXPECT_NE(post.find("\r\nCookie: c=d\r\n"), std::string::npos);
   EXPECT_EQ(requestBody(post), std::string("k=v\0z", 5));
 
   // Any method other than 1 is GET.
-  const std::string get = FetchWithTimeout(address, 2, std::nullopt, std::nullopt, "unsent");
+  const std::string get = fetchWithTimeout(address, 2, std::nullopt, std::nullopt, "unsent");
   EXPECT_TRUE(get.starts_with("GET /form HTTP/1.1\r\n"));
   EXPECT_EQ(requestBody(get), "");
 
   address = server.url("/moved");
-  EXPECT_TRUE(FetchWithTimeout(address).starts_with("GET /final"));
-  EXPECT_EQ(FetchWithTimeout(address, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+  EXPECT_TRUE(fetchWithTimeout(address).starts_with("GET /final"));
+  EXPECT_EQ(fetchWithTimeout(address, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
                              std::nullopt, std::nullopt, nullptr, std::nullopt, nullptr, false),
             "moved");
 }
@@ -171,7 +171,7 @@ TEST_F(FetchWithTimeoutTest, ResponseEncodings) {
   });
   const auto fetch = [&](const std::string& path, std::optional<int> encoding) {
     std::string address = server.url(path);
-    return FetchWithTimeout(address, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+    return fetchWithTimeout(address, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
                             std::nullopt, std::nullopt, nullptr, encoding);
   };
   EXPECT_EQ(fetch("/utf8", 1), "\xD6\xD0\xCE\xC4 \x87\xF8");
@@ -194,10 +194,10 @@ TEST_F(FetchWithTimeoutTest, ZeroTimeoutAlwaysTimesOut) {
   RawHttpServer server(answerWith(RawHttpServer::response("200 OK", "", "quick")));
   std::string address = server.url("/");
   std::string headers = "untouched";
-  EXPECT_EQ(FetchWithTimeout(address, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+  EXPECT_EQ(fetchWithTimeout(address, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
                              std::nullopt, 0, &headers),
             fetchTimeoutMessage());
-  EXPECT_EQ(FetchWithTimeout(address, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+  EXPECT_EQ(fetchWithTimeout(address, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
                              std::nullopt, -3, &headers),
             fetchTimeoutMessage());
   EXPECT_EQ(headers, "untouched");
@@ -218,7 +218,7 @@ TEST_F(FetchWithTimeoutTest, HangingServersEndInTheMessageAtTheDeadline) {
     std::string headers = "untouched";
     std::string cookies = "untouched";
     const auto start = Clock::now();
-    EXPECT_EQ(FetchWithTimeout(address, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+    EXPECT_EQ(fetchWithTimeout(address, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
                                std::nullopt, 0.4, &headers, std::nullopt, &cookies),
               fetchTimeoutMessage());
     // Not before the deadline.
@@ -237,7 +237,7 @@ TEST_F(FetchWithTimeoutTest, LateAnswerNeverReachesTheCaller) {
   std::string address = late.url("/");
   std::string headers = "untouched";
   std::string cookies = "untouched";
-  EXPECT_EQ(FetchWithTimeout(address, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+  EXPECT_EQ(fetchWithTimeout(address, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
                              std::nullopt, 0.2, &headers, std::nullopt, &cookies),
             fetchTimeoutMessage());
   // Give the abandoned worker every chance to finish, then look again.
@@ -259,14 +259,14 @@ TEST_F(FetchWithTimeoutTest, PumpRunsOnTheInstallingThreadOnly) {
   EventQueue events;
   setFetchWaitPump(events.pump());
   std::string address = slow.url("/");
-  EXPECT_EQ(FetchWithTimeout(address), "slow");
+  EXPECT_EQ(fetchWithTimeout(address), "slow");
   EXPECT_GT(events.waits(), 0);
 
   // Another thread waits without the pump.
   const int before = events.waits();
   std::thread other([&] {
     std::string otherAddress = slow.url("/");
-    EXPECT_EQ(FetchWithTimeout(otherAddress), "slow");
+    EXPECT_EQ(fetchWithTimeout(otherAddress), "slow");
   });
   other.join();
   EXPECT_EQ(events.waits(), before);
@@ -292,7 +292,7 @@ TEST_F(FetchWithTimeoutTest, WaitSleepsUntilTheWorkerOrAnEvent) {
   fetching = true;
   // Had the worker's wake-up gone unheard, the wait would sleep to the deadline and report a
   // time-out.
-  EXPECT_EQ(FetchWithTimeout(address, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+  EXPECT_EQ(fetchWithTimeout(address, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
                              std::nullopt, 30),
             "slow");
   fetching = false;
@@ -313,10 +313,10 @@ TEST_F(FetchWithTimeoutTest, PumpMayStartANestedFetch) {
   setFetchWaitPump(events.pump());
   events.post([&] {
     std::string address = server.url("/inner");
-    inner = FetchWithTimeout(address);
+    inner = fetchWithTimeout(address);
   });
   std::string address = server.url("/outer");
-  EXPECT_EQ(FetchWithTimeout(address), "/outer");
+  EXPECT_EQ(fetchWithTimeout(address), "/outer");
   EXPECT_EQ(inner, "/inner");
 }
 
@@ -328,7 +328,7 @@ TEST_F(FetchWithTimeoutTest, SilentServerSleepsToTheDeadline) {
   EventQueue events;
   setFetchWaitPump(events.pump());
   std::string address = silent.url("/");
-  EXPECT_EQ(FetchWithTimeout(address, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+  EXPECT_EQ(fetchWithTimeout(address, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
                              std::nullopt, 0.3),
             fetchTimeoutMessage());
   EXPECT_GE(events.waits(), 1);
@@ -342,7 +342,7 @@ TEST_F(FetchWithTimeoutTest, ExitDoesNotWaitForAStuckWorker) {
   RawHttpServer server(answerWith(RawHttpServer::response("200 OK", "", "body")));
   const auto stuck = [&server] {
     std::string address = server.url("/");
-    const std::string result = FetchWithTimeoutToSink(
+    const std::string result = fetchWithTimeoutToSink(
         [](std::string_view) {
           std::mutex never;
           std::unique_lock lock(never);
@@ -372,7 +372,7 @@ TEST_F(FetchWithTimeoutTest, SinkTakesTheFinalBodyPieceByPiece) {
   };
   std::string address = server.url("/moved");
   std::string headers;
-  EXPECT_EQ(FetchWithTimeoutToSink(sink, address, std::nullopt, std::nullopt, std::nullopt,
+  EXPECT_EQ(fetchWithTimeoutToSink(sink, address, std::nullopt, std::nullopt, std::nullopt,
                                    std::nullopt, std::nullopt, std::nullopt, &headers),
             "");
   EXPECT_TRUE(*received == big) << received->size();
@@ -380,14 +380,14 @@ TEST_F(FetchWithTimeoutTest, SinkTakesTheFinalBodyPieceByPiece) {
 
   // Not followed, the redirect's own body is the body.
   received->clear();
-  FetchWithTimeoutToSink(sink, address, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+  fetchWithTimeoutToSink(sink, address, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
                          std::nullopt, std::nullopt, nullptr, nullptr, false);
   EXPECT_EQ(*received, "moved");
 
   // A sink that refuses ends the transfer.
   auto calls = std::make_shared<int>(0);
   address = server.url("/big");
-  FetchWithTimeoutToSink([calls](std::string_view) { return ++*calls < 0; }, address);
+  fetchWithTimeoutToSink([calls](std::string_view) { return ++*calls < 0; }, address);
   EXPECT_EQ(*calls, 1);
 }
 
@@ -399,7 +399,7 @@ TEST_F(FetchWithTimeoutTest, SinkHearsNothingAfterTheDeadline) {
   });
   auto pieces = std::make_shared<std::atomic<int>>(0);
   std::string address = dribbling.url("/");
-  EXPECT_EQ(FetchWithTimeoutToSink(
+  EXPECT_EQ(fetchWithTimeoutToSink(
                 [pieces](std::string_view) {
                   ++*pieces;
                   return true;

@@ -98,13 +98,13 @@ TEST_F(TlsTest, TrustedCertificateOnItsOwnPort) {
   ASSERT_GT(server.port, 0);
   setTrustedCertificates(file("ca.pem"));
   HttpRequestRecord record = get(server.url("/hello"));
-  PerformHttpRequest(record);
+  performHttpRequest(record);
   EXPECT_EQ(record[0], "hello over tls, cookie ");
   EXPECT_TRUE(record[5].starts_with("HTTP/1.1 200 OK\r\n"));
   EXPECT_EQ(record[1], "tls=1;");
   // The secure cookie went into the jar and comes back on the next secure request.
   HttpRequestRecord again = get(server.url("/hello"));
-  PerformHttpRequest(again);
+  performHttpRequest(again);
   EXPECT_EQ(again[0], "hello over tls, cookie tls=1");
 }
 
@@ -115,12 +115,12 @@ TEST_F(TlsTest, UntrustedCertificatesGiveEmptyResults) {
   for (const std::string& trusted : {std::string(), file("ca.pem")}) {
     setTrustedCertificates(trusted);
     HttpRequestRecord record = get(selfSigned.url("/hello"));
-    PerformHttpRequest(record);
+    performHttpRequest(record);
     EXPECT_EQ(record[0] + record[1] + record[5], "") << trusted;
   }
   setTrustedCertificates("");
   HttpRequestRecord record = get(signedByTestCa.url("/hello"));
-  PerformHttpRequest(record);
+  performHttpRequest(record);
   EXPECT_EQ(record[0] + record[1] + record[5], "");
 }
 
@@ -130,7 +130,7 @@ TEST_F(TlsTest, SecureRequestsFollowRedirectsAndIgnoreTheProxy) {
   // The choice to refuse redirects does not reach a secure request; the proxy is for http only
   // (port 9 on loopback has nobody listening).
   HttpRequestRecord record = get(server.url("/redirect"), false, "127.0.0.1:9");
-  PerformHttpRequest(record);
+  performHttpRequest(record);
   EXPECT_EQ(record[0], "hello over tls, cookie ");
 }
 
@@ -140,15 +140,15 @@ TEST_F(TlsTest, CookieTextIsTheOnlyCookieLine) {
   Server server(file("server.pem"), file("server.key"));
   setTrustedCertificates(file("ca.pem"));
   HttpRequestRecord first = get(server.url("/hello"));
-  PerformHttpRequest(first);
+  performHttpRequest(first);
   ASSERT_EQ(first[1], "tls=1;");
 
   HttpRequestRecord withText = get(server.url("/cookies"));
   withText[kSlotCookies] = "mine=1";
-  PerformHttpRequest(withText);
+  performHttpRequest(withText);
   EXPECT_EQ(withText[0], "[mine=1]");
   HttpRequestRecord fromJar = get(server.url("/cookies"));
-  PerformHttpRequest(fromJar);
+  performHttpRequest(fromJar);
   EXPECT_NE(fromJar[0].find("fresh=2"), std::string::npos) << fromJar[0];
   EXPECT_NE(fromJar[0].find("tls=1"), std::string::npos) << fromJar[0];
   EXPECT_EQ(fromJar[0].find("]["), std::string::npos) << fromJar[0];

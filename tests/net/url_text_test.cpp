@@ -17,10 +17,10 @@ class AddressParts : public ::testing::TestWithParam<AddressCase> {};
 
 TEST_P(AddressParts, HostPathPortAndScheme) {
   const AddressCase& c = GetParam();
-  EXPECT_EQ(UrlHost(c.address), c.host);
-  EXPECT_EQ(UrlPath(c.address), c.path);
-  EXPECT_EQ(UrlPort(c.address), c.port);
-  EXPECT_EQ(IsSecureAddress(c.address), c.secure);
+  EXPECT_EQ(urlHost(c.address), c.host);
+  EXPECT_EQ(urlPath(c.address), c.path);
+  EXPECT_EQ(urlPort(c.address), c.port);
+  EXPECT_EQ(isSecureAddress(c.address), c.secure);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -56,32 +56,32 @@ INSTANTIATE_TEST_SUITE_P(
         AddressCase{"http://a:b@c@d.example/", "d.example", "/", 80, false}));
 
 TEST(TextBetween, MarkersCaseAndStart) {
-  EXPECT_EQ(TextBetween("x User-Agent: abc\r\nNext", "user-agent:", "\r\n"), " abc");
-  EXPECT_EQ(TextBetween("x User-Agent: abc\r\nNext", "user-agent:", "\r\n", std::nullopt, true),
+  EXPECT_EQ(textBetween("x User-Agent: abc\r\nNext", "user-agent:", "\r\n"), " abc");
+  EXPECT_EQ(textBetween("x User-Agent: abc\r\nNext", "user-agent:", "\r\n", std::nullopt, true),
             "");
-  EXPECT_EQ(TextBetween("[a][b]", "[", "]"), "a");
-  EXPECT_EQ(TextBetween("[a][b]", "[", "]", 2), "b");
-  EXPECT_EQ(TextBetween("[a", "[", "]"), "");
-  EXPECT_EQ(TextBetween("a]", "[", "]"), "");
+  EXPECT_EQ(textBetween("[a][b]", "[", "]"), "a");
+  EXPECT_EQ(textBetween("[a][b]", "[", "]", 2), "b");
+  EXPECT_EQ(textBetween("[a", "[", "]"), "");
+  EXPECT_EQ(textBetween("a]", "[", "]"), "");
   // "#引号" (GBK) stands for a double quote in either marker.
-  EXPECT_EQ(TextBetween("name=\"value\" rest", "name=#\xD2\xFD\xBA\xC5", "#\xD2\xFD\xBA\xC5"),
+  EXPECT_EQ(textBetween("name=\"value\" rest", "name=#\xD2\xFD\xBA\xC5", "#\xD2\xFD\xBA\xC5"),
             "value");
 }
 
 TEST(TextBefore, SeparatorCaseAndStart) {
-  EXPECT_EQ(TextBefore("a=1; path=/", ";"), "a=1");
-  EXPECT_EQ(TextBefore("a=1", ";"), "");
-  EXPECT_EQ(TextBefore("aXbxc", "x"), "aXb");
-  EXPECT_EQ(TextBefore("aXbxc", "x", std::nullopt, true), "a");
-  EXPECT_EQ(TextBefore("a;b;c", ";", 3), "a;b");
-  EXPECT_EQ(TextBefore("a;b", ";", -5), "a");
+  EXPECT_EQ(textBefore("a=1; path=/", ";"), "a=1");
+  EXPECT_EQ(textBefore("a=1", ";"), "");
+  EXPECT_EQ(textBefore("aXbxc", "x"), "aXb");
+  EXPECT_EQ(textBefore("aXbxc", "x", std::nullopt, true), "a");
+  EXPECT_EQ(textBefore("a;b;c", ";", 3), "a;b");
+  EXPECT_EQ(textBefore("a;b", ";", -5), "a");
 }
 
 TEST(FindIgnoringCase, Basics) {
-  EXPECT_EQ(FindIgnoringCase("Accept-Language", "accept"), 0u);
-  EXPECT_EQ(FindIgnoringCase("xxACCEPT", "accept", 1), 2u);
-  EXPECT_EQ(FindIgnoringCase("abc", "abcd"), std::string_view::npos);
-  EXPECT_EQ(FindIgnoringCase("abc", "b", 5), std::string_view::npos);
+  EXPECT_EQ(findIgnoringCase("Accept-Language", "accept"), 0u);
+  EXPECT_EQ(findIgnoringCase("xxACCEPT", "accept", 1), 2u);
+  EXPECT_EQ(findIgnoringCase("abc", "abcd"), std::string_view::npos);
+  EXPECT_EQ(findIgnoringCase("abc", "b", 5), std::string_view::npos);
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 namespace quillet {
 bool pageShows(BrowserControl* browser, const QString& text) {
   IndexedPage page;
-  return page.Attach(browser) && page.HighlightText(text);
+  return page.attach(browser) && page.highlightText(text);
 }
 
 ShareHarness::ShareHarness(DemoOptions options, SiteProfile siteProfile)
@@ -75,12 +75,12 @@ bool ShareHarness::signIn() {
   browser->navigate(siteBase() + QStringLiteral("/logon"));
   {
     IndexedPage page;
-    page.WaitUntilComplete(browser, 10000);
-    if (!page.Attach(browser)) return false;
-    page.SetTextBoxValue(2, QString::fromStdString(site_->accounts().front().user));
-    page.SetTextBoxValue(3, QString::fromStdString(site_->accounts().front().password));
-    page.SetTextBoxValue(4, QString::fromLatin1(kCaptcha));
-    page.ClickButton(2);
+    page.waitUntilComplete(browser, 10000);
+    if (!page.attach(browser)) return false;
+    page.setTextBoxValue(2, QString::fromStdString(site_->accounts().front().user));
+    page.setTextBoxValue(3, QString::fromStdString(site_->accounts().front().password));
+    page.setTextBoxValue(4, QString::fromLatin1(kCaptcha));
+    page.clickButton(2);
   }
   return QTest::qWaitFor([this] { return pageShows(browser, QStringLiteral("你好")); }, 15000);
 }

@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-using quillet::ConvertImage;
+using quillet::convertImage;
 
 namespace {
 
@@ -37,8 +37,8 @@ QImage decodeWithQt(const std::string& bytes) {
 
 std::string convert(const std::string& image, int format) {
   std::string out = "untouched";
-  const bool ok = ConvertImage(image, format, {}, &out);
-  return ok ? out : std::string("ConvertImage returned false");
+  const bool ok = convertImage(image, format, {}, &out);
+  return ok ? out : std::string("convertImage returned false");
 }
 
 void compareCorners(const QImage& decoded) {
@@ -163,7 +163,7 @@ class ConvertImageTest : public QObject {
     const std::string png = encodeWithQt(testPicture(false), "PNG");
     const QString path = dir.filePath(QStringLiteral("captcha.gif"));
     std::string result;
-    QVERIFY(ConvertImage(png, 3, QStringLiteral("   ") + path + QStringLiteral("  "), &result));
+    QVERIFY(convertImage(png, 3, QStringLiteral("   ") + path + QStringLiteral("  "), &result));
     QVERIFY(!result.empty());
     QCOMPARE(readAll(path), QByteArray::fromStdString(result));
     // No untrimmed name was created beside it.
@@ -175,7 +175,7 @@ class ConvertImageTest : public QObject {
     QVERIFY(old.open(QIODevice::WriteOnly));
     old.write("an older, longer content that must disappear entirely from the file");
     old.close();
-    QVERIFY(ConvertImage(png, 5, again));
+    QVERIFY(convertImage(png, 5, again));
     QVERIFY(readAll(again).startsWith("\x89PNG"));
     compareCorners(QImage(again));
   }
@@ -186,7 +186,7 @@ class ConvertImageTest : public QObject {
     QVERIFY(QDir::setCurrent(dir.path()));
     const std::string png = encodeWithQt(testPicture(false), "PNG");
     std::string result;
-    QVERIFY(ConvertImage(png, 3, QStringLiteral("   "), &result));
+    QVERIFY(convertImage(png, 3, QStringLiteral("   "), &result));
     QVERIFY(!result.empty());
     QVERIFY(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 
@@ -195,7 +195,7 @@ class ConvertImageTest : public QObject {
     QVERIFY(keep.open(QIODevice::WriteOnly));
     keep.write(result.data(), qint64(result.size()));
     keep.close();
-    QVERIFY(ConvertImage("not an image", 3, path, &result));
+    QVERIFY(convertImage("not an image", 3, path, &result));
     QVERIFY(result.empty());
     QCOMPARE(readAll(path).size(), qsizetype(QFileInfo(path).size()));
     QVERIFY(readAll(path).startsWith("GIF8"));

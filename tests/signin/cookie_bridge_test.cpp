@@ -107,7 +107,7 @@ class CookieBridgeTest : public QObject {
   }
 
  private Q_SLOTS:
-  void initTestCase() { quillet::setFetchWaitPump(quillet::QtFetchWaitPump()); }
+  void initTestCase() { quillet::setFetchWaitPump(quillet::qtFetchWaitPump()); }
 
   void init() {
     server_ = std::make_unique<CookieServer>();
@@ -225,10 +225,10 @@ class CookieBridgeTest : public QObject {
     load("/set?name=session&value=s1&httponly=1");
     QTRY_COMPARE_WITH_TIMEOUT(jarValue("session"), std::string("s1"), 10000);
     std::string address = server_->base() + "/echo";
-    QCOMPARE(quillet::FetchWithTimeout(address), std::string("session=s1"));
+    QCOMPARE(quillet::fetchWithTimeout(address), std::string("session=s1"));
 
     address = server_->base() + "/set?name=fromfetch&value=f1";
-    quillet::FetchWithTimeout(address);
+    quillet::fetchWithTimeout(address);
     QTRY_COMPARE_WITH_TIMEOUT(engineAdded("fromfetch"), 1, 10000);
     const std::string sent = browserSends();
     QVERIFY2(sent.find("fromfetch=f1") != std::string::npos, sent.c_str());

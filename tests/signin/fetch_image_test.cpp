@@ -23,7 +23,7 @@ class FetchImageTest : public ::testing::Test {
 TEST_F(FetchImageTest, CaptchaComesBackAsGifByDefaultAndTheAddressGetsItsScheme) {
   std::string address = captchaAddress().substr(std::string("http://").size());
   std::string headers;
-  const std::string image = FetchImageAs(address, std::string(), &headers);
+  const std::string image = fetchImageAs(address, std::string(), &headers);
   EXPECT_EQ(address, captchaAddress());
   ASSERT_GT(image.size(), 6u);
   EXPECT_EQ(image.substr(0, 4), "GIF8");
@@ -33,26 +33,26 @@ TEST_F(FetchImageTest, CaptchaComesBackAsGifByDefaultAndTheAddressGetsItsScheme)
 
 TEST_F(FetchImageTest, OtherFormatsOnRequest) {
   std::string address = captchaAddress();
-  const std::string png = FetchImageAs(address, std::nullopt, nullptr, 5);
+  const std::string png = fetchImageAs(address, std::nullopt, nullptr, 5);
   ASSERT_GT(png.size(), 8u);
   EXPECT_EQ(png.substr(1, 3), "PNG");
-  const std::string bmp = FetchImageAs(address, std::nullopt, nullptr, 1);
+  const std::string bmp = fetchImageAs(address, std::nullopt, nullptr, 1);
   ASSERT_GT(bmp.size(), 54u);
   EXPECT_EQ(bmp.substr(0, 2), "BM");
 }
 
 TEST_F(FetchImageTest, APageThatIsNotAnImageGivesNothing) {
   std::string address = site_.baseUrl() + "/logon";
-  EXPECT_EQ(FetchImageAs(address), std::string());
+  EXPECT_EQ(fetchImageAs(address), std::string());
   std::string missing = site_.baseUrl() + "/no/such/picture.png";
-  EXPECT_EQ(FetchImageAs(missing), std::string());
+  EXPECT_EQ(fetchImageAs(missing), std::string());
 }
 
 // A captcha is a small picture: an answer past the captcha limit is refused as it arrives rather
 // than held, even when it starts as a good picture; one just below the limit still counts.
 TEST_F(FetchImageTest, AnOversizedAnswerIsRefused) {
   std::string address = captchaAddress();
-  const std::string png = FetchImageAs(address, std::nullopt, nullptr, 5);
+  const std::string png = fetchImageAs(address, std::nullopt, nullptr, 5);
   ASSERT_GT(png.size(), 8u);
   httplib::Server server;
   server.Get(R"(/padded/(\d+))", [&png](const httplib::Request& request, httplib::Response& r) {
@@ -65,10 +65,10 @@ TEST_F(FetchImageTest, AnOversizedAnswerIsRefused) {
 
   std::string below = base + "/padded/" + std::to_string(kMaxCaptchaBytes);
   std::string headers;
-  EXPECT_FALSE(FetchImageAs(below, std::nullopt, &headers, 5).empty());
+  EXPECT_FALSE(fetchImageAs(below, std::nullopt, &headers, 5).empty());
   EXPECT_FALSE(headers.empty());
   std::string over = base + "/padded/" + std::to_string(kMaxCaptchaBytes + 1);
-  EXPECT_EQ(FetchImageAs(over, std::nullopt, &headers, 5), std::string());
+  EXPECT_EQ(fetchImageAs(over, std::nullopt, &headers, 5), std::string());
   EXPECT_EQ(headers, "");  // the request failed as a whole
   server.stop();
   serving.join();
@@ -81,7 +81,7 @@ TEST(FetchImageTimeoutTest, ASilentServerGivesNothingAtTheTimeOut) {
   ASSERT_NE(silent.port(), 0);
   std::string address = silent.base() + "/css/checkCode.php?";
   std::string headers = "untouched";
-  EXPECT_EQ(FetchImageAs(address, std::nullopt, &headers, 3, 1), std::string());
+  EXPECT_EQ(fetchImageAs(address, std::nullopt, &headers, 3, 1), std::string());
   EXPECT_EQ(headers, "untouched");
 }
 

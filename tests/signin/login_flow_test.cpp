@@ -154,7 +154,7 @@ class LoginFlowTest : public QObject {
   // one; it leaves the session's captcha in the picture box.
   void attemptWithoutCaptcha() {
     f_->fill(kUser, kPassword, QStringLiteral("   "));
-    f_->flow->OnLoginClicked();
+    f_->flow->onLoginClicked();
     QCOMPARE(f_->hint->text(), QStringLiteral("验证码错误"));
   }
 
@@ -206,7 +206,7 @@ class LoginFlowTest : public QObject {
     });
     f_->remember->setChecked(remember);
     f_->captcha->setText(code);
-    f_->flow->OnLoginClicked();
+    f_->flow->onLoginClicked();
 
     QCOMPARE(f_->hint->text(), QStringLiteral("登录成功"));
     QVERIFY(f_->tabs->isTabEnabled(1));
@@ -242,7 +242,7 @@ class LoginFlowTest : public QObject {
 
     f_->remember->setChecked(true);
     f_->fill(kUser, QStringLiteral("wrong"), QStringLiteral("1234"));
-    f_->flow->OnLoginClicked();
+    f_->flow->onLoginClicked();
     QCOMPARE(f_->hint->text(), QStringLiteral("用户名或密码错误"));
     QCOMPARE(f_->userName->text(), QString());
     QCOMPARE(f_->password->text(), QString());
@@ -252,7 +252,7 @@ class LoginFlowTest : public QObject {
     previous = pictureOf(*f_->picture);
 
     f_->fill(kUser, kPassword, QStringLiteral("wrong captcha"));
-    f_->flow->OnLoginClicked();
+    f_->flow->onLoginClicked();
     QCOMPARE(f_->hint->text(), QStringLiteral("验证码错误"));
     QCOMPARE(f_->userName->text(), kUser);
     QCOMPARE(f_->password->text(), kPassword);
@@ -267,7 +267,7 @@ class LoginFlowTest : public QObject {
 
     // After the captcha error only the new picture's text is typed.
     f_->captcha->setText(f_->expectedCaptcha());
-    f_->flow->OnLoginClicked();
+    f_->flow->onLoginClicked();
     QCOMPARE(f_->hint->text(), QStringLiteral("登录成功"));
     QCOMPARE(site_->sessionUser(f_->sessionId).value_or("<none>"), std::string("张三"));
   }
@@ -288,7 +288,7 @@ class LoginFlowTest : public QObject {
     f_->remember->setChecked(true);
 
     f_->fill(kUser, QStringLiteral("wrong"), QStringLiteral("1234"));
-    f_->flow->OnLoginClicked();
+    f_->flow->onLoginClicked();
     QCOMPARE(f_->hint->text(), QStringLiteral("用户名或密码错误"));
     QVERIFY(f_->tabsUntouched());
     QCOMPARE(readBytes(f_->account->userFilePath()), QByteArray("old user"));
@@ -317,7 +317,7 @@ class LoginFlowTest : public QObject {
     const auto restore = qScopeGuard([scale] { setTimeScale(scale); });
     QElapsedTimer clock;
     clock.start();
-    f_->flow->OnLoginClicked();
+    f_->flow->onLoginClicked();
     const qint64 took = clock.elapsed();
 
     QCOMPARE(f_->hint->text(), QStringLiteral("登录没有成功，请重试"));
@@ -330,7 +330,7 @@ class LoginFlowTest : public QObject {
     QVERIFY(site_->sessionUser(f_->sessionId).value_or("").empty());
     // The form was filled in and is still on the page, as the click left it.
     IndexedPage page;
-    QVERIFY(page.Attach(f_->browser));
+    QVERIFY(page.attach(f_->browser));
     QCOMPARE(page.elementProperty(QStringLiteral("textBoxes"), 2, QStringLiteral("value")), kUser);
     QCOMPARE(f_->browser->url().path(), QStringLiteral("/logon"));
     QVERIFY(!f_->picture->pixmap().isNull());  // a new captcha all the same
@@ -341,7 +341,7 @@ class LoginFlowTest : public QObject {
   void anAttemptWithEveryFieldEmpty() {
     f_->remember->setChecked(true);
     f_->fill(QString(), QString(), QString());
-    f_->flow->OnLoginClicked();
+    f_->flow->onLoginClicked();
     QCOMPARE(f_->hint->text(), QStringLiteral("用户名或密码错误"));
     QVERIFY(f_->tabsUntouched());
     QCOMPARE(readBytes(f_->account->userFilePath()), QByteArray("old user"));
@@ -362,7 +362,7 @@ class LoginFlowTest : public QObject {
     writeBytes(f_->account->userFilePath(), "old user");
     f_->remember->setChecked(true);
     f_->fill(kUser, kPassword, QStringLiteral("1234"));
-    f_->flow->OnLoginClicked();
+    f_->flow->onLoginClicked();
 
     QCOMPARE(f_->hint->text(), QStringLiteral("网站没有及时响应，请重试"));
     QVERIFY(f_->tabsUntouched());
@@ -383,7 +383,7 @@ class LoginFlowTest : public QObject {
     QVERIFY(f_->browser->showsErrorPage());
     f_->remember->setChecked(true);
     f_->fill(kUser, kPassword, QStringLiteral("1234"));
-    f_->flow->OnLoginClicked();
+    f_->flow->onLoginClicked();
 
     QCOMPARE(f_->hint->text(), QStringLiteral("无法连接到网站，请稍后重试"));
     QVERIFY(f_->tabsUntouched());
@@ -408,7 +408,7 @@ class LoginFlowTest : public QObject {
     f_->picture->setPixmap(QPixmap::fromImage(placeholder));
 
     f_->fill(kUser, QStringLiteral("wrong"), QString());
-    flow.OnLoginClicked();
+    flow.onLoginClicked();
     QCOMPARE(f_->hint->text(), QStringLiteral("用户名或密码错误"));  // the page itself answered
     QVERIFY(f_->picture->pixmap().isNull());
   }
@@ -432,7 +432,7 @@ class LoginFlowTest : public QObject {
                    profile, *f_->account);
     f_->remember->setChecked(true);
     f_->fill(kUser, kPassword, QStringLiteral("1234"));
-    flow.OnLoginClicked();
+    flow.onLoginClicked();
 
     QCOMPARE(f_->hint->text(), QStringLiteral("无法连接到网站，请稍后重试"));
     QVERIFY(f_->tabsUntouched());

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "demo/demo_site.h"
+#include "share/row_pacing.h"
 #include "tests/share/share_harness.h"
 #include "tests/term/quillet_process.h"
 
@@ -467,7 +468,7 @@ class RunCommandTest : public QObject {
 
     // The run says as it starts what gap the period gives, the fixed waits' sum
     // included, and its progress the time an address really took: never
-    // less than the waits between two results (17.6 s + 1 s, scaled).
+    // less than the waits between two results (the fixed waits + 1 s, scaled).
     const qsizetype start = r.err.indexOf(QStringLiteral("开始分享"));
     QVERIFY2(start >= 0, qPrintable(r.err));
     const QString firstLine = r.err.mid(start).section(u'\n', 0, 0);
@@ -483,7 +484,8 @@ class RunCommandTest : public QObject {
       perRow << it.next().captured(1).toDouble();
     }
     QCOMPARE(perRow.size(), 6);  // one progress line per row
-    QVERIFY2(perRow.last() >= 18.6 * kTimeScale - 0.05, qPrintable(r.err));
+    QVERIFY2(perRow.last() >= double(designedRowMicros(26.0)) / 1e6 * kTimeScale - 0.05,
+             qPrintable(r.err));
   }
 };
 

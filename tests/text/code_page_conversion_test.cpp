@@ -38,83 +38,83 @@ std::string toHex(const std::string& bytes) {
 }
 
 TEST(Utf8ToGbk, EmptyAsciiAndChinese) {
-  EXPECT_EQ(Utf8ToGbk(""), "");
-  EXPECT_EQ(Utf8ToGbk("plain ASCII 123 !?"), "plain ASCII 123 !?");
-  EXPECT_EQ(Utf8ToGbk(kChineseUtf8), kChineseGbk);
-  EXPECT_EQ(Utf8ToGbk("a" + kChineseUtf8 + "b"), "a" + kChineseGbk + "b");
+  EXPECT_EQ(utf8ToGbk(""), "");
+  EXPECT_EQ(utf8ToGbk("plain ASCII 123 !?"), "plain ASCII 123 !?");
+  EXPECT_EQ(utf8ToGbk(kChineseUtf8), kChineseGbk);
+  EXPECT_EQ(utf8ToGbk("a" + kChineseUtf8 + "b"), "a" + kChineseGbk + "b");
 }
 
 TEST(Utf8ToGbk, TextEndsAtFirstZeroByte) {
-  EXPECT_EQ(Utf8ToGbk(std::string("ab\0cd", 5)), "ab");
-  EXPECT_EQ(Utf8ToGbk(std::string("\0abc", 4)), "");
+  EXPECT_EQ(utf8ToGbk(std::string("ab\0cd", 5)), "ab");
+  EXPECT_EQ(utf8ToGbk(std::string("\0abc", 4)), "");
 }
 
 TEST(Utf8ToGbk, MissingCharactersBecomeTheDefaultCharacter) {
   // U+1F600 (an emoji) has no GBK form; neither has a stray continuation byte.
-  EXPECT_EQ(Utf8ToGbk("x\xF0\x9F\x98\x80y"), "x?y");
-  EXPECT_EQ(Utf8ToGbk("x\x80y"), "x?y");
+  EXPECT_EQ(utf8ToGbk("x\xF0\x9F\x98\x80y"), "x?y");
+  EXPECT_EQ(utf8ToGbk("x\x80y"), "x?y");
   // A truncated sequence at the end is not lost silently either.
-  EXPECT_EQ(Utf8ToGbk("x\xE4\xB8"), "x?");
+  EXPECT_EQ(utf8ToGbk("x\xE4\xB8"), "x?");
 }
 
 TEST(Big5ToGbk, SameCharactersInGbk) {
-  EXPECT_EQ(Big5ToGbk(""), "");
-  EXPECT_EQ(Big5ToGbk("abc"), "abc");
-  EXPECT_EQ(Big5ToGbk(kChineseBig5), kChineseGbk);
+  EXPECT_EQ(big5ToGbk(""), "");
+  EXPECT_EQ(big5ToGbk("abc"), "abc");
+  EXPECT_EQ(big5ToGbk(kChineseBig5), kChineseGbk);
   // 國 stays traditional: GBK holds the traditional form too (87 F8).
-  EXPECT_EQ(Big5ToGbk("\xB0\xEA"), "\x87\xF8");
+  EXPECT_EQ(big5ToGbk("\xB0\xEA"), "\x87\xF8");
 }
 
 TEST(Big5ToSimplifiedGbk, TraditionalBecomesSimplified) {
   // 國 -> 国, 語 -> 语, 中 stays 中.
-  EXPECT_EQ(Big5ToSimplifiedGbk("\xB0\xEA"), "\xB9\xFA");
-  EXPECT_EQ(Big5ToSimplifiedGbk("\xBB\x79"), "\xD3\xEF");
-  EXPECT_EQ(Big5ToSimplifiedGbk("A\xA4\xA4\xB0\xEA!"), "A\xD6\xD0\xB9\xFA!");
-  EXPECT_EQ(Big5ToSimplifiedGbk(""), "");
+  EXPECT_EQ(big5ToSimplifiedGbk("\xB0\xEA"), "\xB9\xFA");
+  EXPECT_EQ(big5ToSimplifiedGbk("\xBB\x79"), "\xD3\xEF");
+  EXPECT_EQ(big5ToSimplifiedGbk("A\xA4\xA4\xB0\xEA!"), "A\xD6\xD0\xB9\xFA!");
+  EXPECT_EQ(big5ToSimplifiedGbk(""), "");
 }
 
 TEST(ToSimplifiedChinese, KeepsTheByteLength) {
   // 國語 in GBK (traditional forms) -> 国语.
-  EXPECT_EQ(ToSimplifiedChinese("\x87\xF8\xD5\x5A"), "\xB9\xFA\xD3\xEF");
+  EXPECT_EQ(toSimplifiedChinese("\x87\xF8\xD5\x5A"), "\xB9\xFA\xD3\xEF");
   const std::string mixed = "ab \x87\xF8 12 \xD6\xD0 z";
-  const std::string simplified = ToSimplifiedChinese(mixed);
+  const std::string simplified = toSimplifiedChinese(mixed);
   ASSERT_EQ(simplified.size(), mixed.size());
   EXPECT_EQ(simplified, "ab \xB9\xFA 12 \xD6\xD0 z");
-  EXPECT_EQ(ToSimplifiedChinese(""), "");
+  EXPECT_EQ(toSimplifiedChinese(""), "");
 }
 
 TEST(ToSimplifiedChinese, BrokenBytesPassThrough) {
   // A lone lead byte at the end, a lead byte before ASCII, 0x80 and 0xFF: each stays in place.
-  EXPECT_EQ(ToSimplifiedChinese("a\x87"), "a\x87");
-  EXPECT_EQ(ToSimplifiedChinese("\x87"
+  EXPECT_EQ(toSimplifiedChinese("a\x87"), "a\x87");
+  EXPECT_EQ(toSimplifiedChinese("\x87"
                                 "a\x87\xF8"),
             "\x87"
             "a\xB9\xFA");
-  EXPECT_EQ(ToSimplifiedChinese("\x80\xFF"), "\x80\xFF");
+  EXPECT_EQ(toSimplifiedChinese("\x80\xFF"), "\x80\xFF");
 }
 
 TEST(MultiByteToUtf16, TerminatingUnitIncluded) {
-  EXPECT_EQ(MultiByteToUtf16("A"), std::string("A\0\0\0", 4));
-  EXPECT_EQ(MultiByteToUtf16(kChineseUtf8), std::string("\x2D\x4E\x87\x65\0\0", 6));
-  EXPECT_EQ(MultiByteToUtf16(kChineseGbk, 936), std::string("\x2D\x4E\x87\x65\0\0", 6));
-  EXPECT_EQ(MultiByteToUtf16(kChineseBig5, 950), std::string("\x2D\x4E\x87\x65\0\0", 6));
-  EXPECT_EQ(MultiByteToUtf16(""), "");
+  EXPECT_EQ(multiByteToUtf16("A"), std::string("A\0\0\0", 4));
+  EXPECT_EQ(multiByteToUtf16(kChineseUtf8), std::string("\x2D\x4E\x87\x65\0\0", 6));
+  EXPECT_EQ(multiByteToUtf16(kChineseGbk, 936), std::string("\x2D\x4E\x87\x65\0\0", 6));
+  EXPECT_EQ(multiByteToUtf16(kChineseBig5, 950), std::string("\x2D\x4E\x87\x65\0\0", 6));
+  EXPECT_EQ(multiByteToUtf16(""), "");
   // A supplementary character needs a surrogate pair.
-  EXPECT_EQ(MultiByteToUtf16("\xF0\x9F\x98\x80"), std::string("\x3D\xD8\x00\xDE\0\0", 6));
+  EXPECT_EQ(multiByteToUtf16("\xF0\x9F\x98\x80"), std::string("\x3D\xD8\x00\xDE\0\0", 6));
 }
 
 TEST(Utf16ToMultiByte, DefaultIsTheSystemCodePage) {
-  const std::string utf16 = MultiByteToUtf16(kChineseUtf8);
-  EXPECT_EQ(Utf16ToMultiByte(utf16), kChineseUtf8);  // code page 0 is UTF-8 here
-  EXPECT_EQ(Utf16ToMultiByte(utf16, 0), kChineseUtf8);
-  EXPECT_EQ(Utf16ToMultiByte(utf16, 936), kChineseGbk);
-  EXPECT_EQ(Utf16ToMultiByte(utf16, 950), kChineseBig5);
+  const std::string utf16 = multiByteToUtf16(kChineseUtf8);
+  EXPECT_EQ(utf16ToMultiByte(utf16), kChineseUtf8);  // code page 0 is UTF-8 here
+  EXPECT_EQ(utf16ToMultiByte(utf16, 0), kChineseUtf8);
+  EXPECT_EQ(utf16ToMultiByte(utf16, 936), kChineseGbk);
+  EXPECT_EQ(utf16ToMultiByte(utf16, 950), kChineseBig5);
   // Stops at the first zero unit; an odd trailing byte is ignored.
-  EXPECT_EQ(Utf16ToMultiByte(std::string("A\0\0\0B\0", 6), 936), "A");
-  EXPECT_EQ(Utf16ToMultiByte(std::string("A\0B", 3), 936), "A");
-  EXPECT_EQ(Utf16ToMultiByte("", 936), "");
+  EXPECT_EQ(utf16ToMultiByte(std::string("A\0\0\0B\0", 6), 936), "A");
+  EXPECT_EQ(utf16ToMultiByte(std::string("A\0B", 3), 936), "A");
+  EXPECT_EQ(utf16ToMultiByte("", 936), "");
   // A lone surrogate has no form in any code page.
-  EXPECT_EQ(Utf16ToMultiByte(std::string("\x3D\xD8"
+  EXPECT_EQ(utf16ToMultiByte(std::string("\x3D\xD8"
                                          "A\0",
                                          4),
                              936),
@@ -122,15 +122,15 @@ TEST(Utf16ToMultiByte, DefaultIsTheSystemCodePage) {
 }
 
 TEST(CodePages, UnknownCodePageGivesEmptyResult) {
-  EXPECT_EQ(MultiByteToUtf16("abc", 12345), "");
-  EXPECT_EQ(Utf16ToMultiByte(MultiByteToUtf16("abc"), 12345), "");
-  EXPECT_EQ(Utf16ToMultiByte(MultiByteToUtf16("abc"), 1252), "abc");
+  EXPECT_EQ(multiByteToUtf16("abc", 12345), "");
+  EXPECT_EQ(utf16ToMultiByte(multiByteToUtf16("abc"), 12345), "");
+  EXPECT_EQ(utf16ToMultiByte(multiByteToUtf16("abc"), 1252), "abc");
 }
 
 TEST(GbkToUtf8, RoundTripsWithUtf8ToGbk) {
-  EXPECT_EQ(GbkToUtf8(kChineseGbk), kChineseUtf8);
-  EXPECT_EQ(GbkToUtf8(Utf8ToGbk("用户名 user")), "用户名 user");
-  EXPECT_EQ(GbkToUtf8(""), "");
+  EXPECT_EQ(gbkToUtf8(kChineseGbk), kChineseUtf8);
+  EXPECT_EQ(gbkToUtf8(utf8ToGbk("用户名 user")), "用户名 user");
+  EXPECT_EQ(gbkToUtf8(""), "");
 }
 
 std::u16string decodeWith(GbkDecoder& decoder, const std::string& bytes) {
@@ -193,7 +193,7 @@ TEST(FullTables, EveryGbkCharacterDecodesAsPythonDoes) {
   int compared = 0;
   std::vector<std::string> differences;
   for (const auto& [code, expected] : rows) {
-    const std::string decoded = GbkToUtf8(fromHex(code));
+    const std::string decoded = gbkToUtf8(fromHex(code));
     if (expected == "-") {
       // Python knows no character here: ours must still give something, never an empty text
       // or the raw bytes passed through as if they were UTF-8.
@@ -216,12 +216,12 @@ TEST(FullTables, EveryBig5CharacterConvertsToGbkAsPythonDoes) {
   int compared = 0;
   std::vector<std::string> differences;
   for (const auto& [code, expected] : rows) {
-    const std::string converted = Big5ToGbk(fromHex(code));
+    const std::string converted = big5ToGbk(fromHex(code));
     if (expected != "-" && code >= "c6a1" && code <= "c7fc" && toHex(converted) != expected) {
       // Python's cp950 fills this range with the kana and Cyrillic of an older Big5 extension;
       // code page 950 keeps it for user-defined characters (private use, U+F6B1 on), which GBK
       // cannot hold.
-      const std::string utf16 = MultiByteToUtf16(fromHex(code), 950);
+      const std::string utf16 = multiByteToUtf16(fromHex(code), 950);
       ASSERT_EQ(utf16.size(), 4u) << code;
       const unsigned unit =
           static_cast<unsigned char>(utf16[0]) | static_cast<unsigned char>(utf16[1]) << 8;
@@ -251,7 +251,7 @@ TEST(FullTables, SimplifyingKeepsEveryGbkCharacterTwoBytes) {
       all.push_back(static_cast<char>(trail));
     }
   }
-  const std::string simplified = ToSimplifiedChinese(all);
+  const std::string simplified = toSimplifiedChinese(all);
   ASSERT_EQ(simplified.size(), all.size());
   int changed = 0;
   for (std::size_t i = 0; i < all.size(); i += 2) {
@@ -268,7 +268,7 @@ TEST(FullTables, SimplifyingKeepsEveryGbkCharacterTwoBytes) {
 // Big5 goes through a table; it must give what decoding to UTF-16 and encoding again gives, for
 // every byte pair and for arbitrary bytes, undecodable ones included.
 std::string big5ThroughUtf16(const std::string& big5) {
-  return Utf16ToMultiByte(MultiByteToUtf16(big5, 950), 936);
+  return utf16ToMultiByte(multiByteToUtf16(big5, 950), 936);
 }
 
 TEST(Big5Table, EveryBytePairAsThroughUtf16) {
@@ -277,8 +277,8 @@ TEST(Big5Table, EveryBytePairAsThroughUtf16) {
     for (int next = 1; next <= 0xFF; ++next) {
       const std::string bytes{static_cast<char>(lead), static_cast<char>(next)};
       const std::string expected = big5ThroughUtf16(bytes);
-      if (Big5ToGbk(bytes) != expected) ++differences;
-      if (Big5ToSimplifiedGbk(bytes) != ToSimplifiedChinese(expected)) ++differences;
+      if (big5ToGbk(bytes) != expected) ++differences;
+      if (big5ToSimplifiedGbk(bytes) != toSimplifiedChinese(expected)) ++differences;
     }
   }
   EXPECT_EQ(differences, 0);
@@ -299,8 +299,8 @@ TEST(Big5Table, ArbitraryBytesAsThroughUtf16) {
       bytes.push_back(static_cast<char>(b < 64 ? (b % 0x7F) + 1 : 0x80 | b));
     }
     const std::string expected = big5ThroughUtf16(bytes);
-    ASSERT_EQ(toHex(Big5ToGbk(bytes)), toHex(expected)) << toHex(bytes);
-    ASSERT_EQ(toHex(Big5ToSimplifiedGbk(bytes)), toHex(ToSimplifiedChinese(expected)))
+    ASSERT_EQ(toHex(big5ToGbk(bytes)), toHex(expected)) << toHex(bytes);
+    ASSERT_EQ(toHex(big5ToSimplifiedGbk(bytes)), toHex(toSimplifiedChinese(expected)))
         << toHex(bytes);
   }
 }

@@ -213,4 +213,4 @@ class SiteCheckTest : public QObject {
 };
 
 QTEST_MAIN(SiteCheckTest)
-#include "tst_site_check.moc"
+#include "site_check_test.moc"

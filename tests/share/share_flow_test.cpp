@@ -71,7 +71,7 @@ class ShareFlowTest : public QObject {
         h.engine->stop();
         return;
       }
-      PumpWait(micros);
+      pumpWait(micros);
     });
 
     h.engine->onPublishClicked();
@@ -147,7 +147,7 @@ class ShareFlowTest : public QObject {
     QVERIFY(h.restartSite(DemoOptions{}));
     QVERIFY(h.signIn());
     h.loop->setChecked(false);
-    h.engine->setWaitFunction([](std::int32_t micros) { PumpWait(micros); });
+    h.engine->setWaitFunction([](std::int32_t micros) { pumpWait(micros); });
     QStringList rowsAtResend;
     QString importedAtResend;
     connect(h.engine.get(), &ShareEngine::passFinished, this, [&] {
@@ -180,4 +180,4 @@ class ShareFlowTest : public QObject {
 };
 
 QTEST_MAIN(ShareFlowTest)
-#include "tst_share_flow.moc"
+#include "share_flow_test.moc"

@@ -8,6 +8,7 @@
 #include <QtTest>
 #include <limits>
 
+#include "share/designed_waits.h"
 #include "share/failed_addresses.h"
 #include "share/page_steps.h"
 #include "share_harness.h"
@@ -35,7 +36,7 @@ struct WaitRecorder {
       waits << micros;
       progressAtWait << h.progress->text();
       if (during) during(static_cast<int>(waits.size()) - 1, micros);
-      if (micros <= 6000000) PumpWait(micros);
+      if (micros <= RowWaits::kLongest) pumpWait(micros);
     });
   }
 };
@@ -67,7 +68,7 @@ class ShareEngineTest : public QObject {
   void cleanupTestCase() { h_.reset(); }
 
   void init() {
-    h_->engine->setWaitFunction([](std::int32_t micros) { PumpWait(micros); });
+    h_->engine->setWaitFunction([](std::int32_t micros) { pumpWait(micros); });
     h_->dialogs.clearMessages();
     h_->dialogs.setOnMessage({});
     h_->engine->failedAddresses().clear();
@@ -238,7 +239,7 @@ class ShareEngineTest : public QObject {
     int rowBefore = -1;
     int rowAfter = -1;
     recorder.during = [&](int index, std::int32_t micros) {
-      if (micros != 6000000) return;
+      if (micros != RowWaits::kBeforeConfirm) return;
       if (index == 4) {  // row 1 entered, not yet published
         h_->engine->onPublishClicked();
         progressAfterPress << h_->progress->text();
@@ -486,7 +487,7 @@ class ShareEngineTest : public QObject {
     QCOMPARE(texts.last(), ShareEngine::finishedText());
     QVERIFY(texts.mid(pausedAt + 1).contains(QStringLiteral("正在分享第1个地址")));
     QCOMPARE(h_->list.cell(0, 1), QStringLiteral("成功"));
-    // The designed waits of the row (17.6 s scaled) all ran on top of the hold.
+    // The designed waits of the row (scaled) all ran on top of the hold.
     std::int64_t designed = 0;
     for (std::int32_t w : kIteration) designed += w;
     QVERIFY2(totalMs >= heldMs + scaledMicros(designed) / 1000,
@@ -583,4 +584,4 @@ class ShareEngineTest : public QObject {
 };
 
 QTEST_MAIN(ShareEngineTest)
-#include "tst_share_engine.moc"
+#include "share_engine_test.moc"

@@ -84,7 +84,7 @@ class ShareBusyPageTest : public QObject {
   static std::shared_ptr<RunContext> pumpingContext() {
     auto context = std::make_shared<RunContext>();
     context->wait = [](std::int32_t micros) -> std::int64_t {
-      PumpWait(micros);
+      pumpWait(micros);
       return 0;
     };
     return context;
@@ -157,4 +157,4 @@ class ShareBusyPageTest : public QObject {
 };
 
 QTEST_MAIN(ShareBusyPageTest)
-#include "tst_share_busy_page.moc"
+#include "share_busy_page_test.moc"

@@ -126,4 +126,4 @@ class CommentPoolTest : public QObject {
 };
 
 QTEST_GUILESS_MAIN(CommentPoolTest)
-#include "tst_comment_pool.moc"
+#include "comment_pool_test.moc"

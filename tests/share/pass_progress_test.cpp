@@ -75,4 +75,4 @@ class PassProgressTest : public QObject {
 };
 
 QTEST_GUILESS_MAIN(PassProgressTest)
-#include "tst_pass_progress.moc"
+#include "pass_progress_test.moc"

@@ -126,4 +126,4 @@ class ResendLatestOutcomeTest : public QObject {
 };
 
 QTEST_MAIN(ResendLatestOutcomeTest)
-#include "tst_resend_latest_outcome.moc"
+#include "resend_latest_outcome_test.moc"

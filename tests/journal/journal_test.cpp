@@ -473,4 +473,4 @@ void JournalTest::versionOneJournalMigrates() {
 }
 
 QTEST_GUILESS_MAIN(JournalTest)
-#include "tst_journal.moc"
+#include "journal_test.moc"

@@ -87,14 +87,14 @@ class IndexedPageTest : public QObject {
     QFETCH(QStringList, expected);
     QVERIFY(loadAndWait(*control_, page("collections.html")));
     IndexedPage indexed;
-    QVERIFY(indexed.Attach(control_.get()));
+    QVERIFY(indexed.attach(control_.get()));
     QCOMPARE(ids(indexed, collection, property), expected);
   }
 
   void everyCollectionIsKnownAndNoOtherInputIsKept() {
     QVERIFY(loadAndWait(*control_, page("collections.html")));
     IndexedPage indexed;
-    QVERIFY(indexed.Attach(control_.get()));
+    QVERIFY(indexed.attach(control_.get()));
     int total = 0;
     for (const QString& name : IndexedPage::collectionNames()) total += indexed.count(name);
     // 35 collected elements; the email and number inputs belong to no collection.
@@ -106,7 +106,7 @@ class IndexedPageTest : public QObject {
   void positionsOutsideTheCollectionDoNothing() {
     QVERIFY(loadAndWait(*control_, page("actions.html")));
     IndexedPage indexed;
-    QVERIFY(indexed.Attach(control_.get()));
+    QVERIFY(indexed.attach(control_.get()));
     const int buttons = indexed.count(QStringLiteral("buttons"));
     const int boxes = indexed.count(QStringLiteral("textBoxes"));
     const int links = indexed.count(QStringLiteral("links"));
@@ -114,9 +114,9 @@ class IndexedPageTest : public QObject {
     QCOMPARE(boxes, 3);
     QCOMPARE(links, 3);
 
-    for (int position : {0, -1, buttons + 1}) indexed.ClickButton(position);
-    for (int position : {0, -1, links + 1}) indexed.ClickLink(position);
-    for (int position : {0, -1, boxes + 1}) indexed.SetTextBoxValue(position, QStringLiteral("x"));
+    for (int position : {0, -1, buttons + 1}) indexed.clickButton(position);
+    for (int position : {0, -1, links + 1}) indexed.clickLink(position);
+    for (int position : {0, -1, boxes + 1}) indexed.setTextBoxValue(position, QStringLiteral("x"));
     QCOMPARE(textOf(control_->page(), QStringLiteral("log")), QString());
     QCOMPARE(evalInPage(control_->page(), QStringLiteral("tb1.value + '|' + tb2.value + '|' + "
                                                          "content.value"))
@@ -124,10 +124,10 @@ class IndexedPageTest : public QObject {
              QStringLiteral("first|second|"));
 
     // The last positions are in range and reach their elements.
-    indexed.ClickButton(buttons);
-    indexed.ClickButton(1);
-    indexed.ClickLink(links);
-    indexed.SetTextBoxValue(boxes, QStringLiteral("评论 <b>&amp;</b>"));
+    indexed.clickButton(buttons);
+    indexed.clickButton(1);
+    indexed.clickLink(links);
+    indexed.setTextBoxValue(boxes, QStringLiteral("评论 <b>&amp;</b>"));
     QCOMPARE(textOf(control_->page(), QStringLiteral("log")), QStringLiteral("btn2,btn1,lnk3"));
     QCOMPARE(evalInPage(control_->page(), QStringLiteral("content.value")).toString(),
              QStringLiteral("评论 <b>&amp;</b>"));
@@ -138,8 +138,8 @@ class IndexedPageTest : public QObject {
     QWebEnginePage* web = control_->page();
     const QString before = evalInPage(web, QStringLiteral("p1.innerText")).toString();
     IndexedPage indexed;
-    QVERIFY(indexed.Attach(control_.get()));
-    QVERIFY(indexed.HighlightText(QStringLiteral("成功")));
+    QVERIFY(indexed.attach(control_.get()));
+    QVERIFY(indexed.highlightText(QStringLiteral("成功")));
 
     // Three occurrences; the one across the <i> boundary is marked in both of its pieces.
     QCOMPARE(evalInPage(web, QStringLiteral("Array.from(p1.querySelectorAll('b'), b => "
@@ -163,7 +163,7 @@ class IndexedPageTest : public QObject {
     QCOMPARE(evalInPage(web, QStringLiteral("area.value")).toString(), QStringLiteral("成功"));
 
     // Runs of white space count as one space and case is ignored.
-    QVERIFY(indexed.HighlightText(QStringLiteral("hello world")));
+    QVERIFY(indexed.highlightText(QStringLiteral("hello world")));
     QCOMPARE(evalInPage(web, QStringLiteral("spaced.querySelector('b').textContent")).toString(),
              QStringLiteral("Hello\n    WORLD"));
   }
@@ -172,9 +172,9 @@ class IndexedPageTest : public QObject {
     QVERIFY(loadAndWait(*control_, page("highlight.html")));
     QWebEnginePage* web = control_->page();
     IndexedPage indexed;
-    QVERIFY(indexed.Attach(control_.get()));
+    QVERIFY(indexed.attach(control_.get()));
     const QString markup = QStringLiteral("<img src=x onerror=\"window.injected = 1\">");
-    QVERIFY(indexed.HighlightText(markup));
+    QVERIFY(indexed.highlightText(markup));
     QCOMPARE(evalInPage(web, QStringLiteral("markup.querySelector('b').textContent")).toString(),
              markup);
     QCOMPARE(evalInPage(web, QStringLiteral("document.images.length")).toInt(), 0);
@@ -188,20 +188,20 @@ class IndexedPageTest : public QObject {
     QWebEnginePage* web = control_->page();
     const QString before = evalInPage(web, QStringLiteral("document.body.innerHTML")).toString();
     IndexedPage indexed;
-    QVERIFY(indexed.Attach(control_.get()));
-    QVERIFY(!indexed.HighlightText(QStringLiteral("不存在的文字")));
-    QVERIFY(!indexed.HighlightText(QString()));
+    QVERIFY(indexed.attach(control_.get()));
+    QVERIFY(!indexed.highlightText(QStringLiteral("不存在的文字")));
+    QVERIFY(!indexed.highlightText(QString()));
     QCOMPARE(evalInPage(web, QStringLiteral("document.body.innerHTML")).toString(), before);
   }
 
   void documentWithoutBodyDoesNothing() {
     QVERIFY(loadAndWait(*control_, page("nobody.svg")));
     IndexedPage indexed;
-    QVERIFY(indexed.Attach(control_.get()));
+    QVERIFY(indexed.attach(control_.get()));
     QCOMPARE(indexed.count(QStringLiteral("links")), 0);
-    indexed.ClickButton(1);
-    indexed.SetTextBoxValue(1, QStringLiteral("x"));
-    QVERIFY(!indexed.HighlightText(QStringLiteral("成功")));
+    indexed.clickButton(1);
+    indexed.setTextBoxValue(1, QStringLiteral("x"));
+    QVERIFY(!indexed.highlightText(QStringLiteral("成功")));
     QCOMPARE(evalInPage(control_->page(), QStringLiteral("document.querySelectorAll('b').length"))
                  .toInt(),
              0);
@@ -215,7 +215,7 @@ class IndexedPageTest : public QObject {
         evalInPage(control.page(), QStringLiteral("document.readyState")).toString(),
         QStringLiteral("interactive"), 10000);
     IndexedPage indexed;
-    indexed.WaitUntilComplete(&control, 300);
+    indexed.waitUntilComplete(&control, 300);
     // It came back because its steps ran out, not because the page finished.
     QCOMPARE(evalInPage(control.page(), QStringLiteral("document.readyState")).toString(),
              QStringLiteral("interactive"));
@@ -239,7 +239,7 @@ class IndexedPageTest : public QObject {
       server_.releaseHanging();
     });
     IndexedPage indexed;
-    indexed.WaitUntilComplete(&control);
+    indexed.waitUntilComplete(&control);
     QVERIFY(released);
     QCOMPARE(evalInPage(control.page(), QStringLiteral("document.readyState")).toString(),
              QStringLiteral("complete"));
@@ -249,8 +249,8 @@ class IndexedPageTest : public QObject {
     QVERIFY(loadAndWait(*control_, page("actions.html")));
     control_->navigate(page("collections.html").toString());
     IndexedPage indexed;
-    indexed.WaitUntilComplete(control_.get());
-    QVERIFY(indexed.Attach(control_.get()));
+    indexed.waitUntilComplete(control_.get());
+    QVERIFY(indexed.attach(control_.get()));
     QCOMPARE(indexed.count(QStringLiteral("forms")), 2);
   }
 
@@ -263,11 +263,11 @@ class IndexedPageTest : public QObject {
         QStringLiteral("interactive"), 10000);
     control.navigate(page("collections.html").toString());
     IndexedPage indexed;
-    indexed.WaitUntilComplete(&control);
+    indexed.waitUntilComplete(&control);
     server_.releaseHanging();
     QVERIFY(!control.isLoading());
     QCOMPARE(control.page()->url().path(), QStringLiteral("/collections.html"));
-    QVERIFY(indexed.Attach(&control));
+    QVERIFY(indexed.attach(&control));
     QCOMPARE(indexed.count(QStringLiteral("forms")), 2);
   }
 
@@ -293,7 +293,7 @@ class IndexedPageTest : public QObject {
     control->navigate(address);
     QTimer::singleShot(20000, control.data(), [raw = control.data()] { delete raw; });
     IndexedPage indexed;
-    indexed.WaitUntilComplete(control.data());
+    indexed.waitUntilComplete(control.data());
     QVERIFY2(control, "the wait only ended because the browser was taken away");
     QVERIFY(!control->isLoading());
     // The same document is still shown: nothing was loaded.
@@ -308,35 +308,35 @@ class IndexedPageTest : public QObject {
     control->navigate(page("pending.html").toString());
     QTimer::singleShot(300, control.data(), [raw = control.data()] { delete raw; });
     IndexedPage indexed;
-    indexed.Attach(control.data());  // the document may not be there yet; the wait finds it
-    indexed.WaitUntilComplete(control.data());
+    indexed.attach(control.data());  // the document may not be there yet; the wait finds it
+    indexed.waitUntilComplete(control.data());
     const bool destroyedDuringWait = control.isNull();
     delete control.data();
     server_.releaseHanging();
     QVERIFY(destroyedDuringWait);
     // Its document went with it: every operation is silent.
-    indexed.ClickButton(1);
+    indexed.clickButton(1);
     QCOMPARE(indexed.count(QStringLiteral("buttons")), 0);
-    QVERIFY(!indexed.HighlightText(QStringLiteral("picture")));
+    QVERIFY(!indexed.highlightText(QStringLiteral("picture")));
   }
 
   void waitOnAnAttachedPageDoublesTheCollections() {
     QVERIFY(loadAndWait(*control_, page("actions.html")));
     IndexedPage indexed;
-    QVERIFY(indexed.Attach(control_.get()));
+    QVERIFY(indexed.attach(control_.get()));
     QMap<QString, int> before;
     for (const QString& name : IndexedPage::collectionNames()) before[name] = indexed.count(name);
-    indexed.WaitUntilComplete(control_.get(), 1000);
+    indexed.waitUntilComplete(control_.get(), 1000);
     for (const QString& name : IndexedPage::collectionNames())
       QCOMPARE(indexed.count(name), 2 * before[name]);
     // The earlier positions still reach the same elements; the copy follows them.
     const QStringList links = ids(indexed, QStringLiteral("links"));
     QCOMPARE(links, (QStringList{"lnk1", "lnk2", "lnk3", "lnk1", "lnk2", "lnk3"}));
-    indexed.ClickButton(1);
-    indexed.ClickButton(4);
+    indexed.clickButton(1);
+    indexed.clickButton(4);
     QCOMPARE(textOf(control_->page(), QStringLiteral("log")), QStringLiteral("btn1,btn2"));
     // A new attach starts over with one copy.
-    QVERIFY(indexed.Attach(control_.get()));
+    QVERIFY(indexed.attach(control_.get()));
     QCOMPARE(indexed.count(QStringLiteral("links")), 3);
   }
 
@@ -345,16 +345,16 @@ class IndexedPageTest : public QObject {
     BrowserControl other(nullptr, profile_);
     QVERIFY(loadAndWait(other, page("collections.html")));
     IndexedPage indexed;
-    QVERIFY(indexed.Attach(control_.get()));
+    QVERIFY(indexed.attach(control_.get()));
     DocumentRef looked;
-    QVERIFY(indexed.GetDocumentFromWindow(&other, looked));
+    QVERIFY(indexed.getDocumentFromWindow(&other, looked));
     QCOMPARE(looked.page(), other.page());
     // The object's own document got the second copy; the other browser's elements are not in.
     QCOMPARE(indexed.document().page(), control_->page());
     QCOMPARE(indexed.count(QStringLiteral("links")), 6);
     QCOMPARE(indexed.count(QStringLiteral("forms")), 0);
-    // SetDocument starts over on the document it is given.
-    indexed.SetDocument(looked);
+    // setDocument starts over on the document it is given.
+    indexed.setDocument(looked);
     QCOMPARE(indexed.count(QStringLiteral("forms")), 2);
     QCOMPARE(indexed.count(QStringLiteral("links")), 2);
   }
@@ -364,35 +364,35 @@ class IndexedPageTest : public QObject {
     auto* child = new QWidget(&plain);
     new QWidget(child);
     IndexedPage indexed;
-    QVERIFY(!indexed.Attach(&plain));
-    QVERIFY(!indexed.Attach(static_cast<QWidget*>(nullptr)));
-    QVERIFY(!indexed.Attach(DocumentRef()));
+    QVERIFY(!indexed.attach(&plain));
+    QVERIFY(!indexed.attach(static_cast<QWidget*>(nullptr)));
+    QVERIFY(!indexed.attach(DocumentRef()));
     QVERIFY(indexed.document().isNull());
-    indexed.ClickButton(1);
-    indexed.ClickLink(1);
-    indexed.SetTextBoxValue(1, QStringLiteral("x"));
-    indexed.WaitUntilComplete(&plain);
-    indexed.WaitUntilComplete(nullptr, 100);
-    QVERIFY(!indexed.HighlightText(QStringLiteral("x")));
+    indexed.clickButton(1);
+    indexed.clickLink(1);
+    indexed.setTextBoxValue(1, QStringLiteral("x"));
+    indexed.waitUntilComplete(&plain);
+    indexed.waitUntilComplete(nullptr, 100);
+    QVERIFY(!indexed.highlightText(QStringLiteral("x")));
     QCOMPARE(indexed.count(QStringLiteral("buttons")), 0);
 
     KeyedPage keyed;
-    QVERIFY(!keyed.Attach(&plain));
-    QVERIFY(!keyed.ClickLinkByKey(QStringLiteral("1"), 2));
-    QVERIFY(keyed.GetElementByKey(QStringLiteral("x"), 0).isNull());
+    QVERIFY(!keyed.attach(&plain));
+    QVERIFY(!keyed.clickLinkByKey(QStringLiteral("1"), 2));
+    QVERIFY(keyed.getElementByKey(QStringLiteral("x"), 0).isNull());
     WindowDocument window;
-    QVERIFY(!window.Attach(&plain));
-    QVERIFY(!window.Attach(nullptr));
+    QVERIFY(!window.attach(&plain));
+    QVERIFY(!window.attach(nullptr));
     QVERIFY(window.document().isNull());
   }
 
   void attachToABrowserThatHasNoPageFails() {
     BrowserControl fresh(nullptr, profile_);
     IndexedPage indexed;
-    QVERIFY(!indexed.Attach(&fresh));
+    QVERIFY(!indexed.attach(&fresh));
     QCOMPARE(indexed.count(QStringLiteral("buttons")), 0);
     WindowDocument window;
-    QVERIFY(!window.Attach(&fresh));
+    QVERIFY(!window.attach(&fresh));
     QCOMPARE(window.window(), &fresh);
   }
 
@@ -418,37 +418,37 @@ class IndexedPageTest : public QObject {
     auto* deep = new QWidget(first);
     auto* inner = new BrowserControl(deep, profile_);
     auto* later = new BrowserControl(&root, profile_);
-    QCOMPARE(IndexedPage::FindBrowserServerWindow(&root), inner);
-    QCOMPARE(KeyedPage::FindBrowserServerWindow(first), inner);
-    QCOMPARE(WindowDocument::FindBrowserServerWindow(later), nullptr);
+    QCOMPARE(IndexedPage::findBrowserServerWindow(&root), inner);
+    QCOMPARE(KeyedPage::findBrowserServerWindow(first), inner);
+    QCOMPARE(WindowDocument::findBrowserServerWindow(later), nullptr);
     QList<QWidget*> all;
-    IndexedPage::CollectBrowserServerWindows(&root, all);
+    IndexedPage::collectBrowserServerWindows(&root, all);
     QCOMPARE(all, (QList<QWidget*>{inner, later}));
 
     QVERIFY(loadAndWait(*inner, page("actions.html")));
     IndexedPage indexed;
-    QVERIFY(indexed.Attach(&root));
+    QVERIFY(indexed.attach(&root));
     QCOMPARE(indexed.document().page(), inner->page());
     QCOMPARE(indexed.window(), &root);
     QCOMPARE(indexed.count(QStringLiteral("buttons")), 2);
     WindowDocument window;
-    QVERIFY(window.Attach(&root));
+    QVERIFY(window.attach(&root));
     QVERIFY(window.document() == indexed.document());
   }
 
   void navigationBetweenAttachAndUseDoesNothing() {
     QVERIFY(loadAndWait(*control_, page("actions.html")));
     IndexedPage indexed;
-    QVERIFY(indexed.Attach(control_.get()));
+    QVERIFY(indexed.attach(control_.get()));
     const DocumentRef old = indexed.document();
     QVERIFY(old.isCurrent());
     // The same page again: a new document with elements in the very same places.
     QVERIFY(loadAndWait(*control_, page("actions.html")));
     QVERIFY(!old.isCurrent());
-    indexed.ClickButton(1);
-    indexed.ClickLink(1);
-    indexed.SetTextBoxValue(1, QStringLiteral("changed"));
-    QVERIFY(!indexed.HighlightText(QStringLiteral("成功")));
+    indexed.clickButton(1);
+    indexed.clickLink(1);
+    indexed.setTextBoxValue(1, QStringLiteral("changed"));
+    QVERIFY(!indexed.highlightText(QStringLiteral("成功")));
     QCOMPARE(indexed.count(QStringLiteral("buttons")), 0);
     QCOMPARE(textOf(control_->page(), QStringLiteral("log")), QString());
     QCOMPARE(evalInPage(control_->page(), QStringLiteral("tb1.value")).toString(),
@@ -458,29 +458,29 @@ class IndexedPageTest : public QObject {
              0);
     // Handing the old document to another object is just as inert.
     IndexedPage other;
-    other.Attach(old);
+    other.attach(old);
     QCOMPARE(other.count(QStringLiteral("links")), 0);
     // A fresh attach reaches the new document.
-    QVERIFY(indexed.Attach(control_.get()));
+    QVERIFY(indexed.attach(control_.get()));
     QVERIFY(indexed.document() != old);
-    indexed.ClickButton(1);
+    indexed.clickButton(1);
     QCOMPARE(textOf(control_->page(), QStringLiteral("log")), QStringLiteral("btn1"));
   }
 
   void collectionsOfOnePageObjectAreItsOwn() {
     QVERIFY(loadAndWait(*control_, page("actions.html")));
     IndexedPage first;
-    QVERIFY(first.Attach(control_.get()));
+    QVERIFY(first.attach(control_.get()));
     {
       IndexedPage second;
-      QVERIFY(second.Attach(control_.get()));
-      second.WaitUntilComplete(control_.get(), 100);
+      QVERIFY(second.attach(control_.get()));
+      second.waitUntilComplete(control_.get(), 100);
       QCOMPARE(second.count(QStringLiteral("links")), 6);
       QCOMPARE(first.count(QStringLiteral("links")), 3);
     }
     // Dropping the second object leaves the first one's collections alone.
     QCOMPARE(first.count(QStringLiteral("links")), 3);
-    first.ClearCollections();
+    first.clearCollections();
     QVERIFY(first.document().isNull());
     QCOMPARE(first.count(QStringLiteral("links")), 0);
   }
@@ -491,9 +491,9 @@ class IndexedPageTest : public QObject {
     clipboard->setText(QStringLiteral("the user's own copy"));
     {
       IndexedPage indexed;
-      QVERIFY(indexed.Attach(control_.get()));
-      indexed.ClearCollections();
-      QVERIFY(indexed.Attach(control_.get()));
+      QVERIFY(indexed.attach(control_.get()));
+      indexed.clearCollections();
+      QVERIFY(indexed.attach(control_.get()));
     }
     QCOMPARE(clipboard->text(), QStringLiteral("the user's own copy"));
   }
@@ -516,4 +516,4 @@ class IndexedPageTest : public QObject {
 };
 
 QTEST_MAIN(IndexedPageTest)
-#include "test_indexed_page.moc"
+#include "indexed_page_test.moc"

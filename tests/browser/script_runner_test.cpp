@@ -54,14 +54,14 @@ class ScriptRunnerTest : public QObject {
     BrowserControl control(nullptr, profile_);
     QVERIFY(loadAndWait(control, server_.url(QStringLiteral("/actions.html"))));
     IndexedPage indexed;
-    QVERIFY(indexed.Attach(&control));
+    QVERIFY(indexed.attach(&control));
     QCOMPARE(evalInPage(control.page(), QStringLiteral("typeof quilletState")).toString(),
              QStringLiteral("undefined"));
     // The page planting a state of its own changes nothing for us.
     evalInPage(control.page(),
                QStringLiteral("window.quilletState = {doc: document, token: 'x', pages: {}}"));
     QCOMPARE(indexed.count(QStringLiteral("buttons")), 2);
-    indexed.ClickButton(1);
+    indexed.clickButton(1);
     QCOMPARE(test::textOf(control.page(), QStringLiteral("log")), QStringLiteral("btn1"));
   }
 
@@ -106,4 +106,4 @@ class ScriptRunnerTest : public QObject {
 };
 
 QTEST_MAIN(ScriptRunnerTest)
-#include "test_script_runner.moc"
+#include "script_runner_test.moc"

@@ -110,4 +110,4 @@ class JournalRecorderTest : public QObject {
 };
 
 QTEST_GUILESS_MAIN(JournalRecorderTest)
-#include "tst_journal_recorder.moc"
+#include "journal_recorder_test.moc"

@@ -662,4 +662,4 @@ class ShareSimulationTest : public QObject {
 };
 
 QTEST_MAIN(ShareSimulationTest)
-#include "tst_share_simulation.moc"
+#include "share_simulation_test.moc"

@@ -74,22 +74,22 @@ class KeyedPageTest : public QObject {
     key.replace(QStringLiteral("{base}"), server_.url(QString()).toString());
     QVERIFY(loadAndWait(*control_, actions()));
     KeyedPage keyed;
-    QVERIFY(keyed.Attach(control_.get()));
-    QCOMPARE(keyed.ClickLinkByKey(key, mode, exact), !clicked.isEmpty());
+    QVERIFY(keyed.attach(control_.get()));
+    QCOMPARE(keyed.clickLinkByKey(key, mode, exact), !clicked.isEmpty());
     QCOMPARE(log(), clicked);
   }
 
   void setValueByKey() {
     QVERIFY(loadAndWait(*control_, actions()));
     KeyedPage keyed;
-    QVERIFY(keyed.Attach(control_.get()));
+    QVERIFY(keyed.attach(control_.get()));
     const QString comment = QStringLiteral("好评 <script>x()</script> & \"quoted\" \\ '");
-    keyed.SetValueByKey(QStringLiteral("forwardContent"), 1, comment);
-    keyed.SetValueByKey(QStringLiteral("comment"), 1, QStringLiteral("in the text area"));
-    keyed.SetValueByKey(QStringLiteral("tb1"), 0, QStringLiteral("by id"));
+    keyed.setValueByKey(QStringLiteral("forwardContent"), 1, comment);
+    keyed.setValueByKey(QStringLiteral("comment"), 1, QStringLiteral("in the text area"));
+    keyed.setValueByKey(QStringLiteral("tb1"), 0, QStringLiteral("by id"));
     // Keys that match nothing write nothing and stop nothing.
-    keyed.SetValueByKey(QStringLiteral("missing"), 1, QStringLiteral("lost"));
-    keyed.SetValueByKey(QString(), 0, QStringLiteral("lost"));
+    keyed.setValueByKey(QStringLiteral("missing"), 1, QStringLiteral("lost"));
+    keyed.setValueByKey(QString(), 0, QStringLiteral("lost"));
     QCOMPARE(evalInPage(control_->page(), QStringLiteral("content.value")).toString(), comment);
     QCOMPARE(evalInPage(control_->page(), QStringLiteral("comment.value")).toString(),
              QStringLiteral("in the text area"));
@@ -105,22 +105,22 @@ class KeyedPageTest : public QObject {
   void getElementByKey() {
     QVERIFY(loadAndWait(*control_, actions()));
     KeyedPage keyed;
-    QVERIFY(keyed.Attach(control_.get()));
-    const ElementRef byName = keyed.GetElementByKey(QStringLiteral("forwardContent"), 1);
+    QVERIFY(keyed.attach(control_.get()));
+    const ElementRef byName = keyed.getElementByKey(QStringLiteral("forwardContent"), 1);
     QVERIFY(!byName.isNull());
     QCOMPARE(byName.property(QStringLiteral("id")), QStringLiteral("content"));
     // Any mode other than 1 looks the key up as an id.
-    QCOMPARE(keyed.GetElementByKey(QStringLiteral("btn2"), 3).property(QStringLiteral("tagName")),
+    QCOMPARE(keyed.getElementByKey(QStringLiteral("btn2"), 3).property(QStringLiteral("tagName")),
              QStringLiteral("BUTTON"));
-    QVERIFY(keyed.GetElementByKey(QStringLiteral("forwardContent"), 0).isNull());
-    QVERIFY(keyed.GetElementByKey(QStringLiteral("content"), 1).isNull());
-    QVERIFY(keyed.GetElementByKey(QString(), 1).isNull());
+    QVERIFY(keyed.getElementByKey(QStringLiteral("forwardContent"), 0).isNull());
+    QVERIFY(keyed.getElementByKey(QStringLiteral("content"), 1).isNull());
+    QVERIFY(keyed.getElementByKey(QString(), 1).isNull());
 
     QVERIFY(byName.setValue(QStringLiteral("through the element")));
     QCOMPARE(evalInPage(control_->page(), QStringLiteral("content.value")).toString(),
              QStringLiteral("through the element"));
-    QVERIFY(keyed.GetElementByKey(QStringLiteral("forwardMaga"), 1).isNull());
-    QVERIFY(keyed.GetElementByKey(QStringLiteral("forwardMaga"), 0).click());
+    QVERIFY(keyed.getElementByKey(QStringLiteral("forwardMaga"), 1).isNull());
+    QVERIFY(keyed.getElementByKey(QStringLiteral("forwardMaga"), 0).click());
     QCOMPARE(log(), QStringLiteral("forwardMaga"));
   }
 
@@ -135,16 +135,16 @@ class KeyedPageTest : public QObject {
           .toInt();
     };
     KeyedPage other;
-    QVERIFY(other.Attach(control_.get()));
-    const ElementRef othersElement = other.GetElementByKey(QStringLiteral("forwardContent"), 1);
+    QVERIFY(other.attach(control_.get()));
+    const ElementRef othersElement = other.getElementByKey(QStringLiteral("forwardContent"), 1);
     QVERIFY(!othersElement.isNull());
     ElementRef kept;
     {
       KeyedPage keyed;
-      QVERIFY(keyed.Attach(control_.get()));
+      QVERIFY(keyed.attach(control_.get()));
       for (int i = 0; i < 50; ++i)
-        QVERIFY(!keyed.GetElementByKey(QStringLiteral("btn1"), 0).isNull());
-      kept = keyed.GetElementByKey(QStringLiteral("btn2"), 0);
+        QVERIFY(!keyed.getElementByKey(QStringLiteral("btn1"), 0).isNull());
+      kept = keyed.getElementByKey(QStringLiteral("btn2"), 0);
       QVERIFY(kept.click());
       QCOMPARE(keptInPage(), 52);
     }
@@ -160,22 +160,22 @@ class KeyedPageTest : public QObject {
   void staleDocumentIsNeverReached() {
     QVERIFY(loadAndWait(*control_, actions()));
     KeyedPage keyed;
-    QVERIFY(keyed.Attach(control_.get()));
-    const ElementRef element = keyed.GetElementByKey(QStringLiteral("btn1"), 0);
+    QVERIFY(keyed.attach(control_.get()));
+    const ElementRef element = keyed.getElementByKey(QStringLiteral("btn1"), 0);
     QVERIFY(!element.isNull());
     QVERIFY(loadAndWait(*control_, actions()));
-    QVERIFY(!keyed.ClickLinkByKey(QStringLiteral("lnk1"), 0));
-    QVERIFY(!keyed.ClickLinkByKey(QStringLiteral("1"), 2));
-    keyed.SetValueByKey(QStringLiteral("forwardContent"), 1, QStringLiteral("stale"));
-    QVERIFY(keyed.GetElementByKey(QStringLiteral("btn1"), 0).isNull());
+    QVERIFY(!keyed.clickLinkByKey(QStringLiteral("lnk1"), 0));
+    QVERIFY(!keyed.clickLinkByKey(QStringLiteral("1"), 2));
+    keyed.setValueByKey(QStringLiteral("forwardContent"), 1, QStringLiteral("stale"));
+    QVERIFY(keyed.getElementByKey(QStringLiteral("btn1"), 0).isNull());
     QVERIFY(!element.click());
     QVERIFY(!element.setValue(QStringLiteral("stale")));
     QCOMPARE(element.property(QStringLiteral("id")), QString());
     QCOMPARE(log(), QString());
     QCOMPARE(evalInPage(control_->page(), QStringLiteral("content.value")).toString(), QString());
     // After a new attach the same key reaches the new document.
-    QVERIFY(keyed.Attach(control_.get()));
-    QVERIFY(keyed.ClickLinkByKey(QStringLiteral("lnk1"), 0));
+    QVERIFY(keyed.attach(control_.get()));
+    QVERIFY(keyed.clickLinkByKey(QStringLiteral("lnk1"), 0));
     QCOMPARE(log(), QStringLiteral("lnk1"));
   }
 
@@ -185,17 +185,17 @@ class KeyedPageTest : public QObject {
     QTRY_VERIFY(evalInPage(control_->page(), QStringLiteral("lnk2.onclick === null")).toBool());
     server_.setPage("/target/Page", "<!DOCTYPE html><p id='arrived'>arrived</p>");
     KeyedPage keyed;
-    QVERIFY(keyed.Attach(control_.get()));
+    QVERIFY(keyed.attach(control_.get()));
     QSignalSpy finished(control_->page(), &QWebEnginePage::loadFinished);
-    QVERIFY(keyed.ClickLinkByKey(QStringLiteral("named-link"), 1));
+    QVERIFY(keyed.clickLinkByKey(QStringLiteral("named-link"), 1));
     QVERIFY(finished.wait(10000));
     QCOMPARE(control_->page()->url().path(), QStringLiteral("/target/Page"));
     QVERIFY(!keyed.document().isCurrent());
-    QVERIFY(keyed.GetElementByKey(QStringLiteral("arrived"), 0).isNull());
-    QVERIFY(keyed.Attach(control_.get()));
-    QVERIFY(!keyed.GetElementByKey(QStringLiteral("arrived"), 0).isNull());
+    QVERIFY(keyed.getElementByKey(QStringLiteral("arrived"), 0).isNull());
+    QVERIFY(keyed.attach(control_.get()));
+    QVERIFY(!keyed.getElementByKey(QStringLiteral("arrived"), 0).isNull());
   }
 };
 
 QTEST_MAIN(KeyedPageTest)
-#include "test_keyed_page.moc"
+#include "keyed_page_test.moc"

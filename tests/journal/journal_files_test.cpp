@@ -202,4 +202,4 @@ void JournalFilesTest::unwritableFolderLeavesJournalOff() {
 }
 
 QTEST_GUILESS_MAIN(JournalFilesTest)
-#include "tst_journal_files.moc"
+#include "journal_files_test.moc"

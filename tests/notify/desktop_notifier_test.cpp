@@ -118,4 +118,4 @@ class DesktopNotifierTest : public QObject {
 };
 
 QTEST_GUILESS_MAIN(DesktopNotifierTest)
-#include "tst_desktop_notifier.moc"
+#include "desktop_notifier_test.moc"

@@ -250,4 +250,4 @@ class AddressListTest : public QObject {
 };
 
 QTEST_MAIN(AddressListTest)
-#include "tst_address_list.moc"
+#include "address_list_test.moc"

@@ -291,4 +291,4 @@ class HoldPolicyTest : public QObject {
 };
 
 QTEST_GUILESS_MAIN(HoldPolicyTest)
-#include "tst_hold_policy.moc"
+#include "hold_policy_test.moc"

@@ -113,4 +113,4 @@ class JournalExportTest : public QObject {
 };
 
 QTEST_GUILESS_MAIN(JournalExportTest)
-#include "tst_journal_export.moc"
+#include "journal_export_test.moc"

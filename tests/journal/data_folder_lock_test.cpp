@@ -97,4 +97,4 @@ class DataFolderLockTest : public QObject {
 };
 
 QTEST_GUILESS_MAIN(DataFolderLockTest)
-#include "tst_data_folder_lock.moc"
+#include "data_folder_lock_test.moc"

@@ -55,4 +55,4 @@ class ShareQuitTest : public QObject {
 };
 
 QTEST_MAIN(ShareQuitTest)
-#include "tst_share_quit.moc"
+#include "share_quit_test.moc"

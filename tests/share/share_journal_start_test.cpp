@@ -136,4 +136,4 @@ class ShareJournalStartTest : public QObject {
 };
 
 QTEST_MAIN(ShareJournalStartTest)
-#include "tst_share_journal_start.moc"
+#include "share_journal_start_test.moc"

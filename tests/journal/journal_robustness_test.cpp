@@ -363,4 +363,4 @@ class JournalRobustnessTest : public QObject {
 };
 
 QTEST_GUILESS_MAIN(JournalRobustnessTest)
-#include "tst_journal_robustness.moc"
+#include "journal_robustness_test.moc"

@@ -47,7 +47,7 @@ class PumpWaitTest : public QObject {
     bool timerRan = false;
     QTimer::singleShot(0, &counter, [&timerRan] { timerRan = true; });
     QCoreApplication::postEvent(&counter, new QEvent(QEvent::User));
-    PumpWait(micros);
+    pumpWait(micros);
     QCOMPARE(counter.count, 0);
     QVERIFY(!timerRan);
     QCoreApplication::processEvents();  // leave nothing for the next case
@@ -67,7 +67,7 @@ class PumpWaitTest : public QObject {
     });
     QCoreApplication::postEvent(&counter, new QEvent(QEvent::User));
     clock.start();
-    PumpWait(150000);
+    pumpWait(150000);
     const qint64 waited = clock.elapsed();
     QCOMPARE(counter.count, 2);
     QCOMPARE(timerShots, 1);
@@ -78,7 +78,7 @@ class PumpWaitTest : public QObject {
   void honoursFractionsOfAMillisecond() {
     QElapsedTimer clock;
     clock.start();
-    PumpWait(1600);
+    pumpWait(1600);
     QVERIFY2(clock.nsecsElapsed() >= 1600000, qPrintable(QString::number(clock.nsecsElapsed())));
   }
 
@@ -91,7 +91,7 @@ class PumpWaitTest : public QObject {
     late.start(1500);
     QElapsedTimer clock;
     clock.start();
-    PumpWait(400000);  // 100 ms at this scale
+    pumpWait(400000);  // 100 ms at this scale
     QVERIFY(clock.elapsed() >= 100);
     // Unscaled the wait would outlast the 1.5 s timer by far.
     QVERIFY(!lateTimerRan);
@@ -104,12 +104,12 @@ class PumpWaitTest : public QObject {
     // the outer wait, though due, resumes only after the inner one.
     QTimer::singleShot(10, this, [&] {
       order << QStringLiteral("inner start");
-      PumpWait(200000);
+      pumpWait(200000);
       order << QStringLiteral("inner end");
     });
     clock.start();
     order << QStringLiteral("outer start");
-    PumpWait(50000);
+    pumpWait(50000);
     order << QStringLiteral("outer end");
     QCOMPARE(order, (QStringList{QStringLiteral("outer start"), QStringLiteral("inner start"),
                                  QStringLiteral("inner end"), QStringLiteral("outer end")}));
@@ -120,15 +120,15 @@ class PumpWaitTest : public QObject {
     qint64 innerEndedAt = -1;
     QElapsedTimer clock;
     QTimer::singleShot(10, this, [&] {
-      PumpWait(20000);
+      pumpWait(20000);
       innerEndedAt = clock.elapsed();
     });
     clock.start();
-    PumpWait(120000);
+    pumpWait(120000);
     QVERIFY(innerEndedAt >= 30);
     QVERIFY(clock.elapsed() >= 120);
   }
 };
 
 QTEST_GUILESS_MAIN(PumpWaitTest)
-#include "tst_pump_wait.moc"
+#include "pump_wait_test.moc"

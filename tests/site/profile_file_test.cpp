@@ -337,4 +337,4 @@ class ProfileFileTest : public QObject {
 };
 
 QTEST_GUILESS_MAIN(ProfileFileTest)
-#include "tst_profile_file.moc"
+#include "profile_file_test.moc"
