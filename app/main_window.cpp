@@ -17,6 +17,7 @@
 #include "app/clickable_label.h"
 #include "app/tab_control.h"
 #include "browser/browser_control.h"
+#include "app/address_view.h"
 #include "share/address_list_model.h"
 #include "site/comment_pool.h"
 

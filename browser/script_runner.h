@@ -3,6 +3,8 @@
 #include <QString>
 #include <QVariant>
 
+#include "site/site_page.h"
+
 class QWebEnginePage;
 
 namespace quillet {
@@ -11,9 +13,6 @@ namespace quillet {
 /// (the same limit that applies to a hung browser window).
 inline constexpr int kScriptTimeoutMs = 1000;
 
-/// How long a check whose answer decides an outcome (a share's success, a refused address)
-/// waits for a busy page: a late answer must not pass for "not found". Real time, not scaled.
-inline constexpr int kOutcomeAnswerTimeoutMs = 10000;
 
 /// Runs `script` in the page's isolated application world and waits for its result while
 /// window events keep being dispatched. Returns an invalid QVariant when the page is null,

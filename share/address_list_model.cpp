@@ -1,7 +1,5 @@
 #include "share/address_list_model.h"
 
-#include <QHeaderView>
-#include <QTreeView>
 #include <algorithm>
 
 namespace quillet {
@@ -178,17 +176,6 @@ QVariant AddressListModel::headerData(int section, Qt::Orientation orientation, 
     return {};
   }
   return headerText(section);
-}
-
-void configureAddressView(QTreeView* view, AddressListModel* model) {
-  view->setModel(model);
-  view->setRootIsDecorated(false);
-  view->setUniformRowHeights(true);
-  view->setItemsExpandable(false);
-  view->header()->setStretchLastSection(false);
-  for (int column = 0; column < static_cast<int>(kAddressColumnWidths.size()); ++column) {
-    view->setColumnWidth(column, kAddressColumnWidths[static_cast<std::size_t>(column)]);
-  }
 }
 
 }  // namespace quillet

@@ -9,8 +9,6 @@
 #include <cstdint>
 #include <vector>
 
-class QTreeView;
-
 namespace quillet {
 
 /// Column widths in pixels of the address list view: address, status,
@@ -102,9 +100,5 @@ class AddressListModel : public QAbstractTableModel {
   mutable QHash<qint64, int> positions_;
   mutable bool positionsValid_ = false;
 };
-
-/// Shows the list in report form: the column widths above, no tree
-/// decoration, uniform row heights (so that a million rows scroll freely).
-void configureAddressView(QTreeView* view, AddressListModel* model);
 
 }  // namespace quillet

@@ -3,7 +3,6 @@
 #include <QDateTime>
 #include <cmath>
 
-#include "browser/script_runner.h"
 #include "share/address_list_model.h"
 #include "share/designed_waits.h"
 #include "share/failed_addresses.h"

@@ -5,6 +5,11 @@
 
 namespace quillet {
 
+/// How long a check whose answer decides an outcome (a share's success, a
+/// refused address) waits for a busy page: a late answer must not pass for
+/// "not found". Real time, not scaled.
+inline constexpr int kOutcomeAnswerTimeoutMs = 10000;
+
 /// What the page says about the site as a whole.
 enum class SiteState {
   Usable,     // a page of the site, without its login form

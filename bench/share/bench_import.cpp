@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "share/address_import.h"
+#include "app/address_view.h"
 #include "share/address_list_model.h"
 #include "tests/doubles/recording_dialogs.h"
 

@@ -1,0 +1,42 @@
+# The layers' rules, checked when the project is configured: the core
+# libraries link no widgets and no browser, whatever they link in turn.
+# A library that breaks this stops the configure step with the path of
+# links that brought the widget library in.
+
+function(_quillet_links_below target path result)
+  get_target_property(links ${target} INTERFACE_LINK_LIBRARIES)
+  get_target_property(type ${target} TYPE)
+  if(NOT type STREQUAL "INTERFACE_LIBRARY")
+    get_target_property(own ${target} LINK_LIBRARIES)
+    if(own)
+      list(APPEND links ${own})
+    endif()
+  endif()
+  foreach(link IN LISTS links)
+    # Generator expressions such as $<LINK_ONLY:...> name a target inside.
+    string(REGEX REPLACE "^\\$<LINK_ONLY:(.*)>$" "\\1" link "${link}")
+    if(link MATCHES "^(Qt6::Widgets|Qt6::WebEngineWidgets|quillet_browser)$")
+      set(${result} "${path} -> ${link}" PARENT_SCOPE)
+      return()
+    endif()
+    if(TARGET ${link} AND link MATCHES "^quillet_")
+      _quillet_links_below(${link} "${path} -> ${link}" found)
+      if(found)
+        set(${result} "${found}" PARENT_SCOPE)
+        return()
+      endif()
+    endif()
+  endforeach()
+  set(${result} "" PARENT_SCOPE)
+endfunction()
+
+function(quillet_check_no_widgets)
+  foreach(target IN LISTS ARGN)
+    if(TARGET ${target})
+      _quillet_links_below(${target} ${target} found)
+      if(found)
+        message(FATAL_ERROR "${target} must not link widgets or the browser: ${found}")
+      endif()
+    endif()
+  endforeach()
+endfunction()
