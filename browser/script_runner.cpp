@@ -39,7 +39,10 @@ QVariant runScriptSync(QWebEnginePage* page, const QString& script, int timeoutM
   QObject::connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
   QObject::connect(page, &QObject::destroyed, &loop, &QEventLoop::quit);
   timeout.start(timeoutMs);
-  loop.exec();
+  // A short wait for the page's answer: clicks and keys wait for it too, so
+  // that no handler of the window runs in the middle of a page step (the
+  // designed waits are where the window stays live).
+  loop.exec(QEventLoop::ExcludeUserInputEvents);
   if (!guard || !result->done) return {};
   return result->value;
 }
