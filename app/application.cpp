@@ -122,9 +122,9 @@ Application::~Application() = default;
 void Application::bindEvents() {
   MainWindow& w = *window_;
   connect(w.loginButton, &QPushButton::clicked, login_.get(), &LoginFlow::onLoginClicked);
-  connect(w.importButton, &QPushButton::clicked, share_.get(), &ShareEngine::onImportClicked);
-  connect(w.publishButton, &QPushButton::clicked, share_.get(), &ShareEngine::onPublishClicked);
-  connect(w.resendButton, &QPushButton::clicked, share_.get(), &ShareEngine::onResendClicked);
+  connect(w.importButton, &QPushButton::clicked, share_.get(), &ShareEngine::importFromDialog);
+  connect(w.publishButton, &QPushButton::clicked, share_.get(), &ShareEngine::publish);
+  connect(w.resendButton, &QPushButton::clicked, share_.get(), &ShareEngine::resend);
   bindShareReports();
   listMenu_ = new AddressListMenu(&w, w.addressView, w.statusParts[1], *share_, *listActions_,
                                   share_->failedAddresses());

@@ -228,7 +228,7 @@ std::int64_t ShareEngine::pacingMicros(double seconds) {
   return static_cast<std::int64_t>(std::min(micros, kLongest));
 }
 
-void ShareEngine::onImportClicked() {
+void ShareEngine::importFromDialog() {
   int blankLines = 0;
   importAddresses(dialogs_, list_, &blankLines);
   Q_EMIT importedText(quillet::importedText(list_.rowCountInt(), blankLines));
@@ -252,7 +252,7 @@ bool ShareEngine::startAllowed() {
   return allowed;
 }
 
-void ShareEngine::onPublishClicked() {
+void ShareEngine::publish() {
   if (running_) {
     // A pass inside the running one would share its place and enter rows
     // twice or skip them: say so and leave the running pass alone.
@@ -439,7 +439,7 @@ bool ShareEngine::runPass(const std::shared_ptr<RunContext>& context) {
   }
 }
 
-void ShareEngine::onResendClicked() {
+void ShareEngine::resend() {
   if (running_) {
     Q_EMIT progressText(busyResendText());
     return;

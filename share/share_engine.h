@@ -50,18 +50,18 @@ class ShareEngine : public QObject {
 
   /// "导入地址": the file's lines go on top of the list; a running pass keeps
   /// working on the same rows.
-  void onImportClicked();
+  void importFromDialog();
   /// The same import for a known file; -1 when it cannot be read.
   int importFile(const QString& path);
   /// "发表": checks the list and the period, then goes on with a stopped or
   /// interrupted pass (its own rows; rows added since are left for the next
   /// one) or starts a pass over the whole list, again and again while loop
   /// sharing is on. Refused with a status-bar message while a pass runs.
-  void onPublishClicked();
+  void publish();
   /// "失败重发": replaces the rows by the failed addresses and starts a pass
   /// as "发表" does. When rows hold results it asks first (No: nothing
   /// changes). Refused with a status-bar message while a pass runs.
-  void onResendClicked();
+  void resend();
   /// Starts a pass at `row` (0-based), with the checks of "发表". Refused
   /// while a pass runs.
   void startAt(int row);

@@ -210,7 +210,7 @@ int RunCommand::work(HeadlessBrowser& session, StopSignals& stops) {
   // The pass runs here, to its end or to a stop; its waits keep the event
   // loop, and with it the signal pipe, working.
   if (stops.received() != 0) return StopSignals::exitStatusFor(stops.received());
-  engine.onPublishClicked();
+  engine.publish();
   if (!started) return kExitUsage;  // refused: the reason is on standard error
   return finishRun(engine, list, journal, report, stops.received());
 }

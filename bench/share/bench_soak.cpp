@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
 
   QElapsedTimer clock;
   clock.start();
-  h.engine->onPublishClicked();
+  h.engine->publish();
   const double wallSeconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
   progress.stop();
 

@@ -82,7 +82,7 @@ class ResendLatestOutcomeTest : public QObject {
       // never read.
       QTimer::singleShot(0, this, [&] { h.engine.reset(); });
     });
-    h.engine->onPublishClicked();
+    h.engine->publish();
     QVERIFY(!h.engine);
 
     QCOMPARE(failedAfterFirstRound, (QStringList{always, once, unread}));
@@ -115,7 +115,7 @@ class ResendLatestOutcomeTest : public QObject {
     // 失败重发 sends the one address whose latest outcome is 失败, and no other.
     const size_t before = h.shares().size();
     h.loop->setChecked(false);
-    h.engine->onResendClicked();
+    h.engine->resend();
     QCOMPARE(h.rows(0), QStringList{always});
     const std::vector<ShareRecord> after = h.shares();
     QCOMPARE(after.size(), before + 1);

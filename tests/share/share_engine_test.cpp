@@ -103,7 +103,7 @@ class ShareEngineTest : public QObject {
     recorder.attach(*h_);
     const std::size_t sharesBefore = h_->shares().size();
 
-    h_->engine->onPublishClicked();
+    h_->engine->publish();
 
     QCOMPARE(h_->dialogs.messages().size(), 1);
     QCOMPARE(h_->dialogs.lastMessage().text, ShareEngine::refusalText());
@@ -140,7 +140,7 @@ class ShareEngineTest : public QObject {
     recorder.attach(*h_);
     QSignalSpy finished(h_->engine.get(), &ShareEngine::passFinished);
 
-    h_->engine->onPublishClicked();
+    h_->engine->publish();
 
     QCOMPARE(recorder.waits, kIteration + pacing);
     // The progress text names the row from the address step on.
@@ -195,7 +195,7 @@ class ShareEngineTest : public QObject {
     recorder.attach(*h_);
     const std::size_t before = h_->shares().size();
 
-    h_->engine->onPublishClicked();
+    h_->engine->publish();
 
     QCOMPARE(h_->rows(1), (QStringList{QStringLiteral("地址错误"), QStringLiteral("地址错误"),
                                        QStringLiteral("成功"), QStringLiteral("地址错误")}));
@@ -241,19 +241,19 @@ class ShareEngineTest : public QObject {
     recorder.during = [&](int index, std::int32_t micros) {
       if (micros != RowWaits::kBeforeConfirm) return;
       if (index == 4) {  // row 1 entered, not yet published
-        h_->engine->onPublishClicked();
+        h_->engine->publish();
         progressAfterPress << h_->progress->text();
-        h_->engine->onResendClicked();
+        h_->engine->resend();
         progressAfterPress << h_->progress->text();
       } else if (rowBefore < 0) {  // row 2 entered, not yet published
         rowBefore = h_->engine->currentRow();
-        h_->engine->onImportClicked();
+        h_->engine->importFromDialog();
         rowAfter = h_->engine->currentRow();
       }
     };
     recorder.attach(*h_);
 
-    h_->engine->onPublishClicked();
+    h_->engine->publish();
 
     QCOMPARE(progressAfterPress,
              (QStringList{ShareEngine::busyPublishText(), ShareEngine::busyResendText()}));
@@ -298,7 +298,7 @@ class ShareEngineTest : public QObject {
     };
     recorder.attach(*h_);
 
-    h_->engine->onPublishClicked();
+    h_->engine->publish();
     disconnect(h_->engine.get(), &ShareEngine::passFinished, this, nullptr);
 
     QCOMPARE(passes, 2);
@@ -319,7 +319,7 @@ class ShareEngineTest : public QObject {
     h_->setRows({h_->itemAddress(501)});
     h_->addComment->setChecked(false);
     h_->commentPool->setCurrentRow(4);
-    h_->engine->onPublishClicked();
+    h_->engine->publish();
     QCOMPARE(h_->commentPool->currentRow(), 4);
     const std::vector<ShareRecord> records = h_->shares();
     QVERIFY(!records.empty());
@@ -332,7 +332,7 @@ class ShareEngineTest : public QObject {
   void resendWithoutFailures() {
     h_->setRows({QStringLiteral("a"), QStringLiteral("b")});
     h_->imported->setText(QStringLiteral("已导入2个地址"));
-    h_->engine->onResendClicked();
+    h_->engine->resend();
     QCOMPARE(h_->dialogs.messages().size(), 1);
     QCOMPARE(h_->dialogs.lastMessage().title, QStringLiteral("错误信息"));
     QCOMPARE(h_->dialogs.lastMessage().text,
@@ -348,7 +348,7 @@ class ShareEngineTest : public QObject {
     h_->engine->failedAddresses().setAddresses({QStringLiteral("f1"), QStringLiteral("f2")});
     h_->setRows({QStringLiteral("x")});
     h_->period->setText(QStringLiteral("20"));
-    h_->engine->onResendClicked();
+    h_->engine->resend();
     QCOMPARE(h_->rows(), (QStringList{QStringLiteral("f1"), QStringLiteral("f2")}));
     QCOMPARE(h_->imported->text(), QStringLiteral("已导入2个地址"));
     QCOMPARE(h_->dialogs.lastMessage().text, ShareEngine::refusalText());
@@ -367,7 +367,7 @@ class ShareEngineTest : public QObject {
       if (index == 5 + kIteration.size()) h_->engine->requestStop();  // after row 2's confirm
     };
     recorder.attach(*h_);
-    h_->engine->onPublishClicked();
+    h_->engine->publish();
     QCOMPARE(h_->rows(1),
              (QStringList{QStringLiteral("成功"), QStringLiteral("成功"), QString(), QString()}));
     QCOMPARE(h_->progress->text(), ShareEngine::stoppedText());
@@ -377,7 +377,7 @@ class ShareEngineTest : public QObject {
     h_->list.deleteRowSet({3});
     recorder = WaitRecorder{};
     recorder.attach(*h_);
-    h_->engine->onPublishClicked();
+    h_->engine->publish();
 
     const std::vector<ShareRecord> records = h_->shares();
     QCOMPARE(records.size(), before + 4);
@@ -390,7 +390,7 @@ class ShareEngineTest : public QObject {
     // The next 发表 is a new pass over the whole list as it is now.
     recorder = WaitRecorder{};
     recorder.attach(*h_);
-    h_->engine->onPublishClicked();
+    h_->engine->publish();
     QCOMPARE(h_->shares().size(), before + 4 + 6);
     QCOMPARE(h_->progress->text(), ShareEngine::finishedText());
   }
@@ -411,7 +411,7 @@ class ShareEngineTest : public QObject {
       if (index == 5) h_->engine->requestStop();  // the 1.6 s after row 1's confirm
     };
     recorder.attach(*h_);
-    h_->engine->onPublishClicked();
+    h_->engine->publish();
 
     QCOMPARE(recorder.waits, kIteration);
     QCOMPARE(h_->rows(1), (QStringList{QStringLiteral("成功"), QString(), QString()}));
@@ -427,7 +427,7 @@ class ShareEngineTest : public QObject {
       if (index == 4) h_->engine->requestStop();  // the 6 s before row 2's confirm
     };
     recorder.attach(*h_);
-    h_->engine->onPublishClicked();
+    h_->engine->publish();
     QCOMPARE(recorder.waits, kIteration.mid(0, 5));
     QCOMPARE(h_->rows(1), (QStringList{QStringLiteral("成功"), QString(), QString()}));
     QCOMPARE(h_->engine->currentRow(), 1);
@@ -435,7 +435,7 @@ class ShareEngineTest : public QObject {
     // "发表" goes on from row 2 to the end.
     recorder = WaitRecorder{};
     recorder.attach(*h_);
-    h_->engine->onPublishClicked();
+    h_->engine->publish();
     QCOMPARE(h_->rows(1), QStringList(3, QStringLiteral("成功")));
     QCOMPARE(h_->progress->text(), ShareEngine::finishedText());
     const std::vector<ShareRecord> records = h_->shares();
@@ -478,7 +478,7 @@ class ShareEngineTest : public QObject {
     });
     QElapsedTimer total;
     total.start();
-    h_->engine->onPublishClicked();
+    h_->engine->publish();
     const qint64 totalMs = total.elapsed();
 
     QVERIFY(heldWhilePaused);
@@ -565,7 +565,7 @@ class ShareEngineTest : public QObject {
     });
     watchdog.start(180000);
 
-    stalled.engine->onPublishClicked();
+    stalled.engine->publish();
 
     QVERIFY(!hung);
     QCOMPARE(stalled.progress->text(), QStringLiteral("发布完毕"));

@@ -42,7 +42,7 @@ class ShareQuitTest : public QObject {
       quitSent = true;
       QCoreApplication::exit(0);
     });
-    engine.onPublishClicked();
+    engine.publish();
 
     QVERIFY(quitSent);
     QVERIFY(!engine.isRunning());

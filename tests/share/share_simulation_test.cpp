@@ -204,7 +204,7 @@ class Simulation {
       program_->settings.loop = false;
       note(QStringLiteral("发表 (to the end)"));
       try {
-        program_->engine->onPublishClicked();
+        program_->engine->publish();
       } catch (const Crash&) {
         restart();
       }
@@ -494,7 +494,7 @@ class Simulation {
     // them then no longer describes them.
     for (const QString& address : program_->engine->failedAddresses().addresses())
       cleared_.remove(address);
-    program_->engine->onResendClicked();
+    program_->engine->resend();
   }
 
   void toggleSetting() {
@@ -520,7 +520,7 @@ class Simulation {
       importOnTop();
     } else if (dice < 50) {
       note(QStringLiteral("发表"));
-      program_->engine->onPublishClicked();
+      program_->engine->publish();
     } else if (dice < 57) {
       const int count = program_->list.rowCountInt();
       if (count == 0) return;
@@ -589,10 +589,10 @@ class Simulation {
       toggleSetting();
     } else if (dice < 80) {
       note(QStringLiteral("发表 (running)"));
-      engine.onPublishClicked();
+      engine.publish();
     } else if (dice < 83) {
       note(QStringLiteral("失败重发 (running)"));
-      engine.onResendClicked();
+      engine.resend();
     } else {
       throw Crash{};
     }

@@ -193,7 +193,7 @@ class SiteCheckTest : public QObject {
     h.setRows(rows);
     h.addComment->setChecked(true);
     h.period->setText(QStringLiteral("21"));
-    h.engine->onPublishClicked();
+    h.engine->publish();
     QTRY_VERIFY_WITH_TIMEOUT(!h.engine->isRunning(), 120000);
 
     QCOMPARE(h.rows(1), (QStringList{QStringLiteral("成功"), QStringLiteral("失败"),
