@@ -61,16 +61,7 @@ class BrowserSitePage : public SitePage {
     }
     IndexedPage page;
     if (!page.attach(window_)) return SiteState::Usable;
-    // The site's login form is the only page of it with a password box.
-    const QString textBoxes = QStringLiteral("textBoxes");
-    const int count = page.count(textBoxes);
-    for (int i = 1; i <= count; ++i) {
-      if (page.elementProperty(textBoxes, i, QStringLiteral("type"))
-              .compare(QLatin1String("password"), Qt::CaseInsensitive) == 0) {
-        return SiteState::SignedOut;
-      }
-    }
-    return SiteState::Usable;
+    return showsLoginForm(page) ? SiteState::SignedOut : SiteState::Usable;
   }
 
  private:
@@ -79,6 +70,18 @@ class BrowserSitePage : public SitePage {
 };
 
 }  // namespace
+
+bool showsLoginForm(const IndexedPage& page) {
+  const QString textBoxes = QStringLiteral("textBoxes");
+  const int count = page.count(textBoxes);
+  for (int i = 1; i <= count; ++i) {
+    if (page.elementProperty(textBoxes, i, QStringLiteral("type"))
+            .compare(QLatin1String("password"), Qt::CaseInsensitive) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
 
 std::unique_ptr<SitePage> browserSitePage(QWidget* browserWindow) {
   return std::make_unique<BrowserSitePage>(browserWindow);

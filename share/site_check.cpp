@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "browser/browser_control.h"
+#include "browser/browser_site_page.h"
 #include "browser/indexed_page.h"
 #include "browser/keyed_page.h"
 #include "share/designed_waits.h"
@@ -69,16 +70,6 @@ QString nothingFound(const SiteProfile& profile) {
   }
 }
 
-bool showsPasswordBox(const IndexedPage& page) {
-  const int boxes = page.count(kTextBoxes);
-  for (int i = 1; i <= boxes; ++i) {
-    if (page.elementProperty(kTextBoxes, i, QStringLiteral("type")) == QLatin1String("password")) {
-      return true;
-    }
-  }
-  return false;
-}
-
 QString buttonLabel(const IndexedPage& page, int position) {
   QString label = page.elementProperty(kButtons, position, QStringLiteral("value"));
   if (label.trimmed().isEmpty()) {
@@ -117,7 +108,7 @@ int runSiteCheck(BrowserControl& browser, const SiteProfile& profile, QTextStrea
       line(start + QLatin1String("no page was shown"));
       return kSiteCheckFailed;
     }
-    if (showsPasswordBox(page)) {
+    if (showsLoginForm(page)) {
       line(start + QLatin1String("shows the login form: not signed in"));
       return kSiteCheckSignedOut;
     }

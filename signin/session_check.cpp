@@ -1,22 +1,11 @@
 #include "signin/session_check.h"
 
 #include "browser/browser_control.h"
+#include "browser/browser_site_page.h"
 #include "browser/indexed_page.h"
 #include "signin/session_note.h"
 
 namespace quillet {
-
-bool showsLoginForm(const IndexedPage& page) {
-  const QString textBoxes = QStringLiteral("textBoxes");
-  const int count = page.count(textBoxes);
-  for (int i = 1; i <= count; ++i) {
-    if (page.elementProperty(textBoxes, i, QStringLiteral("type"))
-            .compare(QLatin1String("password"), Qt::CaseInsensitive) == 0) {
-      return true;
-    }
-  }
-  return false;
-}
 
 SessionState checkSession(QWidget* browserWindow, const SiteProfile& profile, int loadLimitMs) {
   BrowserControl* browser = browserControlOf(browserWindow);

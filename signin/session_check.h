@@ -6,8 +6,6 @@
 
 namespace quillet {
 
-class IndexedPage;
-
 /// What the start page said about the browser's session.
 enum class SessionState {
   SignedIn,     // the start page came without the login form
@@ -19,8 +17,5 @@ enum class SessionState {
 /// until it has loaded (at most `loadLimitMs`) and tells whether it shows the
 /// login form.
 SessionState checkSession(QWidget* browserWindow, const SiteProfile& profile, int loadLimitMs);
-
-/// True when `page` is a login form: a password box among its text boxes.
-bool showsLoginForm(const IndexedPage& page);
 
 }  // namespace quillet

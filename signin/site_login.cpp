@@ -5,6 +5,7 @@
 #include <QWebEngineProfile>
 
 #include "browser/browser_control.h"
+#include "browser/browser_site_page.h"
 #include "browser/indexed_page.h"
 #include "browser/script_runner.h"
 #include "browser/window_document.h"
