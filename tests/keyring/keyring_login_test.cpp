@@ -16,6 +16,7 @@
 #include "tests/term/quillet_process.h"
 
 using namespace quillet;
+using quillet::testing::describe;
 using quillet::testing::headlessEnvironment;
 using quillet::testing::ProcessResult;
 using quillet::testing::runQuillet;
@@ -41,12 +42,6 @@ int modeOf(const QString& path) {
   struct stat info {};
   if (::stat(QFile::encodeName(path).constData(), &info) != 0) return -1;
   return int(info.st_mode & 07777);
-}
-
-QString describe(const ProcessResult& r) {
-  return QStringLiteral("exit %1\n--- stdout\n%2\n--- stderr\n%3")
-      .arg(r.exitCode)
-      .arg(r.out, r.err);
 }
 
 // secret-tool with `arguments`; its standard output, or nothing when it

@@ -23,11 +23,13 @@
 #include "tests/term/quillet_process.h"
 
 using namespace quillet;
+using quillet::testing::describe;
 using quillet::testing::headlessEnvironment;
 using quillet::testing::ProcessResult;
 using quillet::testing::PtyProcess;
 using quillet::testing::quilletPath;
 using quillet::testing::runQuillet;
+using quillet::testing::writeFile;
 
 namespace {
 
@@ -37,17 +39,6 @@ constexpr char kProxyUser[] = "pxuser";
 constexpr char kProxyPassword[] = "px-secret";
 // The HTTP engine's own User-Agent begins so; the browser engine's names QtWebEngine.
 constexpr char kHttpEngineAgent[] = "Mozilla/4.0 (compatible; MSIE 6.0";
-
-QString describe(const ProcessResult& r) {
-  return QStringLiteral("exit %1\n--- stdout\n%2\n--- stderr\n%3")
-      .arg(r.exitCode)
-      .arg(r.out, r.err);
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
 
 struct ProxyRequest {
   QString method;

@@ -9,16 +9,11 @@
 
 #include "tests/term/quillet_process.h"
 
+using quillet::testing::describe;
 using quillet::testing::ProcessResult;
 using quillet::testing::runQuillet;
 
 namespace {
-
-QString describe(const ProcessResult& r) {
-  return QStringLiteral("exit %1\n--- stdout\n%2\n--- stderr\n%3")
-      .arg(r.exitCode)
-      .arg(r.out, r.err);
-}
 
 QString readSource(const char* relativePath) {
   QFile file(QStringLiteral(QUILLET_SOURCE_DIR "/") + QLatin1String(relativePath));

@@ -21,31 +21,18 @@
 #include "tests/term/quillet_process.h"
 
 using namespace quillet;
+using quillet::testing::describe;
 using quillet::testing::headlessEnvironment;
 using quillet::testing::ProcessResult;
 using quillet::testing::PtyProcess;
+using quillet::testing::readFile;
 using quillet::testing::runQuillet;
+using quillet::testing::writeFile;
 
 namespace {
 
 constexpr char kCaptcha[] = "7139";
 constexpr double kTimeScale = 0.1;
-
-QString describe(const ProcessResult& r) {
-  return QStringLiteral("exit %1\n--- stdout\n%2\n--- stderr\n%3")
-      .arg(r.exitCode)
-      .arg(r.out, r.err);
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 }  // namespace
 

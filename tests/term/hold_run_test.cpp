@@ -19,9 +19,11 @@
 #include "tests/term/quillet_process.h"
 
 using namespace quillet;
+using quillet::testing::describe;
 using quillet::testing::headlessEnvironment;
 using quillet::testing::ProcessResult;
 using quillet::testing::runQuillet;
+using quillet::testing::writeFile;
 
 namespace {
 
@@ -37,17 +39,6 @@ constexpr int kFailingRow = 21;
 // is told on standard error.
 bool journalKept(const ProcessResult& r) {
   return !r.err.contains(QStringLiteral("无法写入数据文件夹"));
-}
-
-QString describe(const ProcessResult& r) {
-  return QStringLiteral("exit %1\n--- stdout\n%2\n--- stderr\n%3")
-      .arg(r.exitCode)
-      .arg(r.out, r.err);
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
 QString wrongLink(int row) {

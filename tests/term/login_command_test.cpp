@@ -17,6 +17,7 @@
 #include "tests/term/quillet_process.h"
 
 using namespace quillet;
+using quillet::testing::describe;
 using quillet::testing::ProcessResult;
 using quillet::testing::PtyProcess;
 using quillet::testing::runQuillet;
@@ -34,12 +35,6 @@ void writeFile(const QString& path, const QByteArray& bytes) {
 QByteArray readWhole(const QString& path) {
   QFile file(path);
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QString describe(const ProcessResult& r) {
-  return QStringLiteral("exit %1\n--- stdout\n%2\n--- stderr\n%3")
-      .arg(r.exitCode)
-      .arg(r.out, r.err);
 }
 
 }  // namespace

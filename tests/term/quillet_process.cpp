@@ -1,6 +1,7 @@
 #include "tests/term/quillet_process.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QProcess>
 #include <algorithm>
 
@@ -41,6 +42,22 @@ ProcessResult runQuillet(const QStringList& arguments, const QByteArray& input,
   result.out = QString::fromUtf8(process.readAllStandardOutput());
   result.err = QString::fromUtf8(process.readAllStandardError());
   return result;
+}
+
+QString describe(const ProcessResult& r) {
+  return QStringLiteral("exit %1\n--- stdout\n%2\n--- stderr\n%3")
+      .arg(r.exitCode)
+      .arg(r.out, r.err);
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 bool waitForLines(QProcess& process, QByteArray& out, int lines, int limitMs, QString* why) {

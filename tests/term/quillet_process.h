@@ -30,6 +30,13 @@ ProcessResult runQuillet(const QStringList& arguments, const QByteArray& input =
                          const QProcessEnvironment& environment = headlessEnvironment(0.1),
                          int limitMs = 120'000);
 
+/// A finished process as a failure message shows it: exit status, stdout, stderr.
+QString describe(const ProcessResult& r);
+/// Writes `bytes` to `path` (replacing it); false when it could not.
+bool writeFile(const QString& path, const QByteArray& bytes);
+/// The bytes of the file at `path`; empty when it cannot be read.
+QByteArray readFile(const QString& path);
+
 /// Reads `process`'s standard output into `out` until it holds `lines`
 /// lines. Gives up as soon as the process ends (it will print no more) or
 /// after `limitMs`; then returns false and `why` says what the process

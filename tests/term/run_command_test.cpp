@@ -19,9 +19,11 @@
 #include "tests/term/quillet_process.h"
 
 using namespace quillet;
+using quillet::testing::describe;
 using quillet::testing::headlessEnvironment;
 using quillet::testing::ProcessResult;
 using quillet::testing::runQuillet;
+using quillet::testing::writeFile;
 
 namespace {
 
@@ -29,17 +31,6 @@ constexpr char kCaptcha[] = "7139";
 constexpr int kFailingItem = 502;
 // Short designed waits, yet long enough for the site's pages to answer.
 constexpr double kTimeScale = 0.1;
-
-QString describe(const ProcessResult& r) {
-  return QStringLiteral("exit %1\n--- stdout\n%2\n--- stderr\n%3")
-      .arg(r.exitCode)
-      .arg(r.out, r.err);
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
 
 // Splits RFC 4180 records (CRLF line ends, quoted fields) into fields.
 QList<QStringList> parseCsv(const QString& text) {
