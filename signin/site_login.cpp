@@ -6,11 +6,11 @@
 
 #include "browser/browser_control.h"
 #include "browser/browser_site_page.h"
+#include "browser/cookie_bridge.h"
 #include "browser/indexed_page.h"
 #include "browser/script_runner.h"
 #include "browser/window_document.h"
 #include "net/fetch_with_timeout.h"
-#include "signin/cookie_bridge.h"
 #include "signin/fetch_image.h"
 #include "signin/fetch_wait_pump.h"
 #include "signin/remembered_account.h"
