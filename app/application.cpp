@@ -25,6 +25,7 @@
 #include "app/widget_share_settings.h"
 #include "browser/browser_control.h"
 #include "browser/browser_site_page.h"
+#include "browser/cookie_bridge.h"
 #include "browser/indexed_page.h"
 #include "journal/data_folder_lock.h"
 #include "share/list_actions.h"
@@ -34,7 +35,6 @@
 #include "share/share_engine.h"
 #include "share/share_journal.h"
 #include "share/share_preferences.h"
-#include "signin/cookie_bridge.h"
 #include "signin/remembered_account.h"
 #include "signin/session_note.h"
 

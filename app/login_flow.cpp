@@ -2,6 +2,8 @@
 
 #include <QPixmap>
 
+#include "browser/browser_site_page.h"
+
 namespace quillet {
 
 LoginFlow::LoginFlow(LoginControls controls, SiteProfile profile, RememberedAccount& account,
@@ -14,7 +16,8 @@ LoginFlow::LoginFlow(LoginControls controls, SiteProfile profile, RememberedAcco
       remember_(controls.remember),
       hint_(controls.hint),
       tabs_(controls.tabs),
-      login_(controls.browserWindow, std::move(profile), account) {}
+      page_(browserSitePage(controls.browserWindow)),
+      login_(*page_, std::move(profile), account) {}
 
 LoginRequest LoginFlow::requestFromFields() const {
   LoginRequest request;

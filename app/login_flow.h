@@ -7,8 +7,10 @@
 #include <QPointer>
 #include <QString>
 #include <QTabWidget>
+#include <memory>
 
 #include "signin/site_login.h"
+#include "site/site_page.h"
 #include "site/site_profile.h"
 
 namespace quillet {
@@ -83,6 +85,8 @@ class LoginFlow : public QObject {
   QPointer<QCheckBox> remember_;
   QPointer<QLabel> hint_;
   QPointer<QTabWidget> tabs_;
+  // The browser's page, as the login works it; made before the login that uses it.
+  std::unique_ptr<SitePage> page_;
   SiteLogin login_;
 };
 

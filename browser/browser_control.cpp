@@ -7,6 +7,7 @@
 #include <QWebEngineProfile>
 
 #include "browser/engine_proxy.h"
+#include "site/kept_session.h"
 
 namespace quillet {
 
@@ -83,21 +84,8 @@ QWebEngineProfile* BrowserControl::defaultProfile() {
   return profile;
 }
 
-namespace {
-
-QString& keptFolder() {
-  static QString folder;
-  return folder;
-}
-
-}  // namespace
-
-QString BrowserControl::keptSessionFolder() {
-  return keptFolder();
-}
-
 void BrowserControl::keepSessionIn(const QString& stateDir) {
-  keptFolder() = stateDir;
+  setKeptSessionFolder(stateDir);
   QWebEngineProfile* profile = defaultProfile();
   const QString folder = stateDir + QLatin1String("/browser");
   profile->setPersistentStoragePath(folder);

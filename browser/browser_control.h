@@ -53,11 +53,9 @@ class BrowserControl : public QWebEngineView {
 
   /// Keeps the default profile's cookies (session cookies too), site storage and cache in
   /// `<stateDir>/browser/`, so that a signed-in session survives the process and two state
-  /// folders never share one. Call before the profile's first page loads.
+  /// folders never share one. Call before the profile's first page loads. The folder is then
+  /// the process's keptSessionFolder().
   static void keepSessionIn(const QString& stateDir);
-
-  /// The folder given to keepSessionIn(), empty before.
-  static QString keptSessionFolder();
 
  private:
   void onLoadingChanged(const QWebEngineLoadingInfo& info);

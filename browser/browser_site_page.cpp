@@ -1,15 +1,23 @@
 #include "browser/browser_site_page.h"
 
 #include <QPointer>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWidget>
 
 #include "browser/browser_control.h"
+#include "browser/cookie_bridge.h"
+#include "browser/document_ref.h"
 #include "browser/indexed_page.h"
 #include "browser/keyed_page.h"
+#include "browser/script_runner.h"
 
 namespace quillet {
 
 namespace {
+
+// The ordinary wait of the page objects is the one the page interface names.
+static_assert(kScriptTimeoutMs == kPageAnswerTimeoutMs);
 
 class BrowserSitePage : public SitePage {
  public:
@@ -56,12 +64,38 @@ class BrowserSitePage : public SitePage {
     return found;
   }
   SiteState siteState() override {
-    if (BrowserControl* browser = browserControlOf(window_)) {
-      if (browser->showsErrorPage()) return SiteState::Down;
-    }
+    if (showsErrorPage()) return SiteState::Down;
+    return showsLoginForm(kScriptTimeoutMs) ? SiteState::SignedOut : SiteState::Usable;
+  }
+  bool isLoading() override {
+    const BrowserControl* browser = browserControlOf(window_);
+    return browser != nullptr && browser->isLoading();
+  }
+  bool showsErrorPage() override {
+    const BrowserControl* browser = browserControlOf(window_);
+    return browser != nullptr && browser->showsErrorPage();
+  }
+  QString documentId(int answerTimeoutMs) override {
+    // A document's token is unique in the process, so it names the document
+    // across pages too.
+    DocumentRef document;
+    documentFromWindow(window_, document, answerTimeoutMs);
+    return document.token();
+  }
+  bool showsLoginForm(int answerTimeoutMs) override {
     IndexedPage page;
-    if (!page.attach(window_)) return SiteState::Usable;
-    return showsLoginForm(page) ? SiteState::SignedOut : SiteState::Usable;
+    page.setAnswerTimeout(answerTimeoutMs);
+    return page.attach(window_) && quillet::showsLoginForm(page);
+  }
+  void shareSessionWithDownloads() override {
+    // A round trip to the page first: what the sign-in left pending (the
+    // cookies the browser just received among it) is handled before the
+    // download reads the jar.
+    DocumentRef shown;
+    documentFromWindow(window_, shown);
+    BrowserControl* browser = browserControlOf(window_);
+    if (browser != nullptr && browser->page() != nullptr)
+      CookieBridge::ensureFor(browser->page()->profile());
   }
 
  private:

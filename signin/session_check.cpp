@@ -1,22 +1,18 @@
 #include "signin/session_check.h"
 
-#include "browser/browser_control.h"
-#include "browser/browser_site_page.h"
-#include "browser/indexed_page.h"
 #include "signin/session_note.h"
+#include "site/site_page.h"
 
 namespace quillet {
 
-SessionState checkSession(QWidget* browserWindow, const SiteProfile& profile, int loadLimitMs) {
-  BrowserControl* browser = browserControlOf(browserWindow);
-  if (browser == nullptr) return SessionState::Unreachable;
-  browser->navigate(profile.logonUrl());
-  IndexedPage waiter;
-  waiter.waitUntilComplete(browserWindow, loadLimitMs);
-  if (browser->isLoading() || browser->showsErrorPage()) return SessionState::Unreachable;
-  IndexedPage page;
-  if (!page.attach(browserWindow)) return SessionState::Unreachable;
-  const bool signedIn = !showsLoginForm(page);
+SessionState checkSession(SitePage& page, const SiteProfile& profile, int loadLimitMs) {
+  // Without a browser every step does nothing and no document is shown:
+  // the site reads as unreachable.
+  page.navigate(profile.logonUrl());
+  page.waitUntilLoaded(loadLimitMs);
+  if (page.isLoading() || page.showsErrorPage()) return SessionState::Unreachable;
+  if (page.documentId(kPageAnswerTimeoutMs).isEmpty()) return SessionState::Unreachable;
+  const bool signedIn = !page.showsLoginForm(kPageAnswerTimeoutMs);
   noteSession(signedIn);
   return signedIn ? SessionState::SignedIn : SessionState::SignedOut;
 }

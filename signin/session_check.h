@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QWidget>
-
 #include "site/site_profile.h"
 
 namespace quillet {
+
+class SitePage;
 
 /// What the start page said about the browser's session.
 enum class SessionState {
@@ -13,9 +13,8 @@ enum class SessionState {
   Unreachable,  // the site could not be reached
 };
 
-/// Opens the site's start page in the browser below `browserWindow`, waits
-/// until it has loaded (at most `loadLimitMs`) and tells whether it shows the
-/// login form.
-SessionState checkSession(QWidget* browserWindow, const SiteProfile& profile, int loadLimitMs);
+/// Opens the site's start page in the browser's `page`, waits until it has
+/// loaded (at most `loadLimitMs`) and tells whether it shows the login form.
+SessionState checkSession(SitePage& page, const SiteProfile& profile, int loadLimitMs);
 
 }  // namespace quillet

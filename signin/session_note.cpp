@@ -4,12 +4,12 @@
 #include <QFile>
 #include <QSaveFile>
 
-#include "browser/browser_control.h"
+#include "site/kept_session.h"
 
 namespace quillet {
 
 void noteSession(bool signedIn, const QString& user) {
-  const QString folder = BrowserControl::keptSessionFolder();
+  const QString folder = keptSessionFolder();
   if (folder.isEmpty()) return;
   QString who = user;
   if (who.isEmpty()) who = readSessionNote(folder).user;

@@ -20,8 +20,8 @@ struct SessionNote {
 inline constexpr char kSessionNoteFile[] = "session-state";
 
 /// Records what the session of this process's browser was seen to be, in the
-/// folder given to BrowserControl::keepSessionIn(); nothing when no folder
-/// keeps the session. An empty `user` keeps the one noted before.
+/// folder that keeps it (keptSessionFolder()); nothing when no folder keeps
+/// the session. An empty `user` keeps the one noted before.
 void noteSession(bool signedIn, const QString& user = {});
 
 /// The note in `stateDir`; `known` is false when there is none.

@@ -1,22 +1,12 @@
 #include "signin/site_login.h"
 
-#include <QCoreApplication>
-#include <QWebEnginePage>
-#include <QWebEngineProfile>
-
-#include "browser/browser_control.h"
-#include "browser/browser_site_page.h"
-#include "browser/indexed_page.h"
-#include "browser/script_runner.h"
-#include "browser/window_document.h"
 #include "net/fetch_with_timeout.h"
-#include "signin/cookie_bridge.h"
 #include "signin/fetch_image.h"
 #include "signin/fetch_wait_pump.h"
 #include "signin/remembered_account.h"
-#include "signin/session_check.h"
 #include "signin/session_note.h"
 #include "site/pump_wait.h"
+#include "site/site_page.h"
 
 namespace quillet {
 namespace {
@@ -27,18 +17,6 @@ constexpr std::int32_t kAnswerWaitMicros = 2'000'000;
 // may take to arrive before the attempt counts as unanswered. A network
 // limit, so it does not follow the time scale.
 constexpr int kPendingAnswerLimitMs = 10'000;
-
-bool browserIsLoading(QWidget* window) {
-  const BrowserControl* browser = browserControlOf(window);
-  return browser != nullptr && browser->isLoading();
-}
-
-// The engine's own error page (site unreachable, connection refused or
-// dropped) names neither outcome, yet says nothing about a sign-in.
-bool browserShowsErrorPage(QWidget* window) {
-  const BrowserControl* browser = browserControlOf(window);
-  return browser != nullptr && browser->showsErrorPage();
-}
 
 }  // namespace
 
@@ -79,50 +57,42 @@ QString SiteLogin::hintFor(LoginOutcome outcome) {
   return unreachableText();
 }
 
-SiteLogin::SiteLogin(QWidget* browserWindow, SiteProfile profile, RememberedAccount& account)
-    : browserWindow_(browserWindow), profile_(std::move(profile)), account_(account) {
+SiteLogin::SiteLogin(SitePage& page, SiteProfile profile, RememberedAccount& account)
+    : page_(page), profile_(std::move(profile)), account_(account) {
   // The captcha download waits on this thread; keep the window alive
   // meanwhile.
   setFetchWaitPump(qtFetchWaitPump());
 }
 
 LoginReport SiteLogin::submit(const LoginRequest& request) {
-  IndexedPage page;
-  if (!page.attach(browserWindow_.data())) {
+  const QString submittedOn = page_.documentId(kPageAnswerTimeoutMs);
+  if (submittedOn.isEmpty()) {
     // No page to fill: nothing was submitted, so nothing can have succeeded.
     return finish(judge(nullptr), request);
   }
-  page.setTextBoxValue(profile_.userNameBox, request.user);
-  page.setTextBoxValue(profile_.passwordBox, request.password);
-  page.setTextBoxValue(profile_.captchaBox, request.captcha);
-  page.clickButton(profile_.loginButton);
-  const DocumentRef submittedOn = page.document();
+  page_.setTextBoxValue(profile_.userNameBox, request.user);
+  page_.setTextBoxValue(profile_.passwordBox, request.password);
+  page_.setTextBoxValue(profile_.captchaBox, request.captcha);
+  page_.clickButton(profile_.loginButton);
   pumpWait(kAnswerWaitMicros);
   // Reading the page while the answer is still loading would read the login
   // form itself, which names no error and would pass for a success.
-  if (browserIsLoading(browserWindow_.data())) {
-    IndexedPage waiter;
-    waiter.waitUntilComplete(browserWindow_.data(), kPendingAnswerLimitMs);
-  }
+  if (page_.isLoading()) page_.waitUntilLoaded(kPendingAnswerLimitMs);
   return finish(judge(&submittedOn), request);
 }
 
 LoginReport SiteLogin::checkShownPage(const LoginRequest& request) {
-  const DocumentRef nothing;
+  const QString nothing;
   return finish(judge(&nothing), request);
 }
 
-LoginOutcome SiteLogin::judge(const DocumentRef* submittedOn) {
+LoginOutcome SiteLogin::judge(const QString* submittedOn) {
   // A page kept busy by its own scripts answers late; its late answer is
   // still the outcome, not an absent notice.
-  IndexedPage page;
-  page.setAnswerTimeout(kOutcomeAnswerTimeoutMs);
-  if (submittedOn == nullptr || !page.attach(browserWindow_.data()) ||
-      browserShowsErrorPage(browserWindow_.data())) {
-    return LoginOutcome::Unreachable;
-  }
-  if (!submittedOn->isNull() && page.document() == *submittedOn &&
-      browserIsLoading(browserWindow_.data())) {
+  if (submittedOn == nullptr) return LoginOutcome::Unreachable;
+  const QString shown = page_.documentId(kOutcomeAnswerTimeoutMs);
+  if (shown.isEmpty() || page_.showsErrorPage()) return LoginOutcome::Unreachable;
+  if (!submittedOn->isEmpty() && shown == *submittedOn && page_.isLoading()) {
     // The form was sent but no answer has arrived: the page shown is the
     // login form itself, which says nothing about the outcome.
     return LoginOutcome::NoAnswer;
@@ -131,12 +101,14 @@ LoginOutcome SiteLogin::judge(const DocumentRef* submittedOn) {
   // "错误", and reading it as a wrong account would empty a good user name
   // and password.
   for (const QString& mark : profile_.captchaMarks()) {
-    if (page.highlightText(mark)) return LoginOutcome::WrongCaptcha;
+    if (page_.highlightText(mark, kOutcomeAnswerTimeoutMs, nullptr))
+      return LoginOutcome::WrongCaptcha;
   }
-  if (page.highlightText(profile_.loginWrongAccountMark)) return LoginOutcome::WrongAccount;
+  if (page_.highlightText(profile_.loginWrongAccountMark, kOutcomeAnswerTimeoutMs, nullptr))
+    return LoginOutcome::WrongAccount;
   // The submit changed nothing the site would say: the form is still there,
   // so the attempt did not sign in.
-  if (showsLoginForm(page)) return LoginOutcome::NotSignedIn;
+  if (page_.showsLoginForm(kOutcomeAnswerTimeoutMs)) return LoginOutcome::NotSignedIn;
   return LoginOutcome::SignedIn;
 }
 
@@ -159,13 +131,8 @@ LoginReport SiteLogin::finish(LoginOutcome outcome, const LoginRequest& request)
 }
 
 QByteArray SiteLogin::downloadCaptcha() {
-  WindowDocument document;
-  document.attach(browserWindow_.data());
-  // The download must carry the browser's session: make sure the browser's
-  // cookies reach the HTTP engine's jar.
-  if (BrowserControl* browser = browserControlOf(browserWindow_.data())) {
-    if (browser->page() != nullptr) CookieBridge::ensureFor(browser->page()->profile());
-  }
+  // The download must carry the browser's session.
+  page_.shareSessionWithDownloads();
   std::string address = profile_.captchaUrl().toStdString();
   std::string headers;
   const std::string image = fetchImageAs(address, std::string(), &headers);

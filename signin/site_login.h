@@ -1,16 +1,14 @@
 #pragma once
 
 #include <QByteArray>
-#include <QPointer>
 #include <QString>
-#include <QWidget>
 
 #include "site/site_profile.h"
 
 namespace quillet {
 
-class DocumentRef;
 class RememberedAccount;
+class SitePage;
 
 /// How a sign-in attempt ended.
 enum class LoginOutcome {
@@ -46,14 +44,14 @@ struct LoginReport {
 };
 
 /// Signs in to the share site through its own login page in a hidden browser
-/// (the first browser control below `browserWindow`): fills the form,
-/// submits it, waits two seconds and reads the outcome from the page that
-/// answered. Every attempt ends with a new captcha picture, downloaded in the
-/// browser's session. Knows no widgets of its own: the window's sign-in page
-/// and the terminal both drive it.
+/// (`page`, which the caller keeps for as long as this object): fills the
+/// form, submits it, waits two seconds and reads the outcome from the page
+/// that answered. Every attempt ends with a new captcha picture, downloaded
+/// in the browser's session. Knows no widgets and no browser: the window's
+/// sign-in page and the terminal both drive it.
 class SiteLogin {
  public:
-  SiteLogin(QWidget* browserWindow, SiteProfile profile, RememberedAccount& account);
+  SiteLogin(SitePage& page, SiteProfile profile, RememberedAccount& account);
 
   /// Hint texts, one per outcome.
   static QString wrongAccountText();  // "用户名或密码错误"
@@ -78,12 +76,14 @@ class SiteLogin {
 
  private:
   /// The one place that decides what the page shown after a submission means.
-  LoginOutcome judge(const DocumentRef* submittedOn);
+  /// `submittedOn` names the document the form was sent on (empty when none
+  /// was sent); null when there was no page to send it on.
+  LoginOutcome judge(const QString* submittedOn);
   LoginReport finish(LoginOutcome outcome, const LoginRequest& request);
 
   // The browser may go away while a wait dispatches events (the window is
-  // closed); every use checks that it is still there.
-  QPointer<QWidget> browserWindow_;
+  // closed); the page then does nothing and shows nothing.
+  SitePage& page_;
   SiteProfile profile_;
   RememberedAccount& account_;
 };

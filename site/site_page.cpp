@@ -20,6 +20,11 @@ class NoSitePage : public SitePage {
     return false;
   }
   SiteState siteState() override { return SiteState::Usable; }
+  bool isLoading() override { return false; }
+  bool showsErrorPage() override { return false; }
+  QString documentId(int) override { return {}; }
+  bool showsLoginForm(int) override { return false; }
+  void shareSessionWithDownloads() override {}
 };
 
 }  // namespace

@@ -10,6 +10,10 @@ namespace quillet {
 /// "not found". Real time, not scaled.
 inline constexpr int kOutcomeAnswerTimeoutMs = 10000;
 
+/// How long an ordinary look at the page waits for its answer: a page busy
+/// for longer reads as showing nothing. Real time, not scaled.
+inline constexpr int kPageAnswerTimeoutMs = 1000;
+
 /// What the page says about the site as a whole.
 enum class SiteState {
   Usable,     // a page of the site, without its login form
@@ -46,10 +50,29 @@ class SitePage {
   virtual bool highlightText(const QString& text, int answerTimeoutMs, bool* answered) = 0;
   /// The state of the site, read from the page shown now.
   virtual SiteState siteState() = 0;
+
+  /// Whether a load is under way (asked for and not yet finished).
+  virtual bool isLoading() = 0;
+  /// Whether the page shown is the engine's own error page for a load that
+  /// failed: no page of the site.
+  virtual bool showsErrorPage() = 0;
+  /// Names the document shown now: the same name for as long as that
+  /// document is shown, another one once a load replaces it. Empty when
+  /// there is no page, it shows no document yet, or it does not answer
+  /// within `answerTimeoutMs`.
+  virtual QString documentId(int answerTimeoutMs) = 0;
+  /// Whether the page shown is the site's login form (a password box among
+  /// its text boxes); a busy page gets `answerTimeoutMs` to answer.
+  virtual bool showsLoginForm(int answerTimeoutMs) = 0;
+  /// Makes the program's own downloads from the site carry the browser's
+  /// session on it (its cookies reach the HTTP engine's jar, and the
+  /// page's pending work is handled first).
+  virtual void shareSessionWithDownloads() = 0;
 };
 
 /// A page that is not there: every action does nothing, no text is found
-/// (and no answer came), the site reads as usable.
+/// (and no answer came), the site reads as usable; nothing loads, no error
+/// page and no login form is shown, and there is no document.
 std::unique_ptr<SitePage> noSitePage();
 
 }  // namespace quillet

@@ -9,9 +9,9 @@
 #include <cstring>
 
 #include "browser/browser_control.h"
+#include "browser/cookie_bridge.h"
 #include "browser/engine_proxy.h"
 #include "browser/indexed_page.h"
-#include "signin/cookie_bridge.h"
 
 namespace quillet::term {
 namespace {

@@ -4,9 +4,11 @@
 #include <QFile>
 #include <QImage>
 #include <cstdio>
+#include <memory>
 #include <optional>
 
 #include "browser/browser_control.h"
+#include "browser/browser_site_page.h"
 #include "config/environment_password.h"
 #include "signin/site_login.h"
 #include "term/exit_status.h"
@@ -136,7 +138,8 @@ SessionCommand::Step LoginCommand::reachSite(HeadlessBrowser& session) {
 
 int LoginCommand::work(HeadlessBrowser& session, StopSignals&) {
   const bool remember = line().parser().isSet(rememberOption_);
-  SiteLogin login(session.browser(), line().profile(), *account_);
+  const std::unique_ptr<SitePage> page = browserSitePage(session.browser());
+  SiteLogin login(*page, line().profile(), *account_);
   const QString picturePath =
       QDir(line().config().dataDir).absoluteFilePath(QStringLiteral("captcha.png"));
   QByteArray picture = login.downloadCaptcha();

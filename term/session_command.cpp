@@ -1,8 +1,10 @@
 #include "term/session_command.h"
 
 #include <QDir>
+#include <memory>
 
 #include "browser/browser_control.h"
+#include "browser/browser_site_page.h"
 #include "journal/data_folder_lock.h"
 #include "signin/session_check.h"
 #include "signin/site_login.h"
@@ -64,7 +66,8 @@ int SessionCommand::execute(const QStringList& arguments) {
 }
 
 SessionCommand::Step SessionCommand::reachSite(HeadlessBrowser& session) {
-  switch (checkSession(session.browser(), line_.profile(), kStartPageLimitMs)) {
+  const std::unique_ptr<SitePage> page = browserSitePage(session.browser());
+  switch (checkSession(*page, line_.profile(), kStartPageLimitMs)) {
     case SessionState::SignedIn:
       return std::nullopt;
     case SessionState::SignedOut:

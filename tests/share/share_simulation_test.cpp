@@ -135,6 +135,14 @@ class MemorySite : public SitePage {
   }
   // The session never ends and the site never goes down here.
   SiteState siteState() override { return SiteState::Usable; }
+  bool showsErrorPage() override { return false; }
+  bool showsLoginForm(int) override { return false; }
+  // Every page comes at once.
+  bool isLoading() override { return false; }
+  // Only a sign-in tells documents apart or downloads in the browser's
+  // session, and the pass never signs in.
+  QString documentId(int) override { return {}; }
+  void shareSessionWithDownloads() override {}
 
   // Shares that went through, by pass and address.
   QHash<std::pair<PassKey, QString>, int> shares;

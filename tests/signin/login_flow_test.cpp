@@ -20,9 +20,9 @@
 #include <memory>
 
 #include "browser/browser_control.h"
+#include "browser/cookie_bridge.h"
 #include "browser/indexed_page.h"
 #include "demo/demo_site.h"
-#include "signin/cookie_bridge.h"
 #include "signin/remembered_account.h"
 #include "site/time_scale.h"
 #include "test_servers.h"

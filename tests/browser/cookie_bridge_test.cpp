@@ -1,4 +1,4 @@
-#include "signin/cookie_bridge.h"
+#include "browser/cookie_bridge.h"
 
 #include <QCoreApplication>
 #include <QNetworkCookie>
@@ -14,7 +14,7 @@
 #include "net/cookie_jar.h"
 #include "net/fetch_with_timeout.h"
 #include "signin/fetch_wait_pump.h"
-#include "test_servers.h"
+#include "tests/signin/test_servers.h"
 
 using quillet::Cookie;
 using quillet::CookieBridge;

@@ -1,11 +1,11 @@
-#include "signin/cookie_bridge.h"
+#include "browser/cookie_bridge.h"
 
 #include <QNetworkCookie>
 #include <QWebEngineCookieStore>
 #include <QWebEngineProfile>
 
+#include "browser/cookie_conversion.h"
 #include "net/cookie_jar.h"
-#include "signin/cookie_conversion.h"
 
 namespace quillet {
 namespace {

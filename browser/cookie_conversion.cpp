@@ -1,4 +1,4 @@
-#include "signin/cookie_conversion.h"
+#include "browser/cookie_conversion.h"
 
 #include <QDateTime>
 
