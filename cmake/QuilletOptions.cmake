@@ -45,6 +45,11 @@ function(quillet_add_test)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
+  # QtTest aborts a test function after five minutes of its own accord, with
+  # a stack trace instead of the failing check's message; a long test (whole
+  # terminal runs on a loaded machine) gets the test's own limit instead.
+  math(EXPR function_limit_ms "${T_TIMEOUT} * 1000")
+  list(APPEND env QTEST_FUNCTION_TIMEOUT=${function_limit_ms})
   set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}"
                        ENVIRONMENT "${env}")
   if(T_SERIAL)
