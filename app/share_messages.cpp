@@ -1,0 +1,38 @@
+#include "app/share_messages.h"
+
+#include "share/dialogs.h"
+#include "share/discard_question.h"
+#include "share/share_engine.h"
+#include "share/share_journal.h"
+
+namespace quillet {
+
+void showShareMessages(ShareEngine& engine, Dialogs& dialogs) {
+  // Direct connections: the box is open while the engine waits for it, as
+  // the period field already has the focus.
+  QObject::connect(&engine, &ShareEngine::refused, &engine, [&dialogs](Refusal reason) {
+    dialogs.information(refusalTitle(reason), refusalText(reason));
+  });
+  QObject::connect(&engine, &ShareEngine::importFailed, &engine,
+                   [&dialogs](const ImportFailure& failure) {
+                     dialogs.information(importFailureTitle(), importFailureText(failure));
+                   });
+}
+
+void showJournalProblems(ShareJournal& journal, Dialogs& dialogs) {
+  QObject::connect(&journal, &ShareJournal::problem, &journal, [&dialogs](const QString& text) {
+    dialogs.warning(ShareJournal::messageTitle(), text);
+  });
+}
+
+std::function<bool(int)> askBeforeResend(Dialogs& dialogs) {
+  return [&dialogs](int rowsWithResults) {
+    return dialogs.question(QStringLiteral("失败重发"), resendDiscardQuestion(rowsWithResults));
+  };
+}
+
+ImportResult importThroughDialog(ShareEngine& engine, Dialogs& dialogs) {
+  return engine.importFile(dialogs.getOpenFileName());
+}
+
+}  // namespace quillet
