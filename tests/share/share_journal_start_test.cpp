@@ -108,6 +108,7 @@ class ShareJournalStartTest : public QObject {
     QCOMPARE(interrupted, ShareJournal::interruptedText(3));
     QCOMPARE(page.dialogs.messages().size(), 1);
     QVERIFY(page.dialogs.lastMessage().warning);
+    QCOMPARE(page.dialogs.lastMessage().title, ShareJournal::messageTitle());
     QVERIFY2(page.dialogs.lastMessage().text.startsWith(ShareJournal::readOnlyText(path)),
              qPrintable(page.dialogs.lastMessage().text));
 
