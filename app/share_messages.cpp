@@ -1,6 +1,6 @@
 #include "app/share_messages.h"
 
-#include "share/dialogs.h"
+#include "app/dialogs.h"
 #include "share/discard_question.h"
 #include "share/share_engine.h"
 #include "share/share_journal.h"

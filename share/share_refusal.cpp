@@ -1,6 +1,6 @@
 #include "share/share_refusal.h"
 
-#include "share/dialogs.h"
+#include "share/message_title.h"
 
 namespace quillet {
 

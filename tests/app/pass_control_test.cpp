@@ -22,6 +22,7 @@
 
 #include "app/address_list_menu.h"
 #include "app/application.h"
+#include "app/list_actions.h"
 #include "app/main_window.h"
 #include "browser/browser_control.h"
 #include "config/app_config.h"
@@ -30,7 +31,6 @@
 #include "journal/journal.h"
 #include "share/address_list_model.h"
 #include "share/designed_waits.h"
-#include "share/list_actions.h"
 #include "share/share_engine.h"
 #include "share/share_journal.h"
 #include "site/time_scale.h"

@@ -24,6 +24,7 @@
 
 #include "app/address_list_menu.h"
 #include "app/application.h"
+#include "app/list_actions.h"
 #include "app/main_window.h"
 #include "app/qt_translations.h"
 #include "app/status_tally_label.h"
@@ -33,7 +34,6 @@
 #include "journal/journal.h"
 #include "share/address_list_model.h"
 #include "share/discard_question.h"
-#include "share/list_actions.h"
 #include "share/row_pacing.h"
 #include "share/share_engine.h"
 #include "site/time_scale.h"

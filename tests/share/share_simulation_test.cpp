@@ -38,10 +38,10 @@
 #include <optional>
 #include <random>
 
+#include "app/list_actions.h"
 #include "app/share_messages.h"
 #include "share/address_list_model.h"
 #include "share/failed_addresses.h"
-#include "share/list_actions.h"
 #include "share/page_steps.h"
 #include "share/share_engine.h"
 #include "share/share_journal.h"
