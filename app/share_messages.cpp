@@ -8,8 +8,9 @@
 namespace quillet {
 
 void showShareMessages(ShareEngine& engine, Dialogs& dialogs) {
-  // Direct connections: the box is open while the engine waits for it, as
-  // the period field already has the focus.
+  // Same-thread connections run at once: the box is answered before the
+  // engine goes on (with the period field already holding the focus), and
+  // before the import's count reaches the status bar.
   QObject::connect(&engine, &ShareEngine::refused, &engine, [&dialogs](Refusal reason) {
     dialogs.information(refusalTitle(reason), refusalText(reason));
   });

@@ -25,11 +25,12 @@ class ShareSettings;
 /// site's pages at the period of its settings, and starts over when loop
 /// sharing is on. It reads its settings through ShareSettings and reports
 /// through signals, never through widgets or message boxes: a refusal or a
-/// file it cannot read comes back as a typed signal, which the window and the
-/// terminal each present their own way, so that both drive the same flow. Every signal is emitted
-/// before the pass goes on to its next page step: a slot that records it makes it durable. Runs on
-/// the GUI thread; every wait keeps the event loop working, so the buttons' handlers can run inside
-/// a pass.
+/// file it cannot read comes back as a typed signal, which the window and
+/// the terminal each present their own way, so that both drive the same
+/// flow. Every signal is emitted before the pass goes on to its next page
+/// step: a slot that records it makes it durable. Runs on the GUI thread;
+/// every wait keeps the event loop working, so the buttons' handlers can run
+/// inside a pass.
 class ShareEngine : public QObject {
   Q_OBJECT
 
@@ -139,9 +140,10 @@ class ShareEngine : public QObject {
   /// Status-bar part 1: progress, "发布完毕", "已暂停", "已停止", and the
   /// refusals while a pass runs.
   void progressText(const QString& text);
-  /// "发表", "失败重发" or a start at a row was refused for `reason`; a
-  /// person must hear of it (the window shows a message box). Sent after
-  /// the period field was given the focus, and before runEnded.
+  /// "发表", "失败重发" or a start at a row (or a loop's next round) was
+  /// refused for `reason`; a person must hear of it (the window shows a
+  /// message box, the terminal a line). NothingToShare comes after the
+  /// period field was given the focus, and before runEnded.
   void refused(quillet::Refusal reason);
   /// The file of an import could not be read; sent before importedText.
   void importFailed(const quillet::ImportFailure& failure);

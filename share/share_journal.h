@@ -30,8 +30,8 @@ class ShareJournal : public QObject {
 
   /// Opens the journal in `dataDir` and restores what it holds into the
   /// list and the failed list (a broken file or an unwritable folder is
-  /// told through `problem`, before this returns). Returns the status-bar part 2 text to show
-  /// (empty when there is none).
+  /// told through `problem` before this returns). Returns the status-bar
+  /// part 2 text to show (empty when there is none).
   QString openAndRestore(const QString& dataDir);
   /// Gives the engine the restored interrupted pass (after the window's
   /// start-up has reset it): the next "发表" goes on with it. Returns the
