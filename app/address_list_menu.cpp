@@ -8,9 +8,9 @@
 #include <QTreeView>
 #include <algorithm>
 
+#include "app/list_actions.h"
 #include "share/address_list_model.h"
 #include "share/failed_addresses.h"
-#include "share/list_actions.h"
 #include "share/share_engine.h"
 
 namespace quillet {

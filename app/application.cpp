@@ -16,10 +16,12 @@
 #include "app/clickable_label.h"
 #include "app/contact_info.h"
 #include "app/current_row_view.h"
+#include "app/list_actions.h"
 #include "app/login_flow.h"
 #include "app/main_window.h"
 #include "app/pass_title.h"
 #include "app/qt_dialogs.h"
+#include "app/share_messages.h"
 #include "app/splash_window.h"
 #include "app/status_tally_label.h"
 #include "app/widget_share_settings.h"
@@ -28,7 +30,6 @@
 #include "browser/cookie_bridge.h"
 #include "browser/indexed_page.h"
 #include "journal/data_folder_lock.h"
-#include "share/list_actions.h"
 #include "share/pass_notices.h"
 #include "share/row_pacing.h"
 #include "share/run_tally.h"
@@ -91,10 +92,11 @@ Application::Application(const AppConfig& config, Dialogs* dialogs, QObject* par
       std::make_unique<WidgetShareSettings>(w.period, w.loopSharing, w.addComment, w.commentPool);
   if (ownDialogs_) ownDialogs_->setParent(&w);
   sitePage_ = browserSitePage(w.browser);
-  share_ = std::make_unique<ShareEngine>(*w.addressList, *shareSettings_, sitePage_.get(), profile_,
-                                         *dialogs_);
-  journal_ =
-      std::make_unique<ShareJournal>(*w.addressList, share_->failedAddresses(), *share_, *dialogs_);
+  share_ =
+      std::make_unique<ShareEngine>(*w.addressList, *shareSettings_, sitePage_.get(), profile_);
+  showShareMessages(*share_, *dialogs_);
+  journal_ = std::make_unique<ShareJournal>(*w.addressList, share_->failedAddresses(), *share_);
+  showJournalProblems(*journal_, *dialogs_);
   listActions_ = std::make_unique<ListActions>(*w.addressList, *dialogs_);
   passTitle_ = std::make_unique<PassTitle>(*share_, *w.addressList, *shareSettings_);
   runTally_ = std::make_unique<RunTally>(*share_, *w.addressList, *shareSettings_);
@@ -122,9 +124,11 @@ Application::~Application() = default;
 void Application::bindEvents() {
   MainWindow& w = *window_;
   connect(w.loginButton, &QPushButton::clicked, login_.get(), &LoginFlow::onLoginClicked);
-  connect(w.importButton, &QPushButton::clicked, share_.get(), &ShareEngine::importFromDialog);
+  connect(w.importButton, &QPushButton::clicked, share_.get(),
+          [this] { importThroughDialog(*share_, *dialogs_); });
   connect(w.publishButton, &QPushButton::clicked, share_.get(), &ShareEngine::publish);
-  connect(w.resendButton, &QPushButton::clicked, share_.get(), &ShareEngine::resend);
+  connect(w.resendButton, &QPushButton::clicked, share_.get(),
+          [this] { share_->resend(askBeforeResend(*dialogs_)); });
   bindShareReports();
   listMenu_ = new AddressListMenu(&w, w.addressView, w.statusParts[1], *share_, *listActions_,
                                   share_->failedAddresses());

@@ -2,8 +2,8 @@
 
 #include <QTextStream>
 
+#include "app/dialogs.h"
 #include "config/app_config.h"
-#include "share/dialogs.h"
 #include "site/profile_file.h"
 
 namespace quillet {

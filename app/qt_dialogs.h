@@ -3,7 +3,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "share/dialogs.h"
+#include "app/dialogs.h"
 
 namespace quillet {
 

@@ -5,7 +5,6 @@
 
 #include "share/address_file.h"
 #include "share/address_list_model.h"
-#include "share/dialogs.h"
 
 namespace quillet {
 
@@ -15,27 +14,29 @@ QString importedText(int count, int blankLines) {
   return text;
 }
 
-int importAddressFile(Dialogs& dialogs, AddressListModel& list, const QString& path,
-                      int* blankLines) {
+QString importFailureTitle() {
+  return QStringLiteral("导入地址");
+}
+
+QString importFailureText(const ImportFailure& failure) {
+  return QStringLiteral("无法读取文件 %1：%2")
+      .arg(QDir::toNativeSeparators(failure.path), failure.reason);
+}
+
+ImportResult importAddressFile(AddressListModel& list, const QString& path) {
   AddressFileContents contents = readAddressFile(path);
-  if (blankLines != nullptr) *blankLines = contents.blankLines;
+  ImportResult result;
+  result.blankLines = contents.blankLines;
   if (!contents.ok) {
-    dialogs.information(
-        QStringLiteral("导入地址"),
-        QStringLiteral("无法读取文件 %1：%2").arg(QDir::toNativeSeparators(path), contents.error));
-    return -1;
+    result.failure = ImportFailure{path, contents.error};
+    return result;
   }
   // Each line goes on top of the one before it: the file ends up reversed
   // above the existing rows, inserted as one batch.
   std::reverse(contents.lines.begin(), contents.lines.end());
   list.insertRows(0, contents.lines);
-  return static_cast<int>(contents.lines.size());
-}
-
-int importAddresses(Dialogs& dialogs, AddressListModel& list, int* blankLines) {
-  const QString path = dialogs.getOpenFileName();
-  if (path.isEmpty()) return 0;
-  return std::max(0, importAddressFile(dialogs, list, path, blankLines));
+  result.inserted = static_cast<int>(contents.lines.size());
+  return result;
 }
 
 }  // namespace quillet

@@ -1,28 +1,40 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 namespace quillet {
 
 class AddressListModel;
-class Dialogs;
 
 /// The status-bar text for a count of addresses: "已导入12个地址", and
 /// "（跳过2个空行）" after it when the last file read held blank lines.
 QString importedText(int count, int blankLines = 0);
 
-/// The import behind "导入地址": asks for a file and imports it as
-/// importAddressFile() does. Returns the number of rows inserted (0 when the
-/// dialog was cancelled). The caller shows importedText() of the row count
-/// afterwards, whether or not a file was chosen.
-int importAddresses(Dialogs& dialogs, AddressListModel& list, int* blankLines = nullptr);
+/// Why an address file could not be imported: which file, and the system's
+/// reason.
+struct ImportFailure {
+  QString path;
+  QString reason;
+};
+
+/// The title and text that tell an ImportFailure: "导入地址",
+/// "无法读取文件 PATH：REASON".
+QString importFailureTitle();
+QString importFailureText(const ImportFailure& failure);
+
+/// What an import did: the rows it put in, the blank lines it left out, or
+/// why the file could not be read (then no row went in).
+struct ImportResult {
+  int inserted = 0;
+  int blankLines = 0;
+  std::optional<ImportFailure> failure;
+};
 
 /// Puts the lines of the file at `path` at the top of the list in reverse
 /// file order (above the rows already there). A file that cannot be read
-/// leaves the rows as they were and says which file and why through
-/// `dialogs`. Returns the number of rows inserted, or -1 when unreadable.
-/// Blank lines are left out; their count goes to `blankLines` when given.
-int importAddressFile(Dialogs& dialogs, AddressListModel& list, const QString& path,
-                      int* blankLines = nullptr);
+/// leaves the rows as they were; the result says which file and why. Blank
+/// lines are left out and counted.
+ImportResult importAddressFile(AddressListModel& list, const QString& path);
 
 }  // namespace quillet

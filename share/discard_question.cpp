@@ -1,7 +1,6 @@
 #include "share/discard_question.h"
 
 #include "share/address_list_model.h"
-#include "share/dialogs.h"
 
 namespace quillet {
 
@@ -28,13 +27,6 @@ QString clearDiscardQuestion(int rows) {
              "列表中有%1行分享结果。清空列表会把它们连同地址一起删除"
              "（可先用“导出结果…”保存）。继续吗？")
       .arg(rows);
-}
-
-bool mayDiscardResults(Dialogs& dialogs, const AddressListModel& list, const QString& title,
-                       QString (*makeQuestion)(int)) {
-  const int rows = rowsWithResults(list);
-  if (rows == 0) return true;
-  return dialogs.question(title, makeQuestion(rows));
 }
 
 }  // namespace quillet

@@ -5,7 +5,6 @@
 #include "share/address_import.h"
 #include "share/address_list_model.h"
 #include "share/designed_waits.h"
-#include "share/dialogs.h"
 #include "share/discard_question.h"
 #include "share/share_settings.h"
 
@@ -45,12 +44,11 @@ class ShareEngine::Report : public StepReport, public HoldReport {
 };
 
 ShareEngine::ShareEngine(AddressListModel& list, ShareSettings& settings, SitePage* page,
-                         SiteProfile profile, Dialogs& dialogs, QObject* parent)
+                         SiteProfile profile, QObject* parent)
     : QObject(parent),
       list_(list),
       settings_(settings),
       profile_(std::move(profile)),
-      dialogs_(dialogs),
       context_(std::make_shared<RunContext>()),
       report_(std::make_unique<Report>(*this)),
       steps_(StepParts{&list_, &failed_, &settings_, report_.get(), page}, profile_, cursor_,
@@ -71,13 +69,13 @@ ShareEngine::~ShareEngine() {
 }
 
 QString ShareEngine::refusalText() {
-  return QStringLiteral("请先导入地址和设定周期（必须大于21秒，否则你的帐号可能会被禁言）");
+  return quillet::refusalText(Refusal::NothingToShare);
 }
 QString ShareEngine::noFailuresText() {
-  return QStringLiteral("没有发布失败的地址（地址错误的请更换地址）");
+  return quillet::refusalText(Refusal::NoFailures);
 }
 QString ShareEngine::noFailuresTitle() {
-  return QStringLiteral("错误信息");
+  return refusalTitle(Refusal::NoFailures);
 }
 QString ShareEngine::finishedText() {
   return QStringLiteral("发布完毕");
@@ -228,17 +226,14 @@ std::int64_t ShareEngine::pacingMicros(double seconds) {
   return static_cast<std::int64_t>(std::min(micros, kLongest));
 }
 
-void ShareEngine::importFromDialog() {
-  int blankLines = 0;
-  importAddresses(dialogs_, list_, &blankLines);
-  Q_EMIT importedText(quillet::importedText(list_.rowCountInt(), blankLines));
-}
-
-int ShareEngine::importFile(const QString& path) {
-  int blankLines = 0;
-  const int inserted = importAddressFile(dialogs_, list_, path, &blankLines);
-  Q_EMIT importedText(quillet::importedText(list_.rowCountInt(), blankLines));
-  return inserted;
+ImportResult ShareEngine::importFile(const QString& path) {
+  ImportResult result;
+  if (!path.isEmpty()) {
+    result = importAddressFile(list_, path);
+    if (result.failure) Q_EMIT importFailed(*result.failure);
+  }
+  Q_EMIT importedText(quillet::importedText(list_.rowCountInt(), result.blankLines));
+  return result;
 }
 
 bool ShareEngine::startAllowed() {
@@ -247,7 +242,7 @@ bool ShareEngine::startAllowed() {
       list_.rowCountInt() > 0 && period.has_value() && !(*period - 21.0 < -0.0000001);
   if (!allowed) {
     settings_.focusPeriod();
-    dialogs_.information(defaultMessageTitle(), refusalText());
+    Q_EMIT refused(Refusal::NothingToShare);
   }
   return allowed;
 }
@@ -439,19 +434,19 @@ bool ShareEngine::runPass(const std::shared_ptr<RunContext>& context) {
   }
 }
 
-void ShareEngine::resend() {
+void ShareEngine::resend(const std::function<bool(int rowsWithResults)>& mayDiscard) {
   if (running_) {
     Q_EMIT progressText(busyResendText());
     return;
   }
   const QStringList addresses = failed_.addresses();
   if (addresses.isEmpty()) {
-    dialogs_.information(noFailuresTitle(), noFailuresText());
+    Q_EMIT refused(Refusal::NoFailures);
     return;
   }
-  if (!mayDiscardResults(dialogs_, list_, QStringLiteral("失败重发"), resendDiscardQuestion)) {
-    return;
-  }
+  // Results are only given up when someone says so.
+  const int withResults = rowsWithResults(list_);
+  if (withResults > 0 && !(mayDiscard && mayDiscard(withResults))) return;
   list_.clear();
   Q_EMIT importedText(quillet::importedText(static_cast<int>(addresses.size())));
   list_.insertRows(0, addresses);

@@ -7,35 +7,38 @@
 #include <memory>
 #include <optional>
 
+#include "share/address_import.h"
 #include "share/failed_addresses.h"
 #include "share/page_steps.h"
 #include "share/run_context.h"
+#include "share/share_refusal.h"
 #include "share/site_hold.h"
 #include "site/site_profile.h"
 
 namespace quillet {
 
 class AddressListModel;
-class Dialogs;
 class ShareSettings;
 
 /// The sharing engine behind "导入地址", "发表" and "失败重发": walks the
 /// address list, publishing one address after another through the share
 /// site's pages at the period of its settings, and starts over when loop
 /// sharing is on. It reads its settings through ShareSettings and reports
-/// through signals, never through widgets, so that the window and the
-/// terminal drive the same flow. Every signal is emitted before the pass
-/// goes on to its next page step: a slot that records it makes it durable.
-/// Runs on the GUI thread; every wait keeps the event loop working, so the
-/// buttons' handlers can run inside a pass.
+/// through signals, never through widgets or message boxes: a refusal or a
+/// file it cannot read comes back as a typed signal, which the window and
+/// the terminal each present their own way, so that both drive the same
+/// flow. Every signal is emitted before the pass goes on to its next page
+/// step: a slot that records it makes it durable. Runs on the GUI thread;
+/// every wait keeps the event loop working, so the buttons' handlers can run
+/// inside a pass.
 class ShareEngine : public QObject {
   Q_OBJECT
 
  public:
   /// The engine works the site through `page` (null: no page). The page,
-  /// the list, the settings and the dialogs must outlive the engine.
+  /// the list and the settings must outlive the engine.
   ShareEngine(AddressListModel& list, ShareSettings& settings, SitePage* page, SiteProfile profile,
-              Dialogs& dialogs, QObject* parent = nullptr);
+              QObject* parent = nullptr);
   ~ShareEngine() override;
 
   /// No pass to go on with (the state of a freshly opened window).
@@ -48,20 +51,24 @@ class ShareEngine : public QObject {
   /// The journal's key for the pass just started.
   void setPassKey(PassKey key);
 
-  /// "导入地址": the file's lines go on top of the list; a running pass keeps
-  /// working on the same rows.
-  void importFromDialog();
-  /// The same import for a known file; -1 when it cannot be read.
-  int importFile(const QString& path);
+  /// "导入地址" of the file at `path`: its lines go on top of the list; a
+  /// running pass keeps working on the same rows. A file that cannot be read
+  /// changes nothing and is reported through importFailed. An empty path is
+  /// a file dialog that was cancelled: nothing is read. Either way the row
+  /// count is shown afterwards (importedText).
+  ImportResult importFile(const QString& path);
   /// "发表": checks the list and the period, then goes on with a stopped or
   /// interrupted pass (its own rows; rows added since are left for the next
   /// one) or starts a pass over the whole list, again and again while loop
-  /// sharing is on. Refused with a status-bar message while a pass runs.
+  /// sharing is on. Refused with a status-bar message while a pass runs, and
+  /// through `refused` when the checks fail.
   void publish();
   /// "失败重发": replaces the rows by the failed addresses and starts a pass
-  /// as "发表" does. When rows hold results it asks first (No: nothing
-  /// changes). Refused with a status-bar message while a pass runs.
-  void resend();
+  /// as "发表" does. When rows hold results, `mayDiscard` is asked first with
+  /// their number (false: nothing changes; an empty function gives nothing
+  /// up). Refused with a status-bar message while a pass runs, and through
+  /// `refused` when there is no failed address.
+  void resend(const std::function<bool(int rowsWithResults)>& mayDiscard);
   /// Starts a pass at `row` (0-based), with the checks of "发表". Refused
   /// while a pass runs.
   void startAt(int row);
@@ -116,6 +123,7 @@ class ShareEngine : public QObject {
   /// is not finite.
   static std::int64_t pacingMicros(double seconds);
 
+  /// The texts of refusalText(Refusal) and refusalTitle(Refusal).
   static QString refusalText();
   static QString noFailuresText();
   static QString noFailuresTitle();
@@ -129,8 +137,16 @@ class ShareEngine : public QObject {
   static QString finishedWithNewRowsText(int newRows);
 
  Q_SIGNALS:
-  /// Status-bar part 1: progress, "发布完毕", "已暂停", "已停止", refusals.
+  /// Status-bar part 1: progress, "发布完毕", "已暂停", "已停止", and the
+  /// refusals while a pass runs.
   void progressText(const QString& text);
+  /// "发表", "失败重发" or a start at a row (or a loop's next round) was
+  /// refused for `reason`; a person must hear of it (the window shows a
+  /// message box, the terminal a line). NothingToShare comes after the
+  /// period field was given the focus, and before runEnded.
+  void refused(quillet::Refusal reason);
+  /// The file of an import could not be read; sent before importedText.
+  void importFailed(const quillet::ImportFailure& failure);
   /// Status-bar part 2: "已导入N个地址".
   void importedText(const QString& text);
   /// The comment pool entry drawn for the share in progress.
@@ -184,7 +200,6 @@ class ShareEngine : public QObject {
   AddressListModel& list_;
   ShareSettings& settings_;
   SiteProfile profile_;
-  Dialogs& dialogs_;
   FailedAddresses failed_;
   PassCursor cursor_;
   QString sourceFile_;

@@ -4,7 +4,6 @@
 
 #include "journal/journal.h"
 #include "share/address_list_model.h"
-#include "share/dialogs.h"
 #include "share/failed_addresses.h"
 #include "share/journal_recorder.h"
 #include "share/share_engine.h"
@@ -12,12 +11,11 @@
 namespace quillet {
 
 ShareJournal::ShareJournal(AddressListModel& list, FailedAddresses& failed, ShareEngine& engine,
-                           Dialogs& dialogs, QObject* parent)
+                           QObject* parent)
     : QObject(parent),
       list_(list),
       failed_(failed),
       engine_(engine),
-      dialogs_(dialogs),
       journal_(std::make_unique<Journal>()) {
   connect(journal_.get(), &Journal::turnedOff, this, &ShareJournal::tell);
 }
@@ -37,7 +35,7 @@ bool ShareJournal::isActive() const {
 }
 
 void ShareJournal::tell(const QString& text) {
-  dialogs_.warning(messageTitle(), text);
+  Q_EMIT problem(text);
 }
 
 QString ShareJournal::readOnlyText(const QString& path) {

@@ -9,7 +9,6 @@
 namespace quillet {
 
 class AddressListModel;
-class Dialogs;
 class FailedAddresses;
 class Journal;
 class JournalRecorder;
@@ -20,19 +19,19 @@ class ShareEngine;
 /// engine at start-up, and records every change from then on. The engine's
 /// signals and the lists' change signals arrive directly, so each change is
 /// committed before the pass takes its next page step. Problems with the
-/// file are told once in a message box; the program goes on in memory.
+/// file are told once, through `problem`; the program goes on in memory.
 class ShareJournal : public QObject {
   Q_OBJECT
 
  public:
   ShareJournal(AddressListModel& list, FailedAddresses& failed, ShareEngine& engine,
-               Dialogs& dialogs, QObject* parent = nullptr);
+               QObject* parent = nullptr);
   ~ShareJournal() override;
 
   /// Opens the journal in `dataDir` and restores what it holds into the
   /// list and the failed list (a broken file or an unwritable folder is
-  /// told in a message box). Returns the status-bar part 2 text to show
-  /// (empty when there is none).
+  /// told through `problem` before this returns). Returns the status-bar
+  /// part 2 text to show (empty when there is none).
   QString openAndRestore(const QString& dataDir);
   /// Gives the engine the restored interrupted pass (after the window's
   /// start-up has reset it): the next "发表" goes on with it. Returns the
@@ -56,7 +55,14 @@ class ShareJournal : public QObject {
 
   /// "上次分享在第N个地址中断，登录后按“发表”继续" for the 1-based row.
   static QString interruptedText(int rowNumber);
+  /// The title of the window's message box for a problem.
   static QString messageTitle();
+
+ Q_SIGNALS:
+  /// The journal cannot do its work (it is read-only, out of date, or has
+  /// turned itself off): `text` says what and what it means. Sent once for
+  /// each such problem; a person must hear of it.
+  void problem(const QString& text);
 
  private:
   void recordPass();
@@ -66,7 +72,6 @@ class ShareJournal : public QObject {
   AddressListModel& list_;
   FailedAddresses& failed_;
   ShareEngine& engine_;
-  Dialogs& dialogs_;
   std::unique_ptr<Journal> journal_;
   std::unique_ptr<JournalRecorder> recorder_;
   JournalSnapshot snapshot_;

@@ -26,7 +26,6 @@
 #include "term/run_settings.h"
 #include "term/say.h"
 #include "term/stop_signals.h"
-#include "term/terminal_dialogs.h"
 
 namespace quillet::term {
 namespace {
@@ -180,13 +179,16 @@ int RunCommand::work(HeadlessBrowser& session, StopSignals& stops) {
   AddressListModel list;
   RunSettings settings;
   applyOptions(settings);
-  TerminalDialogs dialogs;
   const std::unique_ptr<SitePage> page = browserSitePage(session.browser());
-  ShareEngine engine(list, settings, page.get(), line().profile(), dialogs);
+  ShareEngine engine(list, settings, page.get(), line().profile());
   engine.setSourceFile(sourceFile_);
+  // What the window puts in a message box goes to standard error as a line.
+  QObject::connect(&engine, &ShareEngine::refused,
+                   [](Refusal reason) { say(refusalText(reason)); });
   // The list as the journal holds it, and every change recorded from here
   // on before the pass takes its next page step.
-  ShareJournal journal(list, engine.failedAddresses(), engine, dialogs);
+  ShareJournal journal(list, engine.failedAddresses(), engine);
+  QObject::connect(&journal, &ShareJournal::problem, [](const QString& text) { say(text); });
   if (const Step ended = openJournal(journal)) return *ended;
   if (const Step ended = loadList(list, engine, journal, settings)) return *ended;
 

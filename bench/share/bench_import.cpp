@@ -6,10 +6,9 @@
 #include <QTreeView>
 #include <cstdio>
 
-#include "share/address_import.h"
 #include "app/address_view.h"
+#include "share/address_import.h"
 #include "share/address_list_model.h"
-#include "tests/doubles/recording_dialogs.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -22,19 +21,19 @@ int main(int argc, char** argv) {
   quillet::configureAddressView(&view, &model);
   view.resize(720, 400);
   view.show();
-  quillet::RecordingDialogs dialogs;
-  dialogs.setNextFileName(QString::fromLocal8Bit(argv[1]));
+  const QString path = QString::fromLocal8Bit(argv[1]);
 
   QElapsedTimer clock;
   clock.start();
-  const int rows = quillet::importAddresses(dialogs, model);
+  const quillet::ImportResult result = quillet::importAddressFile(model, path);
   QApplication::processEvents();  // the view takes in the new rows and repaints
   const qint64 ns = clock.nsecsElapsed();
 
-  if (!dialogs.messages().isEmpty()) {
-    std::fprintf(stderr, "%s\n", qPrintable(dialogs.lastMessage().text));
+  if (result.failure) {
+    std::fprintf(stderr, "%s\n", qPrintable(quillet::importFailureText(*result.failure)));
     return 1;
   }
+  const int rows = result.inserted;
   std::printf("rows %d\nimport_ms %.1f\nfirst_row %s\n", rows, static_cast<double>(ns) / 1e6,
               qPrintable(model.cell(0)));
   return 0;

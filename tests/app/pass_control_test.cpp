@@ -22,6 +22,7 @@
 
 #include "app/address_list_menu.h"
 #include "app/application.h"
+#include "app/list_actions.h"
 #include "app/main_window.h"
 #include "browser/browser_control.h"
 #include "config/app_config.h"
@@ -30,11 +31,10 @@
 #include "journal/journal.h"
 #include "share/address_list_model.h"
 #include "share/designed_waits.h"
-#include "share/list_actions.h"
-#include "tests/doubles/recording_dialogs.h"
 #include "share/share_engine.h"
 #include "share/share_journal.h"
 #include "site/time_scale.h"
+#include "tests/doubles/recording_dialogs.h"
 
 using namespace quillet;
 
@@ -268,7 +268,7 @@ void PassControlTest::unwritableFolderGoesOnInMemory() {
   }
   // (Not signed in, so the import button's page is closed: the same import
   // for a known file.)
-  QCOMPARE(app->shareEngine().importFile(list), 2);
+  QCOMPARE(app->shareEngine().importFile(list).inserted, 2);
   QCOMPARE(w.addressList->rowCountInt(), 2);
   QCOMPARE(w.statusParts[2]->text(), QStringLiteral("已导入2个地址"));
   QCOMPARE(dialogs_.messages().size(), 1);  // said once

@@ -24,6 +24,7 @@
 
 #include "app/address_list_menu.h"
 #include "app/application.h"
+#include "app/list_actions.h"
 #include "app/main_window.h"
 #include "app/qt_translations.h"
 #include "app/status_tally_label.h"
@@ -33,11 +34,10 @@
 #include "journal/journal.h"
 #include "share/address_list_model.h"
 #include "share/discard_question.h"
-#include "share/list_actions.h"
-#include "tests/doubles/recording_dialogs.h"
 #include "share/row_pacing.h"
 #include "share/share_engine.h"
 #include "site/time_scale.h"
+#include "tests/doubles/recording_dialogs.h"
 
 using namespace quillet;
 
@@ -282,7 +282,7 @@ void WindowFeedbackTest::settingsAndExportFolderKeptForTheNextStart() {
     w.addComment->setChecked(true);
     const QString list = data.filePath(QStringLiteral("list.txt"));
     QVERIFY(writeFile(list, "http://item.example/1\n"));
-    QCOMPARE(app->shareEngine().importFile(list), 1);
+    QCOMPARE(app->shareEngine().importFile(list).inserted, 1);
 
     dialogs_.setNextSaveFileName(csv);
     w.addressView->setFocus();

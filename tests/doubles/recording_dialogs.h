@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <functional>
 
-#include "share/dialogs.h"
+#include "app/dialogs.h"
 
 namespace quillet {
 

@@ -1,14 +1,20 @@
+#include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <QtTest>
 
+#include "app/address_view.h"
+#include "app/share_messages.h"
+#include "app/widget_share_settings.h"
 #include "share/address_file.h"
 #include "share/address_import.h"
-#include "app/address_view.h"
 #include "share/address_list_model.h"
+#include "share/share_engine.h"
 #include "tests/doubles/recording_dialogs.h"
 
 using namespace quillet;
@@ -21,12 +27,20 @@ QStringList addresses(const AddressListModel& model) {
   return out;
 }
 
-// An import as "导入地址" runs it: the file's rows, then the count shown in
-// the status bar whether or not a file was chosen.
+// An import as "导入地址" runs it, through the engine as the window binds
+// it: the file asked for, its rows, a file that cannot be read told in a
+// message box, then the count shown in the status bar whether or not a file
+// was chosen.
 int importCounting(RecordingDialogs& dialogs, AddressListModel& model, QLabel& imported) {
-  const int inserted = importAddresses(dialogs, model);
-  imported.setText(importedText(model.rowCountInt()));
-  return inserted;
+  QLineEdit period;
+  QCheckBox loop;
+  QCheckBox comment;
+  QListWidget pool;
+  WidgetShareSettings settings(&period, &loop, &comment, &pool);
+  ShareEngine engine(model, settings, nullptr, SiteProfile{});
+  showShareMessages(engine, dialogs);
+  QObject::connect(&engine, &ShareEngine::importedText, &imported, &QLabel::setText);
+  return importThroughDialog(engine, dialogs).inserted;
 }
 
 }  // namespace
@@ -213,7 +227,11 @@ class AddressListTest : public QObject {
     QCOMPARE(addresses(model), (QStringList{QStringLiteral("keep1"), QStringLiteral("keep2")}));
     QCOMPARE(imported.text(), QStringLiteral("已导入2个地址"));
     QCOMPARE(dialogs.messages().size(), 1);
+    // An information box titled as the button, not a warning.
+    QCOMPARE(dialogs.lastMessage().title, QStringLiteral("导入地址"));
+    QVERIFY(!dialogs.lastMessage().warning);
     const QString text = dialogs.lastMessage().text;
+    QVERIFY2(text.startsWith(QStringLiteral("无法读取文件 ")), qPrintable(text));
     QVERIFY2(text.contains(QDir::toNativeSeparators(path)), qPrintable(text));
     // The reason follows the file name.
     const QString reason = text.mid(text.indexOf(QStringLiteral("：")) + 1);
@@ -225,12 +243,12 @@ class AddressListTest : public QObject {
   // with the reason, before anything is read into memory.
   void blankLinesAndFilesThatAreNoList() {
     AddressListModel model;
-    RecordingDialogs dialogs;
-    int blankLines = -1;
-    QCOMPARE(importAddressFile(dialogs, model, writeFile("a\n\n  \t\nb\r\n\r\n"), &blankLines), 2);
-    QCOMPARE(blankLines, 3);
+    const ImportResult result = importAddressFile(model, writeFile("a\n\n  \t\nb\r\n\r\n"));
+    QCOMPARE(result.inserted, 2);
+    QVERIFY(!result.failure);
+    QCOMPARE(result.blankLines, 3);
     QCOMPARE(addresses(model), (QStringList{QStringLiteral("b"), QStringLiteral("a")}));
-    QCOMPARE(importedText(2, blankLines), QStringLiteral("已导入2个地址（跳过3个空行）"));
+    QCOMPARE(importedText(2, result.blankLines), QStringLiteral("已导入2个地址（跳过3个空行）"));
     QCOMPARE(importedText(2), QStringLiteral("已导入2个地址"));
 
     const QString huge = dir_.filePath(QStringLiteral("huge.txt"));
@@ -240,8 +258,11 @@ class AddressListTest : public QObject {
       QVERIFY(file.resize(kMaxAddressFileBytes + 1));  // sparse
     }
     for (const QString& path : {QStringLiteral("/dev/zero"), huge}) {
-      QCOMPARE(importAddressFile(dialogs, model, path), -1);
-      const QString text = dialogs.lastMessage().text;
+      const ImportResult refused = importAddressFile(model, path);
+      QVERIFY(refused.failure);
+      QCOMPARE(refused.inserted, 0);
+      QCOMPARE(refused.failure->path, path);
+      const QString text = importFailureText(*refused.failure);
       QVERIFY2(text.contains(path == huge ? QStringLiteral("文件大于256 MiB")
                                           : QStringLiteral("不是普通文件")),
                qPrintable(text));

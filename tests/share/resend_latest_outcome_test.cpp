@@ -9,6 +9,7 @@
 #include <QtTest>
 #include <memory>
 
+#include "app/share_messages.h"
 #include "journal/journal.h"
 #include "share/page_steps.h"
 #include "share/share_journal.h"
@@ -59,8 +60,8 @@ class ResendLatestOutcomeTest : public QObject {
     const QString once = h.itemAddress(kFailsOnce);
     const QString unread = h.itemAddress(kUnread);
 
-    auto journal =
-        std::make_unique<ShareJournal>(h.list, h.engine->failedAddresses(), *h.engine, h.dialogs);
+    auto journal = std::make_unique<ShareJournal>(h.list, h.engine->failedAddresses(), *h.engine);
+    showJournalProblems(*journal, h.dialogs);
     journal->openAndRestore(data.path());
     journal->resumeRunState();
     QVERIFY(journal->isActive());
@@ -101,9 +102,10 @@ class ResendLatestOutcomeTest : public QObject {
     h.list.clear();
     SiteProfile profile;
     profile.siteBase = h.siteBase();
-    h.engine = std::make_unique<ShareEngine>(h.list, h.settings, h.page.get(), profile, h.dialogs);
-    journal =
-        std::make_unique<ShareJournal>(h.list, h.engine->failedAddresses(), *h.engine, h.dialogs);
+    h.engine = std::make_unique<ShareEngine>(h.list, h.settings, h.page.get(), profile);
+    h.showMessages();
+    journal = std::make_unique<ShareJournal>(h.list, h.engine->failedAddresses(), *h.engine);
+    showJournalProblems(*journal, h.dialogs);
     journal->openAndRestore(data.path());
     journal->resumeRunState();
     QCOMPARE(h.engine->failedAddresses().addresses(), QStringList{always});
@@ -115,7 +117,7 @@ class ResendLatestOutcomeTest : public QObject {
     // 失败重发 sends the one address whose latest outcome is 失败, and no other.
     const size_t before = h.shares().size();
     h.loop->setChecked(false);
-    h.engine->resend();
+    h.resend();
     QCOMPARE(h.rows(0), QStringList{always});
     const std::vector<ShareRecord> after = h.shares();
     QCOMPARE(after.size(), before + 1);

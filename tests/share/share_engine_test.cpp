@@ -243,11 +243,11 @@ class ShareEngineTest : public QObject {
       if (index == 4) {  // row 1 entered, not yet published
         h_->engine->publish();
         progressAfterPress << h_->progress->text();
-        h_->engine->resend();
+        h_->resend();
         progressAfterPress << h_->progress->text();
       } else if (rowBefore < 0) {  // row 2 entered, not yet published
         rowBefore = h_->engine->currentRow();
-        h_->engine->importFromDialog();
+        h_->importFromDialog();
         rowAfter = h_->engine->currentRow();
       }
     };
@@ -332,7 +332,7 @@ class ShareEngineTest : public QObject {
   void resendWithoutFailures() {
     h_->setRows({QStringLiteral("a"), QStringLiteral("b")});
     h_->imported->setText(QStringLiteral("已导入2个地址"));
-    h_->engine->resend();
+    h_->resend();
     QCOMPARE(h_->dialogs.messages().size(), 1);
     QCOMPARE(h_->dialogs.lastMessage().title, QStringLiteral("错误信息"));
     QCOMPARE(h_->dialogs.lastMessage().text,
@@ -348,7 +348,7 @@ class ShareEngineTest : public QObject {
     h_->engine->failedAddresses().setAddresses({QStringLiteral("f1"), QStringLiteral("f2")});
     h_->setRows({QStringLiteral("x")});
     h_->period->setText(QStringLiteral("20"));
-    h_->engine->resend();
+    h_->resend();
     QCOMPARE(h_->rows(), (QStringList{QStringLiteral("f1"), QStringLiteral("f2")}));
     QCOMPARE(h_->imported->text(), QStringLiteral("已导入2个地址"));
     QCOMPARE(h_->dialogs.lastMessage().text, ShareEngine::refusalText());

@@ -46,7 +46,7 @@ class ShareFlowTest : public QObject {
       for (auto it = rows.crbegin(); it != rows.crend(); ++it) out.write(it->toUtf8() + "\r\n");
     }
     h.dialogs.setNextFileName(file);
-    h.engine->importFromDialog();
+    h.importFromDialog();
     QCOMPARE(h.rows(), rows);
     QCOMPARE(h.imported->text(), QStringLiteral("已导入8个地址"));
 
@@ -154,7 +154,7 @@ class ShareFlowTest : public QObject {
       rowsAtResend = h.rows();
       importedAtResend = h.imported->text();
     });
-    h.engine->resend();
+    h.resend();
 
     QCOMPARE(rowsAtResend, QStringList{failing});
     QCOMPARE(importedAtResend, QStringLiteral("已导入1个地址"));
@@ -173,7 +173,7 @@ class ShareFlowTest : public QObject {
     QCOMPARE(successes.size(), std::size_t{6});
 
     // With nothing failed any more, a further re-send has nothing to do.
-    h.engine->resend();
+    h.resend();
     QCOMPARE(h.dialogs.lastMessage().text, ShareEngine::noFailuresText());
     QCOMPARE(h.shares().size(), all.size());
   }

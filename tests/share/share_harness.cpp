@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 #include <QWebEngineProfile>
 
+#include "app/share_messages.h"
 #include "browser/browser_site_page.h"
 #include "browser/indexed_page.h"
 
@@ -38,8 +39,9 @@ ShareHarness::ShareHarness(DemoOptions options, SiteProfile siteProfile)
 
   siteProfile.siteBase = siteBase();
   page = browserSitePage(&window);
-  engine = std::make_unique<ShareEngine>(list, settings, page.get(), siteProfile, dialogs);
+  engine = std::make_unique<ShareEngine>(list, settings, page.get(), siteProfile);
   // The same bindings as the window's.
+  showMessages();
   QObject::connect(engine.get(), &ShareEngine::progressText, progress, &QLabel::setText);
   QObject::connect(engine.get(), &ShareEngine::importedText, imported, &QLabel::setText);
   QObject::connect(engine.get(), &ShareEngine::commentChosen, commentPool,
@@ -113,6 +115,18 @@ QStringList ShareHarness::failedEntries() const {
   // The box shows exactly the engine's list.
   if (out != engine->failedAddresses().addresses()) out << QStringLiteral("<box out of step>");
   return out;
+}
+
+void ShareHarness::showMessages() {
+  showShareMessages(*engine, dialogs);
+}
+
+void ShareHarness::resend() {
+  engine->resend(askBeforeResend(dialogs));
+}
+
+ImportResult ShareHarness::importFromDialog() {
+  return importThroughDialog(*engine, dialogs);
 }
 
 void ShareHarness::setRows(const QStringList& addresses) {

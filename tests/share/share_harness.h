@@ -53,6 +53,13 @@ class ShareHarness {
   QStringList failedEntries() const;
   /// Rows of the list from top to bottom.
   void setRows(const QStringList& addresses);
+  /// The engine's messages go to `dialogs`, as the window shows them (again
+  /// after `engine` was replaced).
+  void showMessages();
+  /// "失败重发" and "导入地址" as the window's buttons run them, with
+  /// `dialogs` answering the question and the file dialog.
+  void resend();
+  ImportResult importFromDialog();
 
   QWebEngineProfile* profile;  // private to this harness: its own cookies
   QWidget window;

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "app/share_messages.h"
 #include "app/widget_share_settings.h"
 #include "journal/journal.h"
 #include "share/address_list_model.h"
@@ -64,8 +65,14 @@ struct Page {
   QListWidget* pool = new QListWidget(&window);
   RecordingDialogs dialogs;
   WidgetShareSettings settings{period, loop, comment, pool};
-  ShareEngine engine{list, settings, nullptr, SiteProfile{}, dialogs};
-  ShareJournal journal{list, engine.failedAddresses(), engine, dialogs};
+  ShareEngine engine{list, settings, nullptr, SiteProfile{}};
+  ShareJournal journal{list, engine.failedAddresses(), engine};
+
+  // The messages go where the window's message boxes would show them.
+  Page() {
+    showShareMessages(engine, dialogs);
+    showJournalProblems(journal, dialogs);
+  }
 
   QStringList column(int c) const {
     QStringList out;
@@ -101,6 +108,7 @@ class ShareJournalStartTest : public QObject {
     QCOMPARE(interrupted, ShareJournal::interruptedText(3));
     QCOMPARE(page.dialogs.messages().size(), 1);
     QVERIFY(page.dialogs.lastMessage().warning);
+    QCOMPARE(page.dialogs.lastMessage().title, ShareJournal::messageTitle());
     QVERIFY2(page.dialogs.lastMessage().text.startsWith(ShareJournal::readOnlyText(path)),
              qPrintable(page.dialogs.lastMessage().text));
 

@@ -11,7 +11,6 @@
 #include "app/widget_share_settings.h"
 #include "share/address_list_model.h"
 #include "share/share_engine.h"
-#include "tests/doubles/recording_dialogs.h"
 
 using namespace quillet;
 
@@ -27,9 +26,8 @@ class ShareQuitTest : public QObject {
     QCheckBox addComment(&window);
     QListWidget pool(&window);
     QLabel progress(&window);
-    RecordingDialogs dialogs;
     WidgetShareSettings settings(&period, &loop, &addComment, &pool);
-    ShareEngine engine(list, settings, nullptr, SiteProfile{}, dialogs);
+    ShareEngine engine(list, settings, nullptr, SiteProfile{});
     QObject::connect(&engine, &ShareEngine::progressText, &progress, &QLabel::setText);
     QStringList rows;
     for (int i = 0; i < 500; ++i) rows << QStringLiteral("row %1").arg(i);

@@ -38,9 +38,10 @@
 #include <optional>
 #include <random>
 
+#include "app/list_actions.h"
+#include "app/share_messages.h"
 #include "share/address_list_model.h"
 #include "share/failed_addresses.h"
-#include "share/list_actions.h"
 #include "share/page_steps.h"
 #include "share/share_engine.h"
 #include "share/share_journal.h"
@@ -241,14 +242,15 @@ class Simulation {
     program_ = std::make_unique<Program>();
     Program& p = *program_;
     p.settings.periodSeconds = 21.0 + between(0, 20);
-    p.engine = std::make_unique<ShareEngine>(p.list, p.settings, &site_, profile_, p.dialogs);
+    p.engine = std::make_unique<ShareEngine>(p.list, p.settings, &site_, profile_);
+    showShareMessages(*p.engine, p.dialogs);
     p.engine->setWaitFunction([this](std::int32_t micros) { onWait(micros); });
     // Rows turned away in a row count as a mute: their failures are taken
     // back and they wait, blank, for another try.
     QObject::connect(p.engine.get(), &ShareEngine::rowReleased, p.engine.get(),
                      [this](int row) { released_.insert(program_->list.cell(row)); });
-    p.journal =
-        std::make_unique<ShareJournal>(p.list, p.engine->failedAddresses(), *p.engine, p.dialogs);
+    p.journal = std::make_unique<ShareJournal>(p.list, p.engine->failedAddresses(), *p.engine);
+    showJournalProblems(*p.journal, p.dialogs);
     p.journal->openAndRestore(folder_);
     p.engine->resetRunState();
     const QString interrupted = p.journal->resumeRunState();
@@ -502,7 +504,7 @@ class Simulation {
     // them then no longer describes them.
     for (const QString& address : program_->engine->failedAddresses().addresses())
       cleared_.remove(address);
-    program_->engine->resend();
+    program_->engine->resend(askBeforeResend(program_->dialogs));
   }
 
   void toggleSetting() {
@@ -600,7 +602,7 @@ class Simulation {
       engine.publish();
     } else if (dice < 83) {
       note(QStringLiteral("失败重发 (running)"));
-      engine.resend();
+      engine.resend(askBeforeResend(program_->dialogs));
     } else {
       throw Crash{};
     }

@@ -129,6 +129,10 @@ class RunCommandTest : public QObject {
     QVERIFY2(period.exitCode == 2, qPrintable(describe(period)));
     QVERIFY(period.err.contains(
         QStringLiteral("请先导入地址和设定周期（必须大于21秒，否则你的帐号可能会被禁言）")));
+    // The window's message, alone on its line.
+    QVERIFY2(period.err.split(u'\n').contains(QStringLiteral(
+                 "请先导入地址和设定周期（必须大于21秒，否则你的帐号可能会被禁言）")),
+             qPrintable(describe(period)));
 
     const ProcessResult missing =
         runQuillet(runArgs(fresh.filePath(QStringLiteral("none.txt")), signedIn_.path()), {},

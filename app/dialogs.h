@@ -2,10 +2,12 @@
 
 #include <QString>
 
+#include "share/message_title.h"
+
 namespace quillet {
 
-/// The modal dialogs the sharing engine opens, behind one seam so that tests
-/// can answer them without a person.
+/// The window's modal dialogs (message boxes, questions and file dialogs),
+/// behind one seam so that tests can answer them without a person.
 class Dialogs {
  public:
   virtual ~Dialogs();
@@ -29,9 +31,5 @@ class Dialogs {
   virtual QString getSaveFileName(const QString& caption, const QString& suggestedPath,
                                   const QString& filter) = 0;
 };
-
-/// The title of a message box that has no title of its own: the program's
-/// display name.
-QString defaultMessageTitle();
 
 }  // namespace quillet

@@ -1,14 +1,8 @@
-#include "share/dialogs.h"
+#include "share/message_title.h"
 
 #include <QGuiApplication>
 
 namespace quillet {
-
-Dialogs::~Dialogs() = default;
-
-bool Dialogs::question(const QString& /*title*/, const QString& /*text*/) {
-  return false;
-}
 
 QString defaultMessageTitle() {
   const QString name = QGuiApplication::applicationDisplayName();

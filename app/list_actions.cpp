@@ -1,13 +1,13 @@
-#include "share/list_actions.h"
+#include "app/list_actions.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
 
+#include "app/dialogs.h"
 #include "journal/csv_export.h"
 #include "share/address_list_model.h"
-#include "share/dialogs.h"
 #include "share/discard_question.h"
 #include "share/journal_recorder.h"
 
@@ -73,7 +73,10 @@ QString ListActions::deleteRows(const QList<int>& rows, bool running) {
 
 QString ListActions::clearList(bool running) {
   if (running) return clearRefusedText();
-  if (!mayDiscardResults(dialogs_, list_, QStringLiteral("清空列表"), clearDiscardQuestion)) {
+  // Results are only given up when the user says so.
+  const int withResults = rowsWithResults(list_);
+  if (withResults > 0 &&
+      !dialogs_.question(QStringLiteral("清空列表"), clearDiscardQuestion(withResults))) {
     return {};
   }
   list_.clear();
