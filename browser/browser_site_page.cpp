@@ -19,6 +19,10 @@ namespace {
 // The ordinary wait of the page objects is the one the page interface names.
 static_assert(kScriptTimeoutMs == kPageAnswerTimeoutMs);
 
+// How long a download waits for the browser's cookie store to report what it
+// holds. Real time: the engine's own pace, not a designed wait.
+constexpr int kCookieCatchUpLimitMs = 3000;
+
 class BrowserSitePage : public SitePage {
  public:
   explicit BrowserSitePage(QWidget* window) : window_(window) {}
@@ -94,8 +98,13 @@ class BrowserSitePage : public SitePage {
     DocumentRef shown;
     documentFromWindow(window_, shown);
     BrowserControl* browser = browserControlOf(window_);
-    if (browser != nullptr && browser->page() != nullptr)
-      CookieBridge::ensureFor(browser->page()->profile());
+    if (browser == nullptr || browser->page() == nullptr) return;
+    // The store reports its cookies late: without this a download right
+    // after a sign-in would carry the session from before it, and a site
+    // that answers such a request with a new session would sign the browser
+    // out through the bridge.
+    if (CookieBridge* bridge = CookieBridge::ensureFor(browser->page()->profile()))
+      bridge->catchUp(kCookieCatchUpLimitMs);
   }
 
  private:

@@ -1,6 +1,9 @@
 #include "browser/cookie_bridge.h"
 
+#include <QEventLoop>
 #include <QNetworkCookie>
+#include <QRandomGenerator>
+#include <QTimer>
 #include <QWebEngineCookieStore>
 #include <QWebEngineProfile>
 
@@ -9,6 +12,15 @@
 
 namespace quillet {
 namespace {
+
+// catchUp()'s marker: a cookie of a host that no page or download ever
+// reaches, so that it is sent nowhere.
+constexpr char kMarkerName[] = "quillet-catch-up";
+constexpr char kMarkerHost[] = "catch-up.quillet.invalid";
+
+QUrl markerOrigin() {
+  return QUrl(QStringLiteral("http://%1/").arg(QLatin1String(kMarkerHost)));
+}
 
 // The bridge of each profile, for ensureFor(). Touched on the GUI thread only.
 std::map<const QWebEngineProfile*, CookieBridge*>& bridges() {
@@ -66,7 +78,47 @@ bool CookieBridge::knownAs(const Cookie& cookie) const {
   return it != agreed_.end() && it->second == cookie;
 }
 
+bool CookieBridge::isMarker(const QNetworkCookie& cookie) const {
+  return cookie.name() == kMarkerName && cookie.domain().endsWith(QLatin1String(kMarkerHost));
+}
+
+bool CookieBridge::catchUp(int limitMs) {
+  if (!store_) return false;
+  // The engine's store applies its changes in order and reports them in
+  // that order: once a marker set now is reported, every change made before
+  // it has been reported too, and copied into the jar on the way.
+  // A value of its own each time: a marker left behind by an earlier run (a
+  // process killed during the wait) never passes for this one.
+  QNetworkCookie marker(kMarkerName, QByteArray::number(QRandomGenerator::global()->generate64()) +
+                                         '-' + QByteArray::number(++markersSent_));
+  marker.setPath(QStringLiteral("/"));
+  awaitedMarker_ = marker.value();
+  markerSeen_ = false;
+  QEventLoop loop;
+  QTimer limit;
+  limit.setSingleShot(true);
+  connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+  // Connected after the bridge's own slot, which notes the marker first.
+  connect(store_, &QWebEngineCookieStore::cookieAdded, &loop, [this, &loop](const QNetworkCookie&) {
+    if (markerSeen_) loop.quit();
+  });
+  store_->setCookie(marker, markerOrigin());
+  limit.start(limitMs);
+  // A short wait on the engine's answer: clicks and keys wait for it.
+  const QPointer<CookieBridge> self(this);
+  loop.exec(QEventLoop::ExcludeUserInputEvents);
+  if (!self) return false;  // the profile went away meanwhile
+  const bool caughtUp = markerSeen_;
+  awaitedMarker_.clear();
+  if (store_) store_->deleteCookie(marker, markerOrigin());
+  return caughtUp;
+}
+
 void CookieBridge::onEngineAdded(const QNetworkCookie& engineCookie) {
+  if (isMarker(engineCookie)) {
+    if (!awaitedMarker_.isEmpty() && engineCookie.value() == awaitedMarker_) markerSeen_ = true;
+    return;
+  }
   Cookie cookie = toJarCookie(engineCookie);
   if (cookie.path.empty()) cookie.path = "/";
   if (knownAs(cookie)) return;  // our own copy coming back
@@ -75,6 +127,7 @@ void CookieBridge::onEngineAdded(const QNetworkCookie& engineCookie) {
 }
 
 void CookieBridge::onEngineRemoved(const QNetworkCookie& engineCookie) {
+  if (isMarker(engineCookie)) return;
   const Cookie cookie = toJarCookie(engineCookie);
   const auto it = agreed_.find(keyOf(cookie));
   // A removal of a value other than the agreed one is the first half of an

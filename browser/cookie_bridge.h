@@ -42,6 +42,14 @@ class CookieBridge : public QObject {
   /// of the profile when there is none. Safe to call any number of times.
   static CookieBridge* ensureFor(QWebEngineProfile* profile);
 
+  /// Waits (at most `limitMs`, real time, user input held) until every
+  /// change the browser's store has made so far has reached the jar: the
+  /// engine reports its changes some time after it makes them, so a cookie a
+  /// page has just received (a fresh session after a sign-in) may not be in
+  /// the jar yet, and a download made now would carry the stale one. True
+  /// when the store caught up in time.
+  bool catchUp(int limitMs);
+
   QWebEngineProfile* profile() const { return profile_.data(); }
 
  private:
@@ -52,6 +60,8 @@ class CookieBridge : public QObject {
   void onEngineAdded(const QNetworkCookie& cookie);
   void onEngineRemoved(const QNetworkCookie& cookie);
   void onJarChanged(const Cookie& cookie, bool removed);
+  // Whether `cookie` is catchUp()'s marker, which never reaches the jar.
+  bool isMarker(const QNetworkCookie& cookie) const;
 
   QPointer<QWebEngineProfile> profile_;
   // The registry key; stays valid to compare while the profile is destroyed.
@@ -59,6 +69,10 @@ class CookieBridge : public QObject {
   QPointer<QWebEngineCookieStore> store_;
   int listenerToken_ = -1;
   std::map<Key, Cookie> agreed_;
+  // The marker catchUp() waits for, and whether the store has reported it.
+  QByteArray awaitedMarker_;
+  bool markerSeen_ = false;
+  quint64 markersSent_ = 0;
 };
 
 }  // namespace quillet

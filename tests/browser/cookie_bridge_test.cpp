@@ -246,6 +246,36 @@ class CookieBridgeTest : public QObject {
     QCOMPARE(browserSends(), std::string("jarearly=j"));
   }
 
+  // A cookie the browser's store has only just taken is in the jar once
+  // catchUp() returns, with no other wait: a download right after a sign-in
+  // carries the new session, not the one from before. The marker it waits
+  // for reaches neither the jar nor the site, and is gone afterwards.
+  void catchUpBringsTheStoreIntoTheJar() {
+    CookieBridge bridge(profile_);
+    QNetworkCookie fresh("sid", "after-sign-in");
+    fresh.setPath(QStringLiteral("/"));
+    profile_->cookieStore()->setCookie(fresh, url("/"));
+    QVERIFY(bridge.catchUp(10000));
+    QCOMPARE(jarValue("sid"), std::string("after-sign-in"));
+    for (const Cookie& cookie : CookieJar::instance().all())
+      QVERIFY2(cookie.name != "quillet-catch-up", cookie.domain.c_str());
+    QCOMPARE(browserSends(), std::string("sid=after-sign-in"));
+    QTRY_COMPARE_WITH_TIMEOUT(int(removed_.count("quillet-catch-up")), 1, 10000);
+
+    // A second catch-up waits for its own marker, not the first one's.
+    QNetworkCookie next("sid", "renewed");
+    next.setPath(QStringLiteral("/"));
+    profile_->cookieStore()->setCookie(next, url("/"));
+    QVERIFY(bridge.catchUp(10000));
+    QCOMPARE(jarValue("sid"), std::string("renewed"));
+  }
+
+  // Without a store to ask there is nothing to wait for.
+  void catchUpWithoutAProfile() {
+    CookieBridge bridge(nullptr);
+    QVERIFY(!bridge.catchUp(100));
+  }
+
   void ensureForMakesOneBridgePerProfile() {
     CookieBridge* first = CookieBridge::ensureFor(profile_);
     QVERIFY(first != nullptr);
