@@ -92,9 +92,8 @@ class BrowserSitePage : public SitePage {
     return page.attach(window_) && quillet::showsLoginForm(page);
   }
   void shareSessionWithDownloads() override {
-    // A round trip to the page first: what the sign-in left pending (the
-    // cookies the browser just received among it) is handled before the
-    // download reads the jar.
+    // The captcha refresh has always reached the window's document first;
+    // what it answers is not used.
     DocumentRef shown;
     documentFromWindow(window_, shown);
     BrowserControl* browser = browserControlOf(window_);

@@ -18,6 +18,11 @@ namespace {
 constexpr char kMarkerName[] = "quillet-catch-up";
 constexpr char kMarkerHost[] = "catch-up.quillet.invalid";
 
+// Whether `cookie` is catchUp()'s marker, which never reaches the jar.
+bool isMarker(const QNetworkCookie& cookie) {
+  return cookie.name() == kMarkerName && cookie.domain().endsWith(QLatin1String(kMarkerHost));
+}
+
 QUrl markerOrigin() {
   return QUrl(QStringLiteral("http://%1/").arg(QLatin1String(kMarkerHost)));
 }
@@ -78,10 +83,6 @@ bool CookieBridge::knownAs(const Cookie& cookie) const {
   return it != agreed_.end() && it->second == cookie;
 }
 
-bool CookieBridge::isMarker(const QNetworkCookie& cookie) const {
-  return cookie.name() == kMarkerName && cookie.domain().endsWith(QLatin1String(kMarkerHost));
-}
-
 bool CookieBridge::catchUp(int limitMs) {
   if (!store_) return false;
   // The engine's store applies its changes in order and reports them in
@@ -89,36 +90,30 @@ bool CookieBridge::catchUp(int limitMs) {
   // it has been reported too, and copied into the jar on the way.
   // A value of its own each time: a marker left behind by an earlier run (a
   // process killed during the wait) never passes for this one.
-  QNetworkCookie marker(kMarkerName, QByteArray::number(QRandomGenerator::global()->generate64()) +
-                                         '-' + QByteArray::number(++markersSent_));
+  QNetworkCookie marker(kMarkerName, QByteArray::number(QRandomGenerator::global()->generate64()));
   marker.setPath(QStringLiteral("/"));
-  awaitedMarker_ = marker.value();
-  markerSeen_ = false;
+  bool seen = false;
   QEventLoop loop;
   QTimer limit;
   limit.setSingleShot(true);
   connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
-  // Connected after the bridge's own slot, which notes the marker first.
-  connect(store_, &QWebEngineCookieStore::cookieAdded, &loop, [this, &loop](const QNetworkCookie&) {
-    if (markerSeen_) loop.quit();
-  });
+  connect(store_, &QWebEngineCookieStore::cookieAdded, &loop,
+          [&seen, &loop, &marker](const QNetworkCookie& added) {
+            if (!isMarker(added) || added.value() != marker.value()) return;
+            seen = true;
+            loop.quit();
+          });
   store_->setCookie(marker, markerOrigin());
   limit.start(limitMs);
   // A short wait on the engine's answer: clicks and keys wait for it.
   const QPointer<CookieBridge> self(this);
   loop.exec(QEventLoop::ExcludeUserInputEvents);
-  if (!self) return false;  // the profile went away meanwhile
-  const bool caughtUp = markerSeen_;
-  awaitedMarker_.clear();
-  if (store_) store_->deleteCookie(marker, markerOrigin());
-  return caughtUp;
+  if (self && store_) store_->deleteCookie(marker, markerOrigin());
+  return seen;
 }
 
 void CookieBridge::onEngineAdded(const QNetworkCookie& engineCookie) {
-  if (isMarker(engineCookie)) {
-    if (!awaitedMarker_.isEmpty() && engineCookie.value() == awaitedMarker_) markerSeen_ = true;
-    return;
-  }
+  if (isMarker(engineCookie)) return;
   Cookie cookie = toJarCookie(engineCookie);
   if (cookie.path.empty()) cookie.path = "/";
   if (knownAs(cookie)) return;  // our own copy coming back

@@ -60,8 +60,6 @@ class CookieBridge : public QObject {
   void onEngineAdded(const QNetworkCookie& cookie);
   void onEngineRemoved(const QNetworkCookie& cookie);
   void onJarChanged(const Cookie& cookie, bool removed);
-  // Whether `cookie` is catchUp()'s marker, which never reaches the jar.
-  bool isMarker(const QNetworkCookie& cookie) const;
 
   QPointer<QWebEngineProfile> profile_;
   // The registry key; stays valid to compare while the profile is destroyed.
@@ -69,10 +67,6 @@ class CookieBridge : public QObject {
   QPointer<QWebEngineCookieStore> store_;
   int listenerToken_ = -1;
   std::map<Key, Cookie> agreed_;
-  // The marker catchUp() waits for, and whether the store has reported it.
-  QByteArray awaitedMarker_;
-  bool markerSeen_ = false;
-  quint64 markersSent_ = 0;
 };
 
 }  // namespace quillet
