@@ -74,11 +74,10 @@ QString ListActions::deleteRows(const QList<int>& rows, bool running) {
 QString ListActions::clearList(bool running) {
   if (running) return clearRefusedText();
   // Results are only given up when the user says so.
-  const int withResults = rowsWithResults(list_);
-  if (withResults > 0 &&
-      !dialogs_.question(QStringLiteral("清空列表"), clearDiscardQuestion(withResults))) {
-    return {};
-  }
+  const bool discard = mayDiscardResults(list_, [this](int withResults) {
+    return dialogs_.question(QStringLiteral("清空列表"), clearDiscardQuestion(withResults));
+  });
+  if (!discard) return {};
   list_.clear();
   return {};
 }

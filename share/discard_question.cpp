@@ -29,4 +29,10 @@ QString clearDiscardQuestion(int rows) {
       .arg(rows);
 }
 
+bool mayDiscardResults(const AddressListModel& list,
+                       const std::function<bool(int rowsWithResults)>& ask) {
+  const int rows = rowsWithResults(list);
+  return rows == 0 || (ask && ask(rows));
+}
+
 }  // namespace quillet

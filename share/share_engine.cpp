@@ -68,15 +68,6 @@ ShareEngine::~ShareEngine() {
   if (context_->interrupt) context_->interrupt();
 }
 
-QString ShareEngine::refusalText() {
-  return quillet::refusalText(Refusal::NothingToShare);
-}
-QString ShareEngine::noFailuresText() {
-  return quillet::refusalText(Refusal::NoFailures);
-}
-QString ShareEngine::noFailuresTitle() {
-  return refusalTitle(Refusal::NoFailures);
-}
 QString ShareEngine::finishedText() {
   return QStringLiteral("发布完毕");
 }
@@ -444,9 +435,7 @@ void ShareEngine::resend(const std::function<bool(int rowsWithResults)>& mayDisc
     Q_EMIT refused(Refusal::NoFailures);
     return;
   }
-  // Results are only given up when someone says so.
-  const int withResults = rowsWithResults(list_);
-  if (withResults > 0 && !(mayDiscard && mayDiscard(withResults))) return;
+  if (!mayDiscardResults(list_, mayDiscard)) return;
   list_.clear();
   Q_EMIT importedText(quillet::importedText(static_cast<int>(addresses.size())));
   list_.insertRows(0, addresses);
