@@ -123,10 +123,6 @@ class ShareEngine : public QObject {
   /// is not finite.
   static std::int64_t pacingMicros(double seconds);
 
-  /// The texts of refusalText(Refusal) and refusalTitle(Refusal).
-  static QString refusalText();
-  static QString noFailuresText();
-  static QString noFailuresTitle();
   static QString finishedText();
   static QString busyPublishText();
   static QString busyResendText();

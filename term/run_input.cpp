@@ -7,7 +7,7 @@
 
 #include "config/private_files.h"
 #include "share/address_file.h"
-#include "share/share_engine.h"
+#include "share/share_refusal.h"
 #include "term/say.h"
 
 namespace quillet::term {
@@ -22,7 +22,7 @@ bool periodAccepted(double seconds) {
 
 bool RunInput::prepare(const QString& file, double periodSeconds, const QString& csvPath) {
   if (!periodAccepted(periodSeconds)) {
-    say(ShareEngine::refusalText());
+    say(refusalText(Refusal::NothingToShare));
     return false;
   }
   const AddressFileContents contents = readAddressFile(file);

@@ -195,7 +195,7 @@ void PassControlTest::restoredInterruptedListAndItsMenu() {
   w.period->setText(QString());
   dialogs_.clearMessages();
   menu->startHereAction->trigger();
-  QCOMPARE(dialogs_.lastMessage().text, ShareEngine::refusalText());
+  QCOMPARE(dialogs_.lastMessage().text, refusalText(Refusal::NothingToShare));
   QVERIFY(!app->shareEngine().isRunning());
 
   // 清除状态 lets the user have the unconfirmed row shared again.

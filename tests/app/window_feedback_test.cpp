@@ -162,7 +162,7 @@ void WindowFeedbackTest::questionsBeforeResultsAreThrownAway() {
   QCOMPARE(list.rowCountInt(), 1);
   QCOMPARE(list.cell(0), addresses[1]);
   QCOMPARE(dialogs_.messages().size(), 2);
-  QCOMPARE(dialogs_.messages().last().text, ShareEngine::refusalText());
+  QCOMPARE(dialogs_.messages().last().text, refusalText(Refusal::NothingToShare));
 
   // A list without results is cleared without a question.
   dialogs_.clearMessages();

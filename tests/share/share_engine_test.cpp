@@ -106,7 +106,7 @@ class ShareEngineTest : public QObject {
     h_->engine->publish();
 
     QCOMPARE(h_->dialogs.messages().size(), 1);
-    QCOMPARE(h_->dialogs.lastMessage().text, ShareEngine::refusalText());
+    QCOMPARE(h_->dialogs.lastMessage().text, refusalText(Refusal::NothingToShare));
     QCOMPARE(h_->dialogs.lastMessage().text,
              QStringLiteral("请先导入地址和设定周期（必须大于21秒，否则你的帐号可能会被禁言）"));
     QCOMPARE(h_->dialogs.lastMessage().title, defaultMessageTitle());
@@ -311,7 +311,7 @@ class ShareEngineTest : public QObject {
     QVERIFY(timesAtEnd.at(0) >= timesAtRestart.at(0));
     QCOMPARE(recorder.waits.size(), 4 * kIteration.size());
     QCOMPARE(h_->dialogs.messages().size(), 1);
-    QCOMPARE(h_->dialogs.lastMessage().text, ShareEngine::refusalText());
+    QCOMPARE(h_->dialogs.lastMessage().text, refusalText(Refusal::NothingToShare));
     QVERIFY(!h_->engine->isRunning());
   }
 
@@ -351,7 +351,7 @@ class ShareEngineTest : public QObject {
     h_->resend();
     QCOMPARE(h_->rows(), (QStringList{QStringLiteral("f1"), QStringLiteral("f2")}));
     QCOMPARE(h_->imported->text(), QStringLiteral("已导入2个地址"));
-    QCOMPARE(h_->dialogs.lastMessage().text, ShareEngine::refusalText());
+    QCOMPARE(h_->dialogs.lastMessage().text, refusalText(Refusal::NothingToShare));
   }
 
   // 停止, then rows imported on top and rows deleted above the pass's place,

@@ -174,7 +174,7 @@ class ShareFlowTest : public QObject {
 
     // With nothing failed any more, a further re-send has nothing to do.
     h.resend();
-    QCOMPARE(h.dialogs.lastMessage().text, ShareEngine::noFailuresText());
+    QCOMPARE(h.dialogs.lastMessage().text, refusalText(Refusal::NoFailures));
     QCOMPARE(h.shares().size(), all.size());
   }
 };
